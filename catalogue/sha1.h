@@ -1,0 +1,23 @@
+// SHA-1 (FIPS 180-4), fed incrementally.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tvl {
+
+inline constexpr size_t kSha1DigestSize = 20;
+
+struct Sha1Context {
+  uint32_t state[5];
+  uint32_t count[2];  // bits fed so far: low word, then high word
+  uint8_t buffer[64];  // a partial block
+};
+
+void Sha1Init(Sha1Context* context);
+// Any count, including zero; partial blocks wait in the context.
+void Sha1Update(Sha1Context* context, const void* data, size_t count);
+// Pads, writes the 20-byte digest and wipes the context.
+void Sha1Final(Sha1Context* context, uint8_t digest[kSha1DigestSize]);
+
+}  // namespace tvl

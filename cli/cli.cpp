@@ -1,0 +1,93 @@
+#include "cli/cli.h"
+
+#include <cstdio>
+
+namespace tvl::cli {
+
+const std::string* ParsedArgs::Find(std::string_view name) const {
+  const std::string* found = nullptr;
+  for (const auto& [option, value] : options) {
+    if (option == name) found = &value;
+  }
+  return found;
+}
+
+ParsedArgs ParseArgs(const Args& args, std::initializer_list<std::string_view> value_options,
+                     std::initializer_list<std::string_view> flag_options) {
+  auto contains = [](std::initializer_list<std::string_view> list, std::string_view name) {
+    for (std::string_view item : list) {
+      if (item == name) return true;
+    }
+    return false;
+  };
+  ParsedArgs parsed;
+  bool options_ended = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg.size() < 2 || arg[0] != '-' || arg == "-") {
+      parsed.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    std::string name = arg, value;
+    bool inline_value = false;
+    if (size_t equals = arg.find('='); equals != std::string::npos) {
+      name = arg.substr(0, equals), value = arg.substr(equals + 1), inline_value = true;
+    }
+    if (contains(flag_options, name) && !inline_value) {
+      parsed.options.emplace_back(name, "");
+    } else if (contains(value_options, name)) {
+      if (!inline_value) {
+        if (i + 1 >= args.size()) {
+          parsed.error = "option " + name + " needs a value";
+          return parsed;
+        }
+        value = args[++i];
+      }
+      parsed.options.emplace_back(name, value);
+    } else {
+      parsed.error = "unknown option " + arg;
+      return parsed;
+    }
+  }
+  return parsed;
+}
+
+void PrintError(std::string_view message) {
+  std::fprintf(stderr, "tarvelline-cli: %.*s\n", static_cast<int>(message.size()), message.data());
+}
+
+int UsageError(const Command& command, std::string_view message) {
+  std::fprintf(stderr, "tarvelline-cli %s: %.*s (try 'tarvelline-cli %s --help')\n", command.name,
+               static_cast<int>(message.size()), message.data(), command.name);
+  return kExitUsage;
+}
+
+bool WantsHelp(const Args& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") return true;
+    if (arg == "--") break;
+  }
+  return false;
+}
+
+Path PathFromArg(const std::string& arg) {
+  return Path(std::u8string(reinterpret_cast<const char8_t*>(arg.data()), arg.size()));
+}
+
+std::string PathToDisplay(const Path& path) {
+  std::u8string text = path.u8string();
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+std::string Narrow(std::u16string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (char16_t c : text) result.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return result;
+}
+
+}  // namespace tvl::cli

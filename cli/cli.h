@@ -1,0 +1,58 @@
+// Shared pieces of tarvelline-cli: the command record, exit codes and text helpers.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+#include <string_view>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace tvl::cli {
+
+enum ExitCode : int { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+// Arguments after the command name, in UTF-8 on every platform.
+using Args = std::vector<std::string>;
+
+struct Command {
+  const char* name;
+  const char* summary;  // one line for the program's --help
+  const char* usage;    // the command's --help text
+  int (*run)(const Args& args);
+};
+
+// Options of the form "--name VALUE" (or "--name=VALUE") and bare flags, apart from the
+// positional arguments. `error` is set for an unknown option or a missing value.
+struct ParsedArgs {
+  std::vector<std::pair<std::string, std::string>> options;  // in command-line order
+  std::vector<std::string> positional;
+  std::string error;
+
+  // The last value given for `name`, or null.
+  const std::string* Find(std::string_view name) const;
+  bool Has(std::string_view name) const { return Find(name) != nullptr; }
+};
+ParsedArgs ParseArgs(const Args& args, std::initializer_list<std::string_view> value_options,
+                     std::initializer_list<std::string_view> flag_options = {});
+
+// Prints "tarvelline-cli: <message>" and a hint to stderr; returns kExitUsage.
+int UsageError(const Command& command, std::string_view message);
+// Prints "tarvelline-cli: <message>" to stderr.
+void PrintError(std::string_view message);
+
+// True when `args` asks for help, which every command answers the same way.
+bool WantsHelp(const Args& args);
+
+// Command-line text to a path and back, UTF-8 on both sides.
+Path PathFromArg(const std::string& arg);
+std::string PathToDisplay(const Path& path);
+
+// Runs one command line (without the program name); returns the exit code.
+int RunCli(const Args& args);
+
+// Catalogue and patch texts are ASCII UTF-16; this narrows them for output.
+std::string Narrow(std::u16string_view text);
+
+}  // namespace tvl::cli

@@ -1,0 +1,12 @@
+// The commands tarvelline-cli knows, each defined in its own command_<name>.cpp.
+#pragma once
+
+#include "cli/cli.h"
+
+namespace tvl::cli {
+
+extern const Command kListCommand;
+extern const Command kIdentifyCommand;
+extern const Command kTargetsCommand;
+
+}  // namespace tvl::cli

@@ -1,0 +1,64 @@
+#include <cstdio>
+#include <cstring>
+
+#include "catalogue/catalogue.h"
+#include "cli/commands.h"
+
+namespace tvl::cli {
+namespace {
+
+const Command* const kCommands[] = {
+    &kListCommand,
+    &kIdentifyCommand,
+    &kTargetsCommand,
+};
+
+void PrintProgramHelp() {
+  std::printf(
+      "usage: tarvelline-cli COMMAND [ARGS]\n"
+      "\n"
+      "Identifies Doom-engine IWAD releases and converts between releases of one game.\n"
+      "\n"
+      "Commands:\n");
+  for (const Command* command : kCommands) {
+    std::printf("  %-12s %s\n", command->name, command->summary);
+  }
+  std::printf(
+      "\n"
+      "Run 'tarvelline-cli COMMAND --help' for a command's arguments.\n"
+      "  --help       print this text\n"
+      "  --version    print the program's version\n");
+}
+
+}  // namespace
+
+int RunCli(const Args& args) {
+  if (args.empty()) {
+    std::fprintf(stderr, "tarvelline-cli: no command given (try 'tarvelline-cli --help')\n");
+    return kExitUsage;
+  }
+  const std::string& name = args[0];
+  if (name == "--help" || name == "-h" || name == "help") {
+    PrintProgramHelp();
+    return kExitOk;
+  }
+  if (name == "--version") {
+    std::printf("tarvelline-cli 1.4.1\n");
+    return kExitOk;
+  }
+  for (const Command* command : kCommands) {
+    if (name != command->name) continue;
+    Args rest(args.begin() + 1, args.end());
+    if (WantsHelp(rest)) {
+      std::fputs(command->usage, stdout);
+      return kExitOk;
+    }
+    InitIwadCatalogue();
+    return command->run(rest);
+  }
+  std::fprintf(stderr, "tarvelline-cli: unknown command '%s' (try 'tarvelline-cli --help')\n",
+               name.c_str());
+  return kExitUsage;
+}
+
+}  // namespace tvl::cli

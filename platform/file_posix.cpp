@@ -1,0 +1,88 @@
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/file.h"
+
+namespace tvl {
+namespace {
+
+void Report(FileError* error) {
+  if (error) *error = static_cast<FileError>(errno);
+}
+
+}  // namespace
+
+File File::OpenForRead(const Path& path, FileError* error) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) Report(error);
+  return File(fd);
+}
+
+File File::CreateForWrite(const Path& path, FileError* error) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) Report(error);
+  return File(fd);
+}
+
+int64_t File::Read(void* buffer, size_t size, FileError* error) {
+  if (!is_open()) {
+    if (error) *error = EBADF;
+    return -1;
+  }
+  for (;;) {
+    ssize_t got = ::read(static_cast<int>(handle_), buffer, size);
+    if (got >= 0) return got;
+    if (errno != EINTR) break;
+  }
+  Report(error);
+  return -1;
+}
+
+bool File::Seek(uint64_t offset, FileError* error) {
+  if (!is_open()) {
+    if (error) *error = EBADF;
+    return false;
+  }
+  if (offset > static_cast<uint64_t>(INT64_MAX) ||
+      ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) {
+    Report(error);
+    return false;
+  }
+  return true;
+}
+
+size_t File::Write(const void* data, size_t size, FileError* error) {
+  if (!is_open()) {
+    if (error) *error = EBADF;
+    return 0;
+  }
+  const char* bytes = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    ssize_t put = ::write(static_cast<int>(handle_), bytes + done, size - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      Report(error);
+      break;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return done;
+}
+
+bool File::Close(FileError* error) {
+  if (!is_open()) return true;
+  int fd = static_cast<int>(handle_);
+  handle_ = kInvalid;
+  if (::close(fd) != 0) {
+    Report(error);
+    return false;
+  }
+  return true;
+}
+
+std::string DescribeFileError(FileError error) { return std::strerror(static_cast<int>(error)); }
+
+}  // namespace tvl

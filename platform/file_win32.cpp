@@ -1,0 +1,105 @@
+#include <windows.h>
+
+#include "platform/file.h"
+
+namespace tvl {
+namespace {
+
+HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+void Report(FileError* error) {
+  if (error) *error = GetLastError();
+}
+
+// ReadFile and WriteFile take 32-bit counts; larger requests go through in pieces of this size.
+constexpr size_t kMaxIo = size_t{1} << 30;
+
+}  // namespace
+
+File File::OpenForRead(const Path& path, FileError* error) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) Report(error);
+  return File(reinterpret_cast<intptr_t>(h));
+}
+
+File File::CreateForWrite(const Path& path, FileError* error) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) Report(error);
+  return File(reinterpret_cast<intptr_t>(h));
+}
+
+int64_t File::Read(void* buffer, size_t size, FileError* error) {
+  DWORD got = 0;
+  if (!is_open()) {
+    if (error) *error = ERROR_INVALID_HANDLE;
+    return -1;
+  }
+  DWORD want = static_cast<DWORD>(size < kMaxIo ? size : kMaxIo);
+  if (!ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) {
+    Report(error);
+    return -1;
+  }
+  return got;
+}
+
+bool File::Seek(uint64_t offset, FileError* error) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  if (!is_open() || offset > static_cast<uint64_t>(INT64_MAX) ||
+      !SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN)) {
+    if (error) *error = is_open() ? GetLastError() : ERROR_INVALID_HANDLE;
+    return false;
+  }
+  return true;
+}
+
+size_t File::Write(const void* data, size_t size, FileError* error) {
+  if (!is_open()) {
+    if (error) *error = ERROR_INVALID_HANDLE;
+    return 0;
+  }
+  const char* bytes = static_cast<const char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    DWORD want = static_cast<DWORD>(size - done < kMaxIo ? size - done : kMaxIo);
+    DWORD put = 0;
+    if (!WriteFile(AsHandle(handle_), bytes + done, want, &put, nullptr) || put == 0) {
+      Report(error);
+      break;
+    }
+    done += put;
+  }
+  return done;
+}
+
+bool File::Close(FileError* error) {
+  if (!is_open()) return true;
+  HANDLE h = AsHandle(handle_);
+  handle_ = kInvalid;
+  if (!CloseHandle(h)) {
+    Report(error);
+    return false;
+  }
+  return true;
+}
+
+std::string DescribeFileError(FileError error) {
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string result;
+  for (DWORD i = 0; i < length; ++i) {
+    wchar_t c = text[i];
+    if (c == L'\r' || c == L'\n') continue;
+    result.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  }
+  if (text) LocalFree(text);
+  while (!result.empty() && (result.back() == ' ' || result.back() == '.')) result.pop_back();
+  if (result.empty()) result = "system error " + std::to_string(error);
+  return result;
+}
+
+}  // namespace tvl

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Builds and runs every test suite: native, sanitizers, and both Windows builds under Wine.
+# Usage: tools/test-all.sh [native] [asan] [win64] [win32]   (default: all four)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+presets=("$@")
+[ ${#presets[@]} -eq 0 ] && presets=(native asan win64 win32)
+need=native
+for preset in "${presets[@]}"; do
+  case "$preset" in win*) need=all ;; esac
+done
+tools/install-deps.sh "$need"
+
+jobs=$(nproc)
+wine_ready=""
+xvfb_pid=""
+start_wine() {
+  # One virtual display and a fresh prefix for all Windows suites of this run, so no earlier
+  # state leaks into the tests.
+  export WINEPREFIX DISPLAY
+  WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-wine.XXXXXX")
+  export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$WINEPREFIX.display" 2>/dev/null &
+  xvfb_pid=$!
+  trap 'wineserver -k >/dev/null 2>&1 || true; kill $xvfb_pid 2>/dev/null || true;
+        rm -rf "$WINEPREFIX" "$WINEPREFIX.display"' EXIT
+  for _ in $(seq 50); do [ -s "$WINEPREFIX.display" ] && break; sleep 0.1; done
+  DISPLAY=":$(cat "$WINEPREFIX.display")"
+  echo "== Preparing a Wine prefix on display $DISPLAY"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+  wine_ready=1
+}
+
+for preset in "${presets[@]}"; do
+  echo "== $preset: configure and build"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  echo "== $preset: test"
+  case "$preset" in
+    win*)
+      [ -n "$wine_ready" ] || start_wine
+      ctest --preset "$preset" -j "$jobs"
+      ;;
+    *) ctest --preset "$preset" -j "$jobs" ;;
+  esac
+done
+echo "== All suites passed: ${presets[*]}"
