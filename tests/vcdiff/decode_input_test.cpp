@@ -1,0 +1,227 @@
+// The input state machine: file header, window headers, section intake and the event sequence.
+#include <string>
+
+#include "gtest/gtest.h"
+#include "tests/vcdiff/decode_driver.h"
+#include "tests/vcdiff/vcdiff_writer.h"
+#include "vcdiff/decoder.h"
+
+namespace tvl {
+namespace {
+
+using test::Bytes;
+using test::Decode;
+using test::DecodeResult;
+
+Bytes Join(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A header without application data and a window with a raw, hand-written header.
+Bytes RawWindow(const Bytes& header) { return Join(test::FileHeader(0), header); }
+
+struct Failure {
+  const char* name;
+  Bytes patch;
+  int status;
+  const char* message;
+};
+
+TEST(DecodeInput, RefusesMalformedHeaders) {
+  const uint8_t ff = 0xFF;
+  const Failure cases[] = {
+      {"version",
+       {0xD6, 0xC3, 0xC4, 0x01},
+       kStatusBadData,
+       "VCDIFF input version > 0 is not supported"},
+      {"magic", {0xD6, 0xC3, 0xC5, 0x00}, kStatusBadData, "not a VCDIFF input"},
+      {"header bits",
+       {0xD6, 0xC3, 0xC4, 0, 0x08},
+       kStatusBadData,
+       "unrecognized header indicator bits set"},
+      {"djw",
+       {0xD6, 0xC3, 0xC4, 0, 1, 1},
+       kStatusFailed,
+       "unavailable secondary compressor: DJW Static Huffman"},
+      {"lzma",
+       {0xD6, 0xC3, 0xC4, 0, 1, 2},
+       kStatusFailed,
+       "unavailable secondary compressor: LZMA"},
+      {"fgk",
+       {0xD6, 0xC3, 0xC4, 0, 1, 16},
+       kStatusFailed,
+       "unavailable secondary compressor: FGK Adaptive Huffman"},
+      {"unknown id",
+       {0xD6, 0xC3, 0xC4, 0, 1, 3},
+       kStatusBadData,
+       "unknown secondary compressor ID"},
+      {"table size", {0xD6, 0xC3, 0xC4, 0, 2, 2}, kStatusOutOfMemory, "invalid code table size"},
+      {"code table",
+       {0xD6, 0xC3, 0xC4, 0, 2, 3, 4, 3, 0xAA},
+       kStatusUnimplemented,
+       "VCD_CODETABLE support was removed"},
+      {"appheader",
+       {0xD6, 0xC3, 0xC4, 0, 4, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F},
+       kStatusBadData,
+       "exceptional appheader size"},
+      {"varint",
+       {0xD6, 0xC3, 0xC4, 0, 4, 0x82, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0},
+       kStatusBadData,
+       "overflow in decode_integer"},
+      {"window bits", RawWindow({0x08}), kStatusBadData, "unrecognized window indicator bits set"},
+      {"segment overflow", RawWindow({1, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F, 1}),
+       kStatusBadData, "decoder copy window overflows a file offset"},
+      {"target segment", RawWindow({2, 1, 0}), kStatusBadData, "VCD_TARGET window out of bounds"},
+      {"target overflow", RawWindow({1, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F, 0, 9, 1}),
+       kStatusBadData, "decoder target window overflows a usize_t"},
+      {"hard window", RawWindow({0, 9, 0xA0, 0x80, 0x80, 0x01}), kStatusBadData,
+       "hard window size exceeded"},
+      {"delta bits", RawWindow({0, 4, 0, 8}), kStatusBadData,
+       "unrecognized delta indicator bits set"},
+      {"delta", RawWindow({0, 4, 0, 1}), kStatusBadData, "invalid delta indicator bits set"},
+      {"section overflow",
+       RawWindow({0, 14, 0, 0, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F, 1, 0}), kStatusFailed,
+       "decoder section size overflow"},
+  };
+  for (const Failure& c : cases) {
+    const DecodeResult result = Decode(c.patch, {});
+    EXPECT_EQ(result.status, c.status) << c.name;
+    EXPECT_EQ(result.message, c.message) << c.name;
+    // Every failure is found at the last byte given: nothing is read ahead.
+    if (std::string(c.name) != "code table" && std::string(c.name) != "section overflow") {
+      EXPECT_EQ(result.input_total, c.patch.size()) << c.name;
+    }
+  }
+}
+
+TEST(DecodeInput, NoInputConsumesNothing) {
+  const DecodeResult result = Decode({}, {});
+  EXPECT_EQ(result.statuses, std::vector<int>{kStatusNeedInput});
+  EXPECT_EQ(result.message, "further input required");
+  EXPECT_EQ(result.final_state, kStateMagic);
+}
+
+TEST(DecodeInput, ApplicationHeaderIsKept) {
+  DecodeStream stream;
+  ConfigureDecodeStream(&stream, nullptr);
+  // Length 5 written with two redundant leading bytes, then "abcde".
+  const Bytes patch = {0xD6, 0xC3, 0xC4, 0, 4, 0x80, 0x80, 0x05, 'a', 'b', 'c', 'd', 'e'};
+  stream.input_next = patch.data();
+  stream.input_size = patch.size();
+  EXPECT_EQ(DecodeInput(&stream), kStatusNeedInput);
+  EXPECT_EQ(stream.app_header_length, 5u);
+  EXPECT_STREQ(reinterpret_cast<const char*>(stream.app_header), "abcde");
+  EXPECT_EQ(stream.decode_state, kStateWindowIndicator);
+  FreeDecodeStream(&stream);
+
+  ConfigureDecodeStream(&stream, nullptr);
+  const Bytes empty = {0xD6, 0xC3, 0xC4, 0, 4, 0};
+  stream.input_next = empty.data();
+  stream.input_size = empty.size();
+  EXPECT_EQ(DecodeInput(&stream), kStatusNeedInput);
+  ASSERT_NE(stream.app_header, nullptr);
+  EXPECT_EQ(stream.app_header[0], 0);
+  FreeDecodeStream(&stream);
+}
+
+TEST(DecodeInput, WindowLimits) {
+  // Exactly 64 MiB is accepted, one byte more is not.
+  test::WindowBuilder window;
+  window.indicator = 0x04;
+  window.Run(67108864, 0x5A);
+  DecodeResult result = Decode(Join(test::FileHeader(), window.Encode()), {});
+  EXPECT_EQ(result.status, kStatusNeedInput) << result.message;
+  ASSERT_EQ(result.output.size(), 67108864u);
+  EXPECT_EQ(result.output.back(), 0x5A);
+
+  test::WindowBuilder larger;
+  larger.indicator = 0;
+  larger.Run(67108865, 0);
+  result = Decode(Join(test::FileHeader(), larger.Encode()), {});
+  EXPECT_EQ(result.message, "hard window size exceeded");
+}
+
+TEST(DecodeInput, EncodingLengthMustBeExact) {
+  test::WindowBuilder window;
+  window.Add(test::Text("abc"));
+  for (int skew : {-1, 1}) {
+    const Bytes patch = Join(test::FileHeader(), window.Encode(skew));
+    const DecodeResult result = Decode(patch, {});
+    EXPECT_EQ(result.message, "incorrect encoding length (redundent)");
+    // Found before any section byte is taken.
+    EXPECT_EQ(result.input_total, patch.size() - 4);
+  }
+}
+
+TEST(DecodeInput, RefusedWindowsTakeTheirSectionsFirst) {
+  test::WindowBuilder target;  // VCD_SOURCE | VCD_TARGET: no segment fields
+  target.indicator = 0x03;
+  target.Add(test::Text("abc"));
+  Bytes patch = Join(test::FileHeader(), target.Encode());
+  DecodeResult result = Decode(patch, {});
+  EXPECT_EQ(result.status, kStatusUnimplemented);
+  EXPECT_EQ(result.message, "VCD_TARGET not implemented");
+  EXPECT_EQ(result.input_total, patch.size());
+
+  const Bytes source(10, 1);
+  test::WindowBuilder sourced(&source, 0, 10);
+  sourced.Copy(0, 4, 0);
+  patch = Join(test::FileHeader(), sourced.Encode());
+  test::DriverOptions options;
+  options.attach_source = false;
+  result = Decode(patch, source, options);
+  EXPECT_EQ(result.message, "source input required");
+  EXPECT_EQ(result.input_total, patch.size());
+}
+
+TEST(DecodeInput, EventsOfAWellFormedStream) {
+  const test::Sample sample = test::RichSample();
+  test::DriverOptions options;
+  options.block_size = 16;
+  const DecodeResult result = Decode(sample.patch, sample.source, options);
+  EXPECT_EQ(result.output, sample.expected);
+  EXPECT_EQ(result.input_total, sample.patch.size());
+  EXPECT_EQ(result.final_state, kStateWindowIndicator);
+  // Window 1 reads source blocks 0, 1, 3 and 4 (block 0 preloaded) in the order of its copies;
+  // window 3 crosses from block 5 into the short block 6 twice.
+  EXPECT_EQ(result.blocks, (std::vector<uint64_t>{1, 0, 1, 0, 1, 3, 4, 3, 5, 6, 5, 6}));
+  std::vector<int> expected = {kStatusGotHeader};
+  expected.insert(expected.end(), 8, kStatusNeedBlock);
+  for (int status : {kStatusOutput, kStatusWindowDone, kStatusWindowStart, kStatusOutput,
+                     kStatusWindowDone, kStatusWindowStart}) {
+    expected.push_back(status);
+  }
+  expected.insert(expected.end(), 4, kStatusNeedBlock);
+  for (int status : {kStatusOutput, kStatusWindowDone, kStatusNeedInput}) {
+    expected.push_back(status);
+  }
+  EXPECT_EQ(result.statuses, expected);
+}
+
+// The same bytes and events, whatever the pieces: one byte at a time, and every split in two and
+// three pieces.
+TEST(DecodeInput, PiecesDoNotChangeTheResult) {
+  const test::Sample sample = test::RichSample();
+  test::DriverOptions options;
+  options.block_size = 16;
+  const DecodeResult whole = Decode(sample.patch, sample.source, options);
+  ASSERT_EQ(whole.output, sample.expected);
+  const std::vector<int> events = test::Events(whole);
+  auto check = [&](std::vector<size_t> pieces) {
+    options.pieces = pieces;
+    const DecodeResult result = Decode(sample.patch, sample.source, options);
+    ASSERT_EQ(result.output, sample.expected) << pieces[0] << " " << pieces[1];
+    ASSERT_EQ(test::Events(result), events) << pieces[0] << " " << pieces[1];
+    ASSERT_EQ(result.close_status, 0);
+  };
+  check({1});
+  const size_t size = sample.patch.size();
+  for (size_t first = 0; first <= size; ++first) {
+    check({first, size});
+    for (size_t second = 1; first + second < size; second += 3) check({first, second, size});
+  }
+}
+
+}  // namespace
+}  // namespace tvl

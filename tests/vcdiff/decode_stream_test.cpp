@@ -1,0 +1,285 @@
+// The stream's life: configuration, source attachment, block requests, close, free, allocation.
+#include <map>
+#include <string>
+
+#include "gtest/gtest.h"
+#include "tests/vcdiff/decode_driver.h"
+#include "tests/vcdiff/vcdiff_writer.h"
+#include "vcdiff/decoder.h"
+
+namespace tvl {
+namespace {
+
+using test::Bytes;
+
+TEST(ConfigureDecodeStream, DefaultsWithoutConfiguration) {
+  DecodeStream stream;
+  stream.input_total = 99;  // configuration zeroes the record
+  ASSERT_EQ(ConfigureDecodeStream(&stream, nullptr), 0);
+  EXPECT_EQ(stream.window_size, 8388608u);
+  EXPECT_EQ(stream.sprevsz, 262144u);
+  EXPECT_EQ(stream.sprevsz_mask, 262143u);
+  EXPECT_EQ(stream.instruction_count, 409u);
+  EXPECT_EQ(stream.input_total, 0u);
+  EXPECT_NE(stream.alloc, nullptr);
+  EXPECT_NE(stream.release, nullptr);
+  EXPECT_EQ(stream.getblk, nullptr);
+  EXPECT_EQ(stream.decode_state, kStateMagic);
+  FreeDecodeStream(&stream);
+}
+
+TEST(ConfigureDecodeStream, RefusedSettings) {
+  struct Case {
+    uint32_t flags;
+    uint64_t sprevsz;
+    uint32_t string_match;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {0x20, 0, 0, kStatusFailed, "unavailable secondary compressor: DJW Static Huffman"},
+      {0x40, 0, 0, kStatusFailed, "unavailable secondary compressor: FGK Adaptive Huffman"},
+      {0x1000000, 0, 0, kStatusFailed, "unavailable secondary compressor: LZMA"},
+      {0x60, 0, 0, kStatusFailed, "too many secondary compressor types set"},
+      {0x1000020, 0, 0, kStatusFailed, "too many secondary compressor types set"},
+      {0x100, 0, 0, kStatusFailed,
+       "secondary compressor flags require a secondary compressor type"},
+      {0, 3, 0, kStatusFailed, "sprevsz is required to be a power of two"},
+      {0, 0, 6, kStatusFailed, "invalid string match config type"},
+      {0, 0, 5, kStatusInvalidConfig, "invalid soft string-match config"},
+  };
+  for (const Case& c : cases) {
+    DecodeConfig config;
+    config.flags = c.flags;
+    config.sprevsz = c.sprevsz;
+    config.string_match = c.string_match;
+    DecodeStream stream;
+    EXPECT_EQ(ConfigureDecodeStream(&stream, &config), c.status) << c.message;
+    EXPECT_STREQ(stream.message, c.message);
+    FreeDecodeStream(&stream);
+  }
+  // Accepted: the applier's settings, a power-of-two sprevsz, and valid soft parameters.
+  DecodeConfig config;
+  config.window_size = 4096;
+  config.flags = 0x400;
+  config.sprevsz = 1;
+  config.string_match = 5;
+  config.matcher_params[2] = 4;  // words 3-4, 5-6 and 7-8 as 64-bit values
+  config.matcher_params[4] = 1;
+  config.matcher_params[7] = 1;
+  DecodeStream stream;
+  EXPECT_EQ(ConfigureDecodeStream(&stream, &config), 0);
+  EXPECT_EQ(stream.window_size, 4096u);
+  EXPECT_EQ(stream.sprevsz_mask, 0u);
+  FreeDecodeStream(&stream);
+}
+
+TEST(SetDecodeSource, BlockSizeBecomesAPowerOfTwo) {
+  const std::pair<uint64_t, uint64_t> cases[] = {
+      {4096, 4096}, {5000, 8192}, {0, 1}, {1, 1}, {3, 4}};
+  for (auto [given, expected] : cases) {
+    DecodeStream stream;
+    ConfigureDecodeStream(&stream, nullptr);
+    DecodeSource source;
+    source.block_size = given;
+    EXPECT_EQ(SetDecodeSource(&stream, &source), 0);
+    EXPECT_EQ(source.block_size, expected);
+    EXPECT_EQ(source.block_mask, expected - 1);
+    EXPECT_EQ(uint64_t{1} << source.block_shift, expected);
+    EXPECT_EQ(stream.source, &source);
+  }
+}
+
+int fetch_calls = 0;
+
+// Refuses block 5 as not seekable; "succeeds" for any other without delivering it.
+int TestGetBlock(DecodeStream*, DecodeSource*, uint64_t block) {
+  ++fetch_calls;
+  return block == 5 ? kStatusNotSeekable : 0;
+}
+
+TEST(GetSourceBlock, InPlaceRequestedOrFetched) {
+  DecodeStream stream;
+  ConfigureDecodeStream(&stream, nullptr);
+  DecodeSource source;
+  source.block_size = 4096;
+  const uint8_t block[1] = {};
+  source.block_data = block;
+  source.block_number = 2;
+  SetDecodeSource(&stream, &source);
+  EXPECT_EQ(GetSourceBlock(&stream, 2), 0);
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(GetSourceBlock(&stream, 6), kStatusNeedBlock);
+    EXPECT_EQ(source.requested_block, 6u);
+    EXPECT_STREQ(stream.message, "getblk source input");
+  }
+  // A fetch function's failure comes back; a success that doesn't deliver stays a request.
+  fetch_calls = 0;
+  stream.getblk = TestGetBlock;
+  EXPECT_EQ(GetSourceBlock(&stream, 2), 0);
+  EXPECT_EQ(fetch_calls, 0);
+  EXPECT_EQ(GetSourceBlock(&stream, 5), kStatusNotSeekable);
+  EXPECT_EQ(GetSourceBlock(&stream, 8), kStatusNeedBlock);
+  EXPECT_EQ(fetch_calls, 2);
+  FreeDecodeStream(&stream);
+}
+
+TEST(GetSourceBlock, NotSeekableFailsTheCopy) {
+  const Bytes source(64, 1);
+  Bytes patch = test::FileHeader();
+  test::WindowBuilder window(&source, 0, 64);
+  window.Copy(40, 8, 0);  // block 5 of 8-byte blocks
+  const Bytes body = window.Encode();
+  patch.insert(patch.end(), body.begin(), body.end());
+  DecodeConfig config;
+  config.getblk = TestGetBlock;
+  test::DriverOptions options;
+  options.config = &config;
+  options.block_size = 8;
+  const test::DecodeResult result = test::Decode(patch, source, options);
+  EXPECT_EQ(result.status, kStatusFailed);
+  EXPECT_EQ(result.message, "non-seekable source in decode");
+}
+
+TEST(CloseDecodeStream, CleanOnlyBetweenWindows) {
+  const test::Sample sample = test::RichSample();
+  DecodeStream stream;
+  ConfigureDecodeStream(&stream, nullptr);
+  EXPECT_EQ(CloseDecodeStream(&stream), 0);
+  FreeDecodeStream(&stream);
+
+  test::DriverOptions options;
+  options.block_size = 16;
+  EXPECT_EQ(test::Decode(sample.patch, sample.source, options).close_status, 0);
+  const Bytes header_only(sample.patch.begin(), sample.patch.begin() + 19);
+  EXPECT_EQ(test::Decode(header_only, sample.source, options).close_status, 0);
+  // Cut inside the magic, the application header, the first window and the last window.
+  for (size_t cut : {size_t{1}, size_t{3}, size_t{18}, size_t{20}, sample.patch.size() - 1}) {
+    const Bytes truncated(sample.patch.begin(), sample.patch.begin() + cut);
+    const test::DecodeResult result = test::Decode(truncated, sample.source, options);
+    EXPECT_EQ(result.close_status, kStatusBadData) << cut;
+    EXPECT_EQ(result.message, "eof in decode");
+  }
+}
+
+TEST(FreeDecodeStream, ZeroesAndIsRepeatable) {
+  DecodeStream stream;
+  FreeDecodeStream(&stream);  // never configured
+  ConfigureDecodeStream(&stream, nullptr);
+  FreeDecodeStream(&stream);
+  FreeDecodeStream(&stream);
+  EXPECT_EQ(stream.alloc, nullptr);
+  EXPECT_EQ(stream.window_size, 0u);
+  EXPECT_EQ(stream.code_table, nullptr);
+}
+
+// Counts live allocations and refuses the n-th one.
+struct Allocations {
+  int refuse_at = -1;
+  size_t limit = size_t{1} << 30;
+  int count = 0;
+  std::map<void*, size_t> live;
+  std::vector<size_t> sizes;
+};
+
+void* TrackingAlloc(void* opaque, size_t count, size_t size) {
+  auto* allocations = static_cast<Allocations*>(opaque);
+  allocations->sizes.push_back(count * size);
+  if (allocations->count++ == allocations->refuse_at) return nullptr;
+  if (count * size > allocations->limit) return nullptr;
+  void* pointer = ::operator new(count* size);
+  allocations->live[pointer] = count * size;
+  return pointer;
+}
+
+void TrackingRelease(void* opaque, void* pointer) {
+  auto* allocations = static_cast<Allocations*>(opaque);
+  ASSERT_EQ(allocations->live.erase(pointer), 1u) << "released twice or never allocated";
+  ::operator delete(pointer);
+}
+
+TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
+  const test::Sample sample = test::RichSample();
+  test::DriverOptions options;
+  options.block_size = 16;
+  options.pieces = {7};  // forces section copies as well
+  Allocations allocations;
+  DecodeConfig config;
+  config.alloc = TrackingAlloc;
+  config.release = TrackingRelease;
+  config.alloc_opaque = &allocations;
+  options.config = &config;
+  ASSERT_EQ(test::Decode(sample.patch, sample.source, options).output, sample.expected);
+  EXPECT_TRUE(allocations.live.empty());
+  const int needed = allocations.count;
+  EXPECT_GE(needed, 6);  // cache arrays, app header, three sections, window buffer
+  for (size_t size : allocations.sizes) {
+    if (size > 6144) {
+      EXPECT_EQ(size % 16384, 0u);  // all but the cache arrays grow in steps
+    }
+  }
+  for (int refuse = 0; refuse < needed; ++refuse) {
+    allocations = Allocations();
+    allocations.refuse_at = refuse;
+    const test::DecodeResult result = test::Decode(sample.patch, sample.source, options);
+    EXPECT_EQ(result.status, kStatusOutOfMemory) << refuse;
+    EXPECT_EQ(result.message, "out of memory");
+    EXPECT_TRUE(allocations.live.empty()) << refuse;
+  }
+}
+
+TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
+  // Windows of 20000, 5000 and 30000 bytes: one 32768-byte window buffer serves all three.
+  Bytes patch = test::FileHeader(0);
+  for (uint64_t size : {20000, 5000, 30000}) {
+    test::WindowBuilder window;
+    window.indicator = 0;
+    window.Run(size, 'a');
+    const Bytes body = window.Encode();
+    patch.insert(patch.end(), body.begin(), body.end());
+  }
+  Allocations allocations;
+  DecodeConfig config;
+  config.alloc = TrackingAlloc;
+  config.release = TrackingRelease;
+  config.alloc_opaque = &allocations;
+  test::DriverOptions options;
+  options.config = &config;
+  options.pieces = {3};
+  const test::DecodeResult result = test::Decode(patch, {}, options);
+  EXPECT_EQ(result.output.size(), 55000u);
+  // Near and same arrays, one copy per non-empty section, the window buffer: each once.
+  EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144, 16384, 16384, 32768}));
+}
+
+// An application header or a section too long to hold fails as "out of memory", and the
+// allocator never sees a size cut down to what a 32-bit size_t holds.
+TEST(DecodeStreamAllocation, LengthsBeyondTheAllocatorFailCleanly) {
+  const uint64_t huge = (uint64_t{1} << 32) + 5;
+  Bytes app_header = {0xD6, 0xC3, 0xC4, 0, 4};
+  test::PutVarint(app_header, huge);
+  app_header.push_back('a');
+  Bytes section = {0xD6, 0xC3, 0xC4, 0, 0, 0};  // a window whose data section is `huge` long
+  test::PutVarint(section, 1 + 1 + 5 + 1 + 1 + huge);
+  section.insert(section.end(), {0, 0});
+  test::PutVarint(section, huge);
+  section.insert(section.end(), {0, 0, 'a', 'b'});
+  for (const Bytes* patch : {&app_header, &section}) {
+    Allocations allocations;
+    DecodeConfig config;
+    config.alloc = TrackingAlloc;
+    config.release = TrackingRelease;
+    config.alloc_opaque = &allocations;
+    test::DriverOptions options;
+    options.config = &config;
+    const test::DecodeResult result = test::Decode(*patch, {}, options);
+    EXPECT_EQ(result.status, kStatusOutOfMemory);
+    EXPECT_EQ(result.message, "out of memory");
+    EXPECT_TRUE(allocations.live.empty());
+    EXPECT_EQ(allocations.sizes.size(), sizeof(size_t) == 4 ? 2u : 3u);  // cache arrays first
+    EXPECT_TRUE(sizeof(size_t) == 4 || allocations.sizes.back() > huge);
+  }
+}
+
+}  // namespace
+}  // namespace tvl

@@ -1,0 +1,215 @@
+// Window execution: instructions, addresses, copies, end-of-window checks and large windows.
+#include <random>
+
+#include "gtest/gtest.h"
+#include "tests/vcdiff/decode_driver.h"
+#include "tests/vcdiff/vcdiff_writer.h"
+#include "vcdiff/decoder.h"
+
+namespace tvl {
+namespace {
+
+using test::Bytes;
+using test::Decode;
+using test::DecodeResult;
+using test::Text;
+using test::WindowBuilder;
+
+Bytes Patch(std::initializer_list<const WindowBuilder*> windows) {
+  Bytes patch = test::FileHeader();
+  for (const WindowBuilder* window : windows) {
+    const Bytes body = window->Encode();
+    patch.insert(patch.end(), body.begin(), body.end());
+  }
+  return patch;
+}
+
+DecodeResult DecodeOne(const WindowBuilder& window, const Bytes& source = {}, uint64_t block = 16) {
+  test::DriverOptions options;
+  options.block_size = block;
+  return Decode(Patch({&window}), source, options);
+}
+
+TEST(ExecuteWindow, RunAddAndOverlappingTargetCopies) {
+  WindowBuilder run;
+  run.Run(5, 0x41);
+  DecodeResult result = DecodeOne(run);
+  EXPECT_EQ(result.output, Text("AAAAA"));
+
+  WindowBuilder repeat;  // one ADD byte, then a COPY from the window's first byte
+  repeat.Add({0x42});
+  repeat.Copy(0, 10, 0);
+  result = DecodeOne(repeat);
+  EXPECT_EQ(result.output, Bytes(11, 0x42));
+
+  WindowBuilder pattern;  // period 3, longer than twice the distance
+  pattern.Add(Text("abc"));
+  pattern.Copy(0, 14, 0);
+  pattern.Copy(5, 4, 1);  // VCD_HERE, non-overlapping
+  EXPECT_EQ(DecodeOne(pattern).output, Text("abcabcabcabcabcab"
+                                            "cabc"));
+}
+
+TEST(ExecuteWindow, ExplicitAndTableSizes) {
+  // Opcode 19 reads its size from the instructions and its address from the addresses; opcode
+  // 20 (COPY mode 0 size 4) only the address.
+  WindowBuilder window;
+  window.Add(Text("0123456789"), true);
+  window.Copy(2, 5, 0, true);
+  window.Copy(1, 4, 0);
+  EXPECT_EQ(window.instructions, (Bytes{1, 10, 19, 5, 20}));
+  EXPECT_EQ(window.addresses, (Bytes{2, 1}));
+  EXPECT_EQ(DecodeOne(window).output, Text("0123456789234561234"));
+}
+
+TEST(ExecuteWindow, CacheStartsEmptyInEachWindow) {
+  WindowBuilder first;
+  first.Add(Text("abcdefgh"));
+  first.Copy(6, 4, 0);  // near slot 0 = 6 in this window only
+  WindowBuilder second;
+  second.Add(Text("ABCDEFGH"));
+  second.Copy(3, 4, 2);  // near slot 0 is 0 again: value 3
+  ASSERT_EQ(second.addresses, Bytes{3});
+  test::DriverOptions options;
+  const DecodeResult result = Decode(Patch({&first, &second}), {}, options);
+  EXPECT_EQ(result.output, Text("abcdefghghghABCDEFGHDEFG"));
+}
+
+TEST(ExecuteWindow, SourceCopiesAcrossBlocks) {
+  Bytes source(100);
+  for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>(i);
+  WindowBuilder window(&source, 30, 70);  // segment from block 1 (offset 14) to the end
+  window.Copy(0, 40, 0);                  // blocks 1, 2, 3, 4
+  window.Copy(66, 4, 0);                  // last 4 bytes, in the short block 6
+  DecodeResult result = DecodeOne(window, source);
+  EXPECT_EQ(result.output, window.expected);
+  EXPECT_EQ(result.blocks, (std::vector<uint64_t>{1, 2, 3, 4, 6}));
+
+  WindowBuilder past_end(&source, 90, 20);  // declared past the end; the copy reaches it
+  past_end.Copy(0, 11, 0);
+  result = DecodeOne(past_end, source);
+  EXPECT_EQ(result.status, kStatusBadData);
+  EXPECT_EQ(result.message, "source file too short");
+
+  // Block size 4 KiB, one block and a short one: the applier's case of a small input file.
+  WindowBuilder small(&source, 0, 200);
+  small.Copy(50, 50, 0);
+  EXPECT_EQ(DecodeOne(small, source, 4096).output, Bytes(source.begin() + 50, source.end()));
+}
+
+struct Broken {
+  const char* message;
+  Bytes instructions, data, addresses;
+  size_t target_length;
+};
+
+TEST(ExecuteWindow, RefusesInconsistentWindows) {
+  const Bytes source(64, 7);  // segment: source bytes 0 to 31
+  const Bytes overflow = {1, 0x82, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00};
+  const Bytes huge_add = {1, 0x81, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x00};
+  const Broken cases[] = {
+      {"size too large", {20}, {}, {30}, 4},     // COPY crosses the segment's end
+      {"address too large", {20}, {}, {32}, 4},  // COPY of the window's own next byte
+      {"size too large", {3}, {1, 2}, {}, 1},    // ADD ends beyond the window
+      {"size too large", huge_add, {}, {}, 0},   // ADD of 2^63 bytes
+      {"wrong window length", {3}, {1, 2}, {}, 3},
+      {"extra data section", {3}, {1, 2, 3}, {}, 2},
+      {"extra address section", {3}, {1, 2}, {0}, 2},
+      {"data underflow", {3}, {1}, {}, 2},    // ADD 2 with one data byte
+      {"data underflow", {0, 4}, {}, {}, 4},  // RUN 4 with no data byte
+      {"end-of-input in read_integer", {1}, {}, {}, 1},
+      {"end-of-input in read_integer", {20}, {}, {}, 4},  // COPY without an address
+      {"address underflow", {120}, {}, {}, 8},            // same-mode COPY without its byte
+      {"overflow in read_intger", overflow, {}, {}, 1},
+  };
+  for (const Broken& c : cases) {
+    WindowBuilder window(&source, 0, 32);
+    window.instructions = c.instructions;
+    window.data = c.data;
+    window.addresses = c.addresses;
+    window.expected.resize(c.target_length);
+    const DecodeResult result = DecodeOne(window, source);
+    EXPECT_EQ(result.status, kStatusBadData) << c.message;
+    EXPECT_EQ(result.message, c.message);
+  }
+
+  WindowBuilder window;
+  window.Add(Text("abc"));
+  Bytes patch = test::FileHeader();
+  const Bytes body = window.Encode(0, 1);  // checksum off by one
+  patch.insert(patch.end(), body.begin(), body.end());
+  EXPECT_EQ(Decode(patch, {}).message, "target window checksum mismatch");
+}
+
+TEST(ExecuteWindow, ChecksumOnlyWhenPresent) {
+  WindowBuilder unchecked;
+  unchecked.indicator = 0;
+  unchecked.Add(Text("abc"));
+  Bytes patch = test::FileHeader();
+  Bytes body = unchecked.Encode(0, 1);  // no checksum bytes are written at all
+  patch.insert(patch.end(), body.begin(), body.end());
+  EXPECT_EQ(Decode(patch, {}).output, Text("abc"));
+
+  WindowBuilder empty;  // zero bytes; the stored checksum must be 1
+  empty.indicator = 0x04;
+  const DecodeResult result = DecodeOne(empty);
+  EXPECT_EQ(result.status, kStatusNeedInput);
+  EXPECT_EQ(result.window_sizes, std::vector<uint64_t>{0});
+  patch = test::FileHeader();
+  body = empty.Encode(0, 1);
+  patch.insert(patch.end(), body.begin(), body.end());
+  EXPECT_EQ(Decode(patch, {}).message, "target window checksum mismatch");
+}
+
+// 8 MiB windows rebuilt mostly from a 20 MB source, with segments longer than the window that
+// run past the end of the source, read in 4 KiB and 64 KiB blocks and in 4 KiB pieces.
+TEST(ExecuteWindow, LargeMultiWindowStream) {
+  std::mt19937 random(11);
+  Bytes source(20 << 20);
+  for (uint8_t& byte : source) byte = static_cast<uint8_t>(random() >> 7);
+  Bytes patch = test::FileHeader();
+  Bytes expected;
+  const uint64_t kWindow = 8 << 20;
+  for (int w = 0; w < 3; ++w) {
+    const uint64_t copy_offset = w * 6000000 + 12345;
+    const uint64_t copy_length = source.size() - copy_offset + 1000000;  // past the end
+    WindowBuilder window(&source, copy_offset, copy_length);
+    const uint64_t target = w < 2 ? kWindow : 3000001;
+    while (window.expected.size() < target) {
+      const uint64_t left = target - window.expected.size();
+      const uint64_t size = std::min<uint64_t>(left, 1 + random() % 70000);
+      const uint64_t address = random() % (source.size() - copy_offset - size);
+      switch (random() % 8) {
+        case 0:
+          window.Add(Bytes(std::min<uint64_t>(size, 40), static_cast<uint8_t>(size)));
+          break;
+        case 1:
+          window.Run(size, static_cast<uint8_t>(address));
+          break;
+        case 2:
+          if (window.expected.size() > 10) {
+            window.Copy(window.here() - 1 - random() % 10, size, 1);  // overlapping
+            break;
+          }
+          [[fallthrough]];
+        default:
+          window.Copy(address, size, 0);
+      }
+    }
+    const Bytes body = window.Encode();
+    patch.insert(patch.end(), body.begin(), body.end());
+    expected.insert(expected.end(), window.expected.begin(), window.expected.end());
+  }
+  for (uint64_t block : {4096, 65536}) {
+    test::DriverOptions options;
+    options.block_size = block;
+    options.pieces = {4096};
+    const DecodeResult result = Decode(patch, source, options);
+    EXPECT_EQ(result.status, kStatusNeedInput) << result.message;
+    EXPECT_EQ(result.window_sizes, (std::vector<uint64_t>{kWindow, kWindow, 3000001}));
+    EXPECT_TRUE(result.output == expected);
+  }
+}
+
+}  // namespace
+}  // namespace tvl

@@ -1,0 +1,358 @@
+// DecodeInput: the resumable state machine over the file header, window headers and sections.
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+#include "vcdiff/decoder.h"
+#include "vcdiff/decoder_internal.h"
+#include "vcdiff/varint.h"
+
+namespace tvl {
+namespace {
+
+constexpr uint64_t kMaxU64 = std::numeric_limits<uint64_t>::max();
+// RFC 3284 section 4.1: "Header1 - 0xD6, Header2 - 0xC3, Header3 - 0xC4, Header4 - version".
+constexpr uint8_t kMagic[3] = {0xD6, 0xC3, 0xC4};
+// Secondary compressor ids a VCD_DECOMPRESS header may name; none is available.
+constexpr uint64_t kSecondaryDjw = 1;
+constexpr uint64_t kSecondaryLzma = 2;
+constexpr uint64_t kSecondaryFgk = 16;
+// Values with any of bits 57 to 63 set cannot take 7 more bits.
+constexpr uint64_t kVarintOverflowBits = ~uint64_t{0} << 57;
+
+int NeedInput(DecodeStream* stream) {
+  return Fail(stream, kStatusNeedInput, "further input required");
+}
+
+void Consume(DecodeStream* stream, uint64_t count) {
+  stream->input_next += count;
+  stream->input_size -= count;
+  stream->input_total += count;
+}
+
+int ReadByte(DecodeStream* stream, uint64_t* field) {
+  if (stream->input_size == 0) return NeedInput(stream);
+  *field = *stream->input_next;
+  Consume(stream, 1);
+  return 0;
+}
+
+int GatherBytes(DecodeStream* stream, uint8_t* buffer, uint64_t length, uint64_t* filled) {
+  if (*filled < length && stream->input_size > 0) {
+    const uint64_t take = std::min(length - *filled, stream->input_size);
+    std::memcpy(buffer + *filled, stream->input_next, take);
+    *filled += take;
+    Consume(stream, take);
+  }
+  return *filled < length ? NeedInput(stream) : 0;
+}
+
+// Resumable: varint_accumulator carries a partly read integer across calls.
+int ReadVarint(DecodeStream* stream, uint64_t* field) {
+  for (;;) {
+    if (stream->input_size == 0) return NeedInput(stream);
+    const uint8_t byte = *stream->input_next;
+    Consume(stream, 1);
+    if ((stream->varint_accumulator & kVarintOverflowBits) != 0) {
+      return Fail(stream, kStatusBadData, "overflow in decode_integer");
+    }
+    stream->varint_accumulator = (stream->varint_accumulator << 7) | (byte & 0x7F);
+    if ((byte & 0x80) == 0) break;
+  }
+  *field = stream->varint_accumulator;
+  stream->varint_accumulator = 0;
+  return 0;
+}
+
+bool HasSegment(const DecodeStream* stream) {
+  const uint64_t bits = stream->window_indicator & (kWindowSource | kWindowTarget);
+  return bits == kWindowSource || bits == kWindowTarget;
+}
+
+int CheckSecondaryId(DecodeStream* stream) {
+  switch (stream->secondary_id) {
+    case kSecondaryDjw:
+      return Fail(stream, kStatusFailed, "unavailable secondary compressor: DJW Static Huffman");
+    case kSecondaryLzma:
+      return Fail(stream, kStatusFailed, "unavailable secondary compressor: LZMA");
+    case kSecondaryFgk:
+      return Fail(stream, kStatusFailed, "unavailable secondary compressor: FGK Adaptive Huffman");
+    default:
+      return Fail(stream, kStatusBadData, "unknown secondary compressor ID");
+  }
+}
+
+// State 9, once the window indicator is in.
+int StartWindow(DecodeStream* stream) {
+  stream->window_number = stream->window_count;
+  if (stream->target_length > kMaxU64 - stream->window_target_offset) {
+    return Fail(stream, kStatusBadData, "decoder file offset overflow");
+  }
+  stream->window_target_offset += stream->target_length;
+  if (stream->window_indicator > 7) {
+    return Fail(stream, kStatusBadData, "unrecognized window indicator bits set");
+  }
+  ResetAddressCache(stream->address_cache);
+  stream->copy_length = 0;
+  stream->copy_offset = 0;
+  stream->checksum_filled = 0;
+  return 0;
+}
+
+// After state 11.
+int CheckSourceSegment(DecodeStream* stream) {
+  if (stream->copy_length > kMaxU64 - stream->copy_offset) {
+    return Fail(stream, kStatusBadData, "decoder copy window overflows a file offset");
+  }
+  if ((stream->window_indicator & kWindowTarget) != 0 &&
+      stream->copy_offset + stream->copy_length > stream->window_target_offset) {
+    return Fail(stream, kStatusBadData, "VCD_TARGET window out of bounds");
+  }
+  return 0;
+}
+
+// After state 13.
+int CheckTargetLength(DecodeStream* stream) {
+  if (stream->target_length > kMaxU64 - stream->copy_length) {
+    return Fail(stream, kStatusBadData, "decoder target window overflows a usize_t");
+  }
+  if (stream->target_length > kMaxTargetWindow) {
+    return Fail(stream, kStatusBadData, "hard window size exceeded");
+  }
+  stream->position_limit = stream->copy_length + stream->target_length;
+  return 0;
+}
+
+int CheckDeltaIndicator(DecodeStream* stream) {
+  if (stream->delta_indicator > 7) {
+    return Fail(stream, kStatusBadData, "unrecognized delta indicator bits set");
+  }
+  if (stream->delta_indicator != 0) {
+    return Fail(stream, kStatusBadData, "invalid delta indicator bits set");
+  }
+  return 0;
+}
+
+// The stated length of the delta encoding must match what follows it, counted with the shortest
+// integer encodings (64-bit arithmetic, as stated).
+int CheckEncodingLength(DecodeStream* stream) {
+  uint64_t expected = VarintSize(stream->target_length) + 1 + VarintSize(stream->data.length) +
+                      VarintSize(stream->instructions.length) +
+                      VarintSize(stream->addresses.length);
+  if ((stream->window_indicator & kWindowChecksum) != 0) expected += 4;
+  expected += stream->data.length + stream->instructions.length + stream->addresses.length;
+  if (stream->encoding_length != expected) {
+    return Fail(stream, kStatusBadData, "incorrect encoding length (redundent)");
+  }
+  return 0;
+}
+
+SectionCursor* CurrentSection(DecodeStream* stream) {
+  switch (stream->decode_state) {
+    case kStateDataSection:
+      return &stream->data;
+    case kStateInstructionsSection:
+      return &stream->instructions;
+    case kStateAddressesSection:
+      return &stream->addresses;
+    default:
+      return nullptr;
+  }
+}
+
+// Takes in whatever part of the current section the input holds; 0 once it is complete.
+int TakeSection(DecodeStream* stream, SectionCursor* section, bool short_input) {
+  if (section->received < section->length) {
+    if (stream->input_size == 0) return kStatusNeedInput;
+    uint64_t take = section->length;
+    if (!short_input && section->received == 0) {
+      section->next = stream->input_next;  // used in place
+    } else {
+      take = std::min(section->length - section->received, stream->input_size);
+      if (section->received == 0) {
+        if (int status =
+                GrowBuffer(stream, &section->copy, &section->copy_capacity, section->length)) {
+          return status;
+        }
+        section->next = section->copy;
+      }
+      std::memcpy(section->copy + section->received, stream->input_next, take);
+    }
+    section->received += take;
+    stream->section_bytes_taken += take;
+    Consume(stream, take);
+  }
+  if (section->received < section->length) return NeedInput(stream);
+  if (section->length == 0) section->next = nullptr;
+  section->end = section->next + section->length;
+  section->received = 0;
+  stream->decode_state += 1;
+  return 0;
+}
+
+// States 19 to 21.
+int TakeSections(DecodeStream* stream) {
+  if (CurrentSection(stream) == nullptr) return Fail(stream, kStatusBadData, "internal error");
+  const uint64_t data = stream->data.length;
+  const uint64_t instructions = stream->instructions.length;
+  const uint64_t addresses = stream->addresses.length;
+  if (instructions > kMaxU64 - addresses || data > kMaxU64 - (instructions + addresses)) {
+    return Fail(stream, kStatusFailed, "decoder section size overflow");
+  }
+  const uint64_t remaining = data + instructions + addresses - stream->section_bytes_taken;
+  const bool short_input = stream->input_size < remaining;
+  while (SectionCursor* section = CurrentSection(stream)) {
+    if (int status = TakeSection(stream, section, short_input)) return status;
+  }
+  return PrepareWindowBuffer(stream);
+}
+
+// State 22.
+int Execute(DecodeStream* stream) {
+  if ((stream->window_indicator & kWindowSource) != 0) {
+    DecodeSource* source = stream->source;
+    if (source == nullptr) return Fail(stream, kStatusBadData, "source input required");
+    source->copy_base_block = stream->copy_offset >> source->block_shift;
+    source->copy_base_offset = stream->copy_offset & source->block_mask;
+  }
+  const int status = ExecuteWindow(stream);
+  if (status == kStatusOutput) stream->output_total += stream->output_size;
+  return status;
+}
+
+// Runs the states until one needs the caller, reports an event, or fails.
+int Advance(DecodeStream* s) {
+  const bool code_table = (s->header_indicator & kHeaderCodeTable) != 0;
+  const bool app_header = (s->header_indicator & kHeaderAppHeader) != 0;
+  int status = 0;
+  switch (s->decode_state) {
+    case kStateMagic:
+      if ((status = GatherBytes(s, s->magic, 4, &s->magic_filled))) return status;
+      if (std::memcmp(s->magic, kMagic, 3) != 0) {
+        return Fail(s, kStatusBadData, "not a VCDIFF input");
+      }
+      if (s->magic[3] != 0) {
+        return Fail(s, kStatusBadData, "VCDIFF input version > 0 is not supported");
+      }
+      break;
+    case kStateHeaderIndicator:
+      if ((status = ReadByte(s, &s->header_indicator))) return status;
+      if (s->header_indicator > 7) {
+        return Fail(s, kStatusBadData, "unrecognized header indicator bits set");
+      }
+      break;
+    case kStateSecondaryId:
+      if ((s->header_indicator & kHeaderDecompress) == 0) break;
+      if ((status = ReadByte(s, &s->secondary_id))) return status;
+      return CheckSecondaryId(s);
+    case kStateCodeTableLength:
+      if (!code_table) break;
+      if ((status = ReadVarint(s, &s->code_table_length))) return status;
+      if (s->code_table_length <= 2) {
+        return Fail(s, kStatusOutOfMemory, "invalid code table size");
+      }
+      s->code_table_length -= 2;
+      break;
+    case kStateNearSize:
+      if (code_table && (status = ReadByte(s, &s->address_cache.near_size))) return status;
+      break;
+    case kStateSameSize:
+      if (code_table && (status = ReadByte(s, &s->address_cache.same_size))) return status;
+      break;
+    case kStateInstallCodeTable:
+      if (code_table) {
+        return Fail(s, kStatusUnimplemented, "VCD_CODETABLE support was removed");
+      }
+      s->address_cache.near_size = kNearCacheSize;
+      s->address_cache.same_size = kSameCacheSize;
+      s->code_table = &DefaultCodeTable;
+      if ((status = AllocateAddressCache(s))) return status;
+      break;
+    case kStateAppHeaderLength:
+      if (app_header && (status = ReadVarint(s, &s->app_header_length))) return status;
+      break;
+    case kStateAppHeader:
+      if (!app_header) break;
+      if (s->app_header_length == kMaxU64) {
+        return Fail(s, kStatusBadData, "exceptional appheader size");
+      }
+      if (s->app_header == nullptr) {
+        if ((status = GrowBuffer(s, &s->app_header, &s->app_header_capacity,
+                                 s->app_header_length + 1))) {
+          return status;
+        }
+        s->app_header[s->app_header_length] = 0;
+      }
+      if ((status = GatherBytes(s, s->app_header, s->app_header_length, &s->app_header_filled))) {
+        return status;
+      }
+      break;
+    case kStateWindowIndicator:
+      if ((status = ReadByte(s, &s->window_indicator))) return status;
+      if ((status = StartWindow(s))) return status;
+      break;
+    case kStateCopyLength:
+      if (HasSegment(s) && (status = ReadVarint(s, &s->copy_length))) return status;
+      s->position = s->copy_length;
+      break;
+    case kStateCopyOffset:
+      if (HasSegment(s) && (status = ReadVarint(s, &s->copy_offset))) return status;
+      if ((status = CheckSourceSegment(s))) return status;
+      break;
+    case kStateEncodingLength:
+      if ((status = ReadVarint(s, &s->encoding_length))) return status;
+      break;
+    case kStateTargetLength:
+      if ((status = ReadVarint(s, &s->target_length))) return status;
+      if ((status = CheckTargetLength(s))) return status;
+      break;
+    case kStateDeltaIndicator:
+      if ((status = ReadByte(s, &s->delta_indicator))) return status;
+      if ((status = CheckDeltaIndicator(s))) return status;
+      break;
+    case kStateDataLength:
+      if ((status = ReadVarint(s, &s->data.length))) return status;
+      break;
+    case kStateInstructionsLength:
+      if ((status = ReadVarint(s, &s->instructions.length))) return status;
+      break;
+    case kStateAddressesLength:
+      if ((status = ReadVarint(s, &s->addresses.length))) return status;
+      break;
+    case kStateChecksum:
+      if ((s->window_indicator & kWindowChecksum) != 0) {
+        if ((status = GatherBytes(s, s->checksum, 4, &s->checksum_filled))) return status;
+        s->window_checksum = (uint32_t{s->checksum[0]} << 24) | (uint32_t{s->checksum[1]} << 16) |
+                             (uint32_t{s->checksum[2]} << 8) | s->checksum[3];
+      }
+      if ((status = CheckEncodingLength(s))) return status;
+      s->decode_state = kStateDataSection;
+      return s->window_number == 0 ? kStatusGotHeader : kStatusWindowStart;
+    case kStateDataSection:
+    case kStateInstructionsSection:
+    case kStateAddressesSection:
+      // TakeSections moves decode_state on, up to kStateExecute.
+      return TakeSections(s);
+    case kStateExecute:
+      return Execute(s);
+    case kStateFinish:
+      s->window_count += 1;
+      s->decode_state = kStateWindowIndicator;
+      return kStatusWindowDone;
+    default:
+      return Fail(s, kStatusBadData, "invalid state");
+  }
+  s->decode_state += 1;
+  return 0;
+}
+
+}  // namespace
+
+int DecodeInput(DecodeStream* stream) {
+  if (stream->encoding != 0) return Fail(stream, kStatusBadData, "encoder/decoder transition");
+  for (;;) {
+    if (int status = Advance(stream)) return status;
+  }
+}
+
+}  // namespace tvl

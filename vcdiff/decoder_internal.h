@@ -1,0 +1,35 @@
+// Helpers shared by the decoder's source files; not part of the public interface.
+#pragma once
+
+#include <cstdint>
+
+#include "vcdiff/decoder.h"
+
+namespace tvl {
+
+// Buffers grow in steps of this many bytes.
+inline constexpr uint64_t kBufferGrowthStep = 16384;
+
+// Every check of the decoder ends here: the stream keeps the static text, the caller gets the
+// status. A check then reads as one line: `if (bad) return Fail(stream, status, "text");`.
+inline int Fail(DecodeStream* stream, int status, const char* message) {
+  stream->message = message;
+  return status;
+}
+
+// `size` bytes through the stream's allocator, or null when refused or not addressable here.
+void* AllocateBytes(DecodeStream* stream, uint64_t size);
+// Gives back what AllocateBytes returned; null is ignored.
+void ReleaseBytes(DecodeStream* stream, void* pointer);
+
+// Makes `*buffer` hold at least `needed` bytes. Reuses a large enough buffer; otherwise releases
+// it and allocates `needed` rounded up to a multiple of kBufferGrowthStep. Contents are not kept.
+// Returns 0, or kStatusOutOfMemory with "out of memory" (the buffer is then empty).
+int GrowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity, uint64_t needed);
+
+// Window execution, called by the input state machine.
+int AllocateAddressCache(DecodeStream* stream);
+int PrepareWindowBuffer(DecodeStream* stream);
+int ExecuteWindow(DecodeStream* stream);
+
+}  // namespace tvl

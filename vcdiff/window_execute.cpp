@@ -1,0 +1,243 @@
+// Window execution: instructions through the code table, addresses through the cache, ADD, RUN
+// and COPY into the window buffer, and the end-of-window checks.
+#include <algorithm>
+#include <cstring>
+
+#include "vcdiff/adler32.h"
+#include "vcdiff/decoder.h"
+#include "vcdiff/decoder_internal.h"
+
+namespace tvl {
+namespace {
+
+constexpr uint64_t kVarintOverflowBits = ~uint64_t{0} << 57;
+
+uint64_t BytesLeft(const SectionCursor& section) {
+  return static_cast<uint64_t>(section.end - section.next);
+}
+
+// Not resumable: the whole section is in memory. The cursor moves only past a whole integer.
+int ParseVarint(DecodeStream* stream, SectionCursor* section, uint64_t* value) {
+  const uint8_t* next = section->next;
+  uint64_t result = 0;
+  for (;;) {
+    if (next == section->end) return Fail(stream, kStatusBadData, "end-of-input in read_integer");
+    if ((result & kVarintOverflowBits) != 0) {
+      return Fail(stream, kStatusBadData, "overflow in read_intger");
+    }
+    const uint8_t byte = *next++;
+    result = (result << 7) | (byte & 0x7F);
+    if ((byte & 0x80) == 0) break;
+  }
+  section->next = next;
+  *value = result;
+  return 0;
+}
+
+int ReadAddress(DecodeStream* stream, uint64_t mode, uint64_t* address) {
+  AddressCache& cache = stream->address_cache;
+  uint64_t value = 0;
+  if (IsSameMode(cache, mode)) {
+    if (BytesLeft(stream->addresses) == 0) {
+      return Fail(stream, kStatusBadData, "address underflow");
+    }
+    value = *stream->addresses.next++;
+  } else if (int status = ParseVarint(stream, &stream->addresses, &value)) {
+    return status;
+  }
+  *address = DecodeAddress(cache, mode, value, stream->position);
+  UpdateAddressCache(cache, *address);
+  return 0;
+}
+
+int ParseHalf(DecodeStream* stream, PendingInstruction* half) {
+  if (half->size == 0) {
+    if (int status = ParseVarint(stream, &stream->instructions, &half->size)) return status;
+  }
+  if (half->type >= kCodeCopy) {
+    if (int status = ReadAddress(stream, half->type - kCodeCopy, &half->address)) return status;
+    if (half->address >= stream->position) {
+      return Fail(stream, kStatusBadData, "address too large");
+    }
+    // A single COPY never runs from the source segment on into the target window.
+    if (half->address < stream->copy_length && half->size > stream->copy_length - half->address) {
+      return Fail(stream, kStatusBadData, "size too large");
+    }
+  }
+  if (half->size > stream->position_limit - stream->position) {
+    return Fail(stream, kStatusBadData, "size too large");
+  }
+  stream->position += half->size;
+  return 0;
+}
+
+int DecodeInstruction(DecodeStream* stream) {
+  SectionCursor& instructions = stream->instructions;
+  if (BytesLeft(instructions) == 0) return Fail(stream, kStatusBadData, "instruction underflow");
+  const CodeTableEntry& entry = (*stream->code_table)[*instructions.next++];
+  stream->first_half = {entry.type1, entry.size1, 0};
+  stream->second_half = {entry.type2, entry.size2, 0};
+  // Both halves are parsed before either runs. A half that failed to parse never runs.
+  int status = 0;
+  if (stream->first_half.type != kCodeNoop) status = ParseHalf(stream, &stream->first_half);
+  if (status == 0 && stream->second_half.type != kCodeNoop) {
+    status = ParseHalf(stream, &stream->second_half);
+  }
+  if (status != 0) stream->first_half = stream->second_half = PendingInstruction{};
+  return status;
+}
+
+// Copies `size` bytes within the window from offset `from` to offset `to` (from < to) as if one
+// byte at a time in ascending order: where the ranges overlap, the bytes between `from` and `to`
+// repeat. The repeated pattern is copied in chunks that double, each chunk reading only bytes that
+// are already final.
+void CopyWithinWindow(uint8_t* window, uint64_t from, uint64_t to, uint64_t size) {
+  uint64_t distance = to - from;
+  uint8_t* out = window + to;
+  while (size > 0) {
+    const uint64_t chunk = std::min(size, distance);
+    std::memcpy(out, window + from, chunk);
+    out += chunk;
+    size -= chunk;
+    distance += chunk;
+  }
+}
+
+int CopyFromSource(DecodeStream* stream, PendingInstruction* half) {
+  if ((stream->window_indicator & kWindowTarget) != 0) {
+    *half = PendingInstruction{};
+    return Fail(stream, kStatusUnimplemented, "VCD_TARGET not implemented");
+  }
+  DecodeSource* source = stream->source;
+  if (source == nullptr) return Fail(stream, kStatusBadData, "source input required");
+  uint64_t offset = source->copy_base_offset + half->address;
+  const uint64_t block = source->copy_base_block + (offset >> source->block_shift);
+  offset &= source->block_mask;
+
+  const int status = GetSourceBlock(stream, block);
+  if (status == kStatusNotSeekable) {
+    return Fail(stream, kStatusFailed, "non-seekable source in decode");
+  }
+  if (status != 0) return status;
+  const uint64_t size = half->size;
+  if (source->block_bytes != source->block_size &&
+      (offset > source->block_bytes || size > source->block_bytes - offset)) {
+    return Fail(stream, kStatusBadData, "source file too short");
+  }
+  // The rest of a copy that runs past this block waits for the next one.
+  const uint64_t now = std::min(size, source->block_size - offset);
+  if (now > 0) {
+    std::memcpy(stream->output_data + stream->output_size, source->block_data + offset, now);
+  }
+  stream->output_size += now;
+  if (now < size) {
+    half->size -= now;
+    half->address += now;
+  } else {
+    *half = PendingInstruction{};
+  }
+  return 0;
+}
+
+int ExecuteHalf(DecodeStream* stream, PendingInstruction* half) {
+  const uint64_t size = half->size;
+  if (stream->output_size > stream->output_capacity ||
+      size > stream->output_capacity - stream->output_size) {
+    return Fail(stream, kStatusBadData, "overflow while decoding");
+  }
+  uint8_t* out = stream->output_data + stream->output_size;
+  SectionCursor& data = stream->data;
+  switch (half->type) {
+    case kCodeAdd:
+      if (BytesLeft(data) < size) return Fail(stream, kStatusBadData, "data underflow");
+      if (size > 0) std::memcpy(out, data.next, size);
+      data.next += size;
+      break;
+    case kCodeRun:
+      if (BytesLeft(data) == 0) return Fail(stream, kStatusBadData, "data underflow");
+      if (size > 0) std::memset(out, *data.next, size);
+      data.next += 1;
+      break;
+    default: {
+      if (half->address < stream->copy_length) return CopyFromSource(stream, half);
+      const uint64_t from = half->address - stream->copy_length;
+      // Addresses lie below the current position, so this fails only for a caller that changed
+      // output_size in the middle of a window.
+      if (from >= stream->output_size) return Fail(stream, kStatusBadData, "address too large");
+      CopyWithinWindow(stream->output_data, from, stream->output_size, size);
+      break;
+    }
+  }
+  stream->output_size += size;
+  *half = PendingInstruction{};
+  return 0;
+}
+
+}  // namespace
+
+int AllocateAddressCache(DecodeStream* stream) {
+  AddressCache& cache = stream->address_cache;
+  ReleaseBytes(stream, cache.near_slots);
+  ReleaseBytes(stream, cache.same_slots);
+  cache.near_slots = nullptr;
+  cache.same_slots = nullptr;
+  if (cache.near_size > 0) {
+    cache.near_slots = static_cast<uint64_t*>(AllocateBytes(stream, cache.near_size * 8));
+    if (cache.near_slots == nullptr) return Fail(stream, kStatusOutOfMemory, "out of memory");
+  }
+  if (cache.same_size > 0) {
+    cache.same_slots =
+        static_cast<uint64_t*>(AllocateBytes(stream, cache.same_size * kSameBlockSlots * 8));
+    if (cache.same_slots == nullptr) return Fail(stream, kStatusOutOfMemory, "out of memory");
+  }
+  ResetAddressCache(cache);
+  return 0;
+}
+
+int PrepareWindowBuffer(DecodeStream* stream) {
+  if ((stream->window_indicator & kWindowTarget) != 0) {
+    return Fail(stream, kStatusUnimplemented, "VCD_TARGET not implemented");
+  }
+  int status = 0;
+  if (stream->output_capacity < stream->target_length) {
+    status =
+        GrowBuffer(stream, &stream->window_buffer, &stream->output_capacity, stream->target_length);
+  }
+  stream->output_data = stream->window_buffer;
+  return status;
+}
+
+int ExecuteWindow(DecodeStream* stream) {
+  while (BytesLeft(stream->instructions) > 0 || stream->first_half.type != kCodeNoop ||
+         stream->second_half.type != kCodeNoop) {
+    if (stream->first_half.type == kCodeNoop && stream->second_half.type == kCodeNoop) {
+      if (int status = DecodeInstruction(stream)) return status;
+    }
+    while (stream->first_half.type != kCodeNoop) {
+      if (int status = ExecuteHalf(stream, &stream->first_half)) return status;
+    }
+    while (stream->second_half.type != kCodeNoop) {
+      if (int status = ExecuteHalf(stream, &stream->second_half)) return status;
+    }
+  }
+  if (stream->output_size != stream->target_length) {
+    return Fail(stream, kStatusBadData, "wrong window length");
+  }
+  if (BytesLeft(stream->data) > 0) return Fail(stream, kStatusBadData, "extra data section");
+  if (BytesLeft(stream->addresses) > 0) {
+    return Fail(stream, kStatusBadData, "extra address section");
+  }
+  if ((stream->window_indicator & kWindowChecksum) != 0 &&
+      Adler32(kAdler32Initial, stream->output_data, stream->output_size) !=
+          stream->window_checksum) {
+    return Fail(stream, kStatusBadData, "target window checksum mismatch");
+  }
+  stream->decode_state = kStateFinish;
+  stream->section_bytes_taken = 0;
+  stream->data.received = 0;
+  stream->instructions.received = 0;
+  stream->addresses.received = 0;
+  return kStatusOutput;
+}
+
+}  // namespace tvl

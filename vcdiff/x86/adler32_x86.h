@@ -1,0 +1,19 @@
+// Vectorised Adler-32 for x86; callers check the CPU first (cpu_features.h).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "vcdiff/adler32.h"
+#include "vcdiff/x86/cpu_features.h"
+
+namespace tvl {
+
+#if TVL_X86
+uint32_t Adler32Ssse3(uint32_t adler, const uint8_t* data, size_t size);
+#endif
+#if TVL_AVX2
+uint32_t Adler32Avx2(uint32_t adler, const uint8_t* data, size_t size);
+#endif
+
+}  // namespace tvl
