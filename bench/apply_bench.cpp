@@ -1,0 +1,137 @@
+// Writes the inputs of the apply benchmark (tools/bench-apply.sh): a pseudo-random source file, a
+// VCDIFF patch that rebuilds a target of about the same size mostly from source copies with a few
+// small adds, and that target itself for checking.
+//
+// usage: apply_bench_gen DIR [MIB]   (default 112 MiB, so both files exceed 100 MB)
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "vcdiff/adler32.h"
+
+namespace {
+
+constexpr uint64_t kWindowSize = 8 << 20;  // as the built-in patches use
+
+struct Random {
+  uint64_t state;
+  uint64_t Next() {  // xorshift64*
+    state ^= state >> 12;
+    state ^= state << 25;
+    state ^= state >> 27;
+    return state * 0x2545F4914F6CDD1DULL;
+  }
+  uint64_t Below(uint64_t limit) { return Next() % limit; }
+};
+
+void PutVarint(std::vector<uint8_t>& out, uint64_t value) {
+  uint8_t bytes[10];
+  int n = 0;
+  do {
+    bytes[n++] = static_cast<uint8_t>(value & 0x7F);
+    value >>= 7;
+  } while (value != 0);
+  while (n > 1) out.push_back(bytes[--n] | 0x80);
+  out.push_back(bytes[0]);
+}
+
+uint64_t VarintSize(uint64_t value) {
+  uint64_t size = 1;
+  while (value >>= 7) ++size;
+  return size;
+}
+
+bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s DIR [MIB]\n", argv[0]);
+    return 2;
+  }
+  const std::string dir = argv[1];
+  const uint64_t size = (argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 112) << 20;
+  Random random{0x9E3779B97F4A7C15ULL};
+
+  std::vector<uint8_t> source(size);
+  for (size_t i = 0; i + 8 <= source.size(); i += 8) {
+    uint64_t word = random.Next();
+    for (int b = 0; b < 8; ++b) source[i + b] = static_cast<uint8_t>(word >> (8 * b));
+  }
+
+  // Windows of source copies (16 to 256 KiB from anywhere in the source) with an add of 1 to 64
+  // new bytes between every few copies: the shape of a patch between two releases of a game.
+  std::vector<uint8_t> patch = {0xD6, 0xC3, 0xC4, 0x00, 0x04};
+  const std::string app_header = "target.wad//source.wad/";
+  PutVarint(patch, app_header.size());
+  patch.insert(patch.end(), app_header.begin(), app_header.end());
+  std::vector<uint8_t> target;
+  target.reserve(size);
+  uint64_t windows = 0, copies = 0, adds = 0;
+  while (target.size() < size) {
+    const uint64_t length = std::min<uint64_t>(kWindowSize, size - target.size());
+    const size_t start = target.size();
+    std::vector<uint8_t> data, instructions, addresses;
+    while (target.size() - start < length) {
+      const uint64_t left = length - (target.size() - start);
+      if (random.Below(4) == 0) {
+        const uint64_t n = std::min<uint64_t>(1 + random.Below(64), left);
+        instructions.push_back(1);  // ADD, size follows
+        PutVarint(instructions, n);
+        for (uint64_t i = 0; i < n; ++i) {
+          const uint8_t byte = static_cast<uint8_t>(random.Next());
+          data.push_back(byte);
+          target.push_back(byte);
+        }
+        ++adds;
+      } else {
+        const uint64_t n = std::min<uint64_t>((16 << 10) + random.Below(240 << 10), left);
+        const uint64_t address = random.Below(size - n + 1);
+        instructions.push_back(19);  // COPY mode 0 (VCD_SELF), size follows
+        PutVarint(instructions, n);
+        PutVarint(addresses, address);
+        target.insert(target.end(), source.begin() + address, source.begin() + address + n);
+        ++copies;
+      }
+    }
+    const uint32_t checksum = tvl::Adler32(tvl::kAdler32Initial, target.data() + start, length);
+    patch.push_back(0x05);   // VCD_SOURCE | Adler-32
+    PutVarint(patch, size);  // the whole source is the segment
+    PutVarint(patch, 0);
+    const uint64_t encoding = VarintSize(length) + 1 + VarintSize(data.size()) +
+                              VarintSize(instructions.size()) + VarintSize(addresses.size()) + 4 +
+                              data.size() + instructions.size() + addresses.size();
+    PutVarint(patch, encoding);
+    PutVarint(patch, length);
+    patch.push_back(0);
+    PutVarint(patch, data.size());
+    PutVarint(patch, instructions.size());
+    PutVarint(patch, addresses.size());
+    for (int shift = 24; shift >= 0; shift -= 8)
+      patch.push_back(static_cast<uint8_t>(checksum >> shift));
+    patch.insert(patch.end(), data.begin(), data.end());
+    patch.insert(patch.end(), instructions.begin(), instructions.end());
+    patch.insert(patch.end(), addresses.begin(), addresses.end());
+    ++windows;
+  }
+
+  if (!WriteFile(dir + "/source.bin", source) || !WriteFile(dir + "/patch.vcdiff", patch) ||
+      !WriteFile(dir + "/expected.bin", target)) {
+    std::fprintf(stderr, "cannot write into %s\n", dir.c_str());
+    return 1;
+  }
+  std::printf(
+      "source %zu bytes, target %zu bytes, patch %zu bytes: %llu windows, %llu copies, "
+      "%llu adds\n",
+      source.size(), target.size(), patch.size(), static_cast<unsigned long long>(windows),
+      static_cast<unsigned long long>(copies), static_cast<unsigned long long>(adds));
+  return 0;
+}

@@ -1,0 +1,72 @@
+#include <filesystem>
+#include <system_error>
+
+#include "patching/apply_files.h"
+
+namespace tvl {
+namespace {
+
+std::string Utf8(const Path& path) {
+  std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
+}  // namespace
+
+int Fail(ApplyError* error, ApplyFailure failure, const char* message, FileError file_error) {
+  if (error) *error = {failure, message, file_error};
+  return 0;
+}
+
+bool OpenPatchFiles(const Path& input, const Path& output, File* input_file, File* output_file,
+                    ApplyError* error) {
+  FileError input_error = 0;
+  *input_file = File::OpenForRead(input, &input_error);
+  // Windows refuses to create a file that is open without write sharing; POSIX would truncate
+  // the source under us, so both get the same refusal.
+  std::error_code ignored;
+  const bool same_file = std::filesystem::equivalent(input, output, ignored);
+  FileError output_error = 0;
+  if (!same_file) *output_file = File::CreateForWrite(output, &output_error);
+  if (!input_file->is_open()) {
+    Fail(error, ApplyFailure::kOpenInput, "Couldn't open for read", input_error);
+    return false;
+  }
+  if (!output_file->is_open()) {
+    Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", output_error);
+    return false;
+  }
+  return true;
+}
+
+int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Path& output,
+                    size_t piece_size, ApplyError* error) {
+  File input_file, output_file;
+  if (!OpenPatchFiles(input, output, &input_file, &output_file, error)) return 0;
+  return DecodeToFile(input_file, patch, output_file, piece_size, error);
+}
+
+std::string DescribeApplyError(const ApplyError& error, const Path& input, std::string_view patch,
+                               const Path& output) {
+  std::string text = error.message ? error.message : "patching failed";
+  switch (error.failure) {
+    case ApplyFailure::kOpenInput:
+      text += ": " + Utf8(input);
+      break;
+    case ApplyFailure::kCreateOutput:
+    case ApplyFailure::kWrite:
+      text += ": " + Utf8(output);
+      break;
+    case ApplyFailure::kNoPatch:
+      text += ": ";
+      text += patch;
+      break;
+    case ApplyFailure::kNone:
+    case ApplyFailure::kDecode:
+      return text;
+  }
+  if (error.file_error != 0) text += " (" + DescribeFileError(error.file_error) + ")";
+  return text;
+}
+
+}  // namespace tvl

@@ -1,0 +1,54 @@
+// The patch applier: rebuilds a target file from a source file and a VCDIFF patch.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/file.h"
+
+namespace tvl {
+
+// Patch bytes handed to the decoder per call, unless the caller asks for another size.
+inline constexpr size_t kPatchPieceSize = 4096;
+
+enum class ApplyFailure {
+  kNone,
+  kOpenInput,     // the source file can't be opened
+  kCreateOutput,  // the output file can't be created
+  kNoPatch,       // the patch directory has no stream of that name
+  kDecode,        // the decoder refused the patch or the source; `message` says why
+  kWrite,         // writing or closing the output failed
+};
+
+// Why a run failed. `message` is static text: the decoder's own (for example "target window
+// checksum mismatch" or "eof in decode") for kDecode, a short description otherwise.
+struct ApplyError {
+  ApplyFailure failure = ApplyFailure::kNone;
+  const char* message = nullptr;
+  FileError file_error = 0;  // the system's error number for kOpenInput, kCreateOutput, kWrite
+};
+
+// Applies the built-in patch `patch_name` to `input`, writing `output`. Returns 1 or 0.
+// The output is created (or emptied) even when the input can't be opened. The three open
+// failures are reported on stderr as "Couldn't open for read: <input>",
+// "Couldn't open for write: <output>" and "Couldn't open patch data: <name>"; other failures
+// are reported only through `error`. After a failure the output keeps the windows written
+// before it; deleting it is the caller's business.
+int ApplyPatch(const Path& input, const char16_t* patch_name, const Path& output,
+               ApplyError* error = nullptr);
+
+// Applies `patch` (VCDIFF bytes in memory) to `input`, writing `output`, and reports nothing.
+// The patch is fed to the decoder in pieces of `piece_size` bytes (0 means kPatchPieceSize);
+// every piece size gives the same result. Returns 1 or 0.
+int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Path& output,
+                    size_t piece_size, ApplyError* error = nullptr);
+
+// One line describing a failure, without a line break: the diagnostics above for the open
+// failures, the decoder's message for kDecode. `patch` names the patch (UTF-8).
+std::string DescribeApplyError(const ApplyError& error, const Path& input, std::string_view patch,
+                               const Path& output);
+
+}  // namespace tvl

@@ -1,0 +1,117 @@
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "patching/apply_files.h"
+#include "patching/source_blocks.h"
+#include "vcdiff/decoder.h"
+
+namespace tvl {
+namespace {
+
+// The configuration the patches have always been applied with. No decoding step reads either
+// value, so decoding runs on the defaults and asks for source blocks through kStatusNeedBlock.
+constexpr uint64_t kConfigWindowSize = 4096;
+constexpr uint32_t kConfigFlags = 0x400;
+
+// Shortest VCDIFF file: the 4 magic bytes and the header indicator.
+constexpr uint64_t kFileHeaderSize = 5;
+
+// Frees the decoder's buffers on every way out.
+struct StreamHolder {
+  DecodeStream stream{};
+  ~StreamHolder() { FreeDecodeStream(&stream); }
+};
+
+std::unique_ptr<uint8_t[]> Allocate(size_t size) {
+  return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
+}
+
+}  // namespace
+
+int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size_t piece_size,
+                 ApplyError* error) {
+  if (piece_size == 0) piece_size = kPatchPieceSize;
+
+  StreamHolder holder;
+  DecodeStream& stream = holder.stream;
+  DecodeConfig config{};
+  config.window_size = kConfigWindowSize;
+  config.flags = kConfigFlags;
+  if (ConfigureDecodeStream(&stream, &config) != 0) {
+    return Fail(error, ApplyFailure::kDecode, stream.message);
+  }
+
+  SourceBlocks blocks;
+  // A piece never holds more than the whole patch, whatever size was asked for.
+  std::unique_ptr<uint8_t[]> piece_buffer =
+      Allocate(std::max<size_t>(1, std::min(piece_size, patch.size())));
+  if (!InitSourceBlocks(&blocks, &input) || !piece_buffer) {
+    return Fail(error, ApplyFailure::kDecode, "out of memory");
+  }
+
+  // Block 0 is in place before decoding starts; the decoder asks for any other.
+  DecodeSource source{};
+  source.block_size = kSourceBlockSize;
+  LoadSourceBlock(&blocks, 0, &source);
+  SetDecodeSource(&stream, &source);
+
+  // The patch goes in pieces copied into our own buffer, which is refilled only once the decoder
+  // has said kStatusNeedInput: until then it may still read sections where they lie. A piece
+  // shorter than piece_size is the last; a patch of a whole number of pieces ends with an empty
+  // one.
+  size_t offset = 0;
+  for (;;) {
+    const size_t length = std::min(piece_size, patch.size() - offset);
+    if (length != 0) std::memcpy(piece_buffer.get(), patch.data() + offset, length);
+    offset += length;
+    stream.input_next = piece_buffer.get();
+    stream.input_size = length;
+
+    for (int status = DecodeInput(&stream); status != kStatusNeedInput;
+         status = DecodeInput(&stream)) {
+      switch (status) {
+        case kStatusGotHeader:
+        case kStatusWindowStart:
+        case kStatusWindowDone:
+          break;
+        case kStatusNeedBlock:
+          LoadSourceBlock(&blocks, source.requested_block, &source);
+          break;
+        case kStatusOutput: {
+          // One write per window; a short one (a full disk) ends the run.
+          FileError write_error = 0;
+          const size_t size = static_cast<size_t>(stream.output_size);
+          if (output.Write(stream.output_data, size, &write_error) != size) {
+            return Fail(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
+          }
+          stream.output_size = 0;
+          break;
+        }
+        default:
+          return Fail(error, ApplyFailure::kDecode,
+                      stream.message ? stream.message : "patch decoding failed");
+      }
+    }
+    if (length < piece_size) break;
+  }
+
+  // A patch that ended inside a header or a window is incomplete. So is one that ended before its
+  // file header was whole (an empty file, say), which the decoder can't tell from a patch not yet
+  // begun: without this, an empty patch would "succeed" with an empty output.
+  if (CloseDecodeStream(&stream) != 0) return Fail(error, ApplyFailure::kDecode, stream.message);
+  if (stream.input_total < kFileHeaderSize) {
+    return Fail(error, ApplyFailure::kDecode, "eof in decode");
+  }
+
+  // Closing is where a delayed write failure shows; the output isn't whole then.
+  FileError close_error = 0;
+  if (!output.Close(&close_error)) {
+    return Fail(error, ApplyFailure::kWrite, "Couldn't write output", close_error);
+  }
+  if (error) *error = {};
+  return 1;
+}
+
+}  // namespace tvl

@@ -1,0 +1,61 @@
+#include "patching/source_blocks.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace tvl {
+namespace {
+
+constexpr uint64_t kBlocksPerRead = kSourceReadSize / kSourceBlockSize;
+static_assert(kSourceReadSize % kSourceBlockSize == 0);
+
+// Reads chunk `chunk` of the file into the buffer, as much of it as the file holds.
+void ReadChunk(SourceBlocks* blocks, uint64_t chunk) {
+  blocks->chunk = chunk;
+  blocks->chunk_bytes = 0;
+  blocks->chunk_valid = false;
+  if (chunk > std::numeric_limits<uint64_t>::max() / kSourceReadSize) return;
+  const uint64_t offset = chunk * kSourceReadSize;
+  if (!blocks->position_known || blocks->file_position != offset) {
+    blocks->position_known = blocks->file->Seek(offset);
+    blocks->file_position = offset;
+    if (!blocks->position_known) return;
+  }
+  while (blocks->chunk_bytes < kSourceReadSize) {
+    const int64_t got = blocks->file->Read(blocks->buffer.get() + blocks->chunk_bytes,
+                                           kSourceReadSize - blocks->chunk_bytes);
+    if (got < 0) {
+      // A failed read leaves the position unknown and the chunk to be tried again.
+      blocks->position_known = false;
+      return;
+    }
+    if (got == 0) break;
+    blocks->chunk_bytes += static_cast<uint64_t>(got);
+    blocks->file_position += static_cast<uint64_t>(got);
+  }
+  blocks->chunk_valid = true;
+}
+
+}  // namespace
+
+bool InitSourceBlocks(SourceBlocks* blocks, File* file) {
+  blocks->file = file;
+  blocks->buffer.reset(new (std::nothrow) uint8_t[kSourceReadSize]);
+  blocks->chunk_valid = false;
+  blocks->position_known = false;
+  return blocks->buffer != nullptr;
+}
+
+void LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source) {
+  const uint64_t chunk = block / kBlocksPerRead;
+  if (!blocks->chunk_valid || blocks->chunk != chunk) ReadChunk(blocks, chunk);
+  const uint64_t offset = (block % kBlocksPerRead) * kSourceBlockSize;
+  source->block_data = blocks->buffer.get() + offset;
+  source->block_bytes = blocks->chunk_valid && blocks->chunk_bytes > offset
+                            ? std::min(kSourceBlockSize, blocks->chunk_bytes - offset)
+                            : 0;
+  source->block_number = block;
+}
+
+}  // namespace tvl

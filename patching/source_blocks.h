@@ -1,0 +1,37 @@
+// The decoder's source blocks, served from the input file through a read-ahead buffer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/file.h"
+#include "vcdiff/decoder.h"
+
+namespace tvl {
+
+// Bytes per source block as the decoder sees them.
+inline constexpr uint64_t kSourceBlockSize = 4096;
+// Bytes read from the file at a time: 16 blocks. Copies mostly walk the source block after block,
+// so one read (and no seek) then serves a run of requests instead of a seek and a read for each.
+inline constexpr uint64_t kSourceReadSize = 65536;
+
+struct SourceBlocks {
+  File* file = nullptr;
+  std::unique_ptr<uint8_t[]> buffer;  // kSourceReadSize bytes
+  uint64_t chunk = 0;                 // which kSourceReadSize piece of the file is in `buffer`
+  uint64_t chunk_bytes = 0;           // valid bytes in `buffer`
+  bool chunk_valid = false;
+  uint64_t file_position = 0;  // where the file stands, when `position_known`
+  bool position_known = false;
+};
+
+// Prepares `blocks` to read `file`; false when the buffer can't be allocated.
+bool InitSourceBlocks(SourceBlocks* blocks, File* file);
+
+// Puts source block `block` into `source` (block_data, block_bytes, block_number). Positions are
+// 64-bit: block * 4096 in 32 bits would wrap at 4 GiB and, as a signed offset, go wrong from
+// 2 GiB on. A block past the end of the file, or one that can't be read, gets 0 valid bytes, and
+// the decoder then refuses a copy from it ("source file too short") rather than use stale bytes.
+void LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source);
+
+}  // namespace tvl

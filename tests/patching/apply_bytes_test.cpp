@@ -1,0 +1,294 @@
+// Decoding a patch from memory into a file: pieces, source blocks, windows and failures.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "patching/apply_patch.h"
+#include "tests/patching/vcdiff_builder.h"
+#include "tests/test_files.h"
+
+namespace tvl {
+namespace {
+
+using testing::Add;
+using testing::CopySource;
+using testing::CopySourceBlind;
+using testing::CopyTarget;
+using testing::EncodeStream;
+using testing::ExpectedTarget;
+using testing::RandomBytes;
+using testing::ReadFileBytes;
+using testing::Run;
+using testing::ScratchDir;
+using testing::TestWindow;
+using testing::WriteFileBytes;
+
+class ApplyBytesTest : public ::testing::Test {
+ protected:
+  // Writes `source` and applies `patch`; the output lands in output().
+  int Apply(const std::vector<uint8_t>& source, const std::vector<uint8_t>& patch,
+            size_t piece_size = kPatchPieceSize) {
+    if (source != written_source_ || !std::filesystem::exists(source_path_)) {
+      WriteFileBytes(source_path_, source);
+      written_source_ = source;
+    }
+    error_ = {};
+    return ApplyPatchBytes(source_path_, patch, output_path_, piece_size, &error_);
+  }
+  std::vector<uint8_t> output() { return ReadFileBytes(output_path_); }
+
+  ScratchDir dir_;
+  Path source_path_ = dir_ / "source.bin";
+  Path output_path_ = dir_ / "output.bin";
+  ApplyError error_;
+  std::vector<uint8_t> written_source_;
+};
+
+// Three windows: copies within and across 4096-byte source blocks, going back to earlier blocks,
+// a segment that starts mid-block, overlapping target copies, and a window without a source.
+std::vector<TestWindow> MixedWindows(const std::vector<uint8_t>& source) {
+  TestWindow first;
+  first.source_length = 20000;
+  CopySource(first, 4090, 20, source);  // blocks 0 and 1
+  CopySource(first, 0, 5000, source);
+  Add(first, RandomBytes(100, 7));
+  CopyTarget(first, 5100, 300);            // overlaps the bytes it writes
+  CopySource(first, 16380, 3620, source);  // the last, short block
+  Run(first, 0xAB, 70);
+  TestWindow second;
+  second.source_offset = 12000;
+  second.source_length = 8000;
+  CopySource(second, 0, 8000, source);
+  CopySource(second, 100, 10, source);  // back to block 2 after block 4
+  CopyTarget(second, 0, 4096);
+  TestWindow third;
+  third.has_source = false;
+  Add(third, RandomBytes(5000, 9));
+  CopyTarget(third, 10, 5000);
+  return {first, second, third};
+}
+
+TEST_F(ApplyBytesTest, RebuildsMultiWindowTargetsFromSourceBlocks) {
+  const std::vector<uint8_t> source = RandomBytes(20000, 1);
+  const auto windows = MixedWindows(source);
+  ASSERT_EQ(Apply(source, EncodeStream(windows, "b.wad//a.wad/")), 1) << error_.message;
+  EXPECT_EQ(error_.failure, ApplyFailure::kNone);
+  EXPECT_EQ(output(), ExpectedTarget(windows));
+}
+
+TEST_F(ApplyBytesTest, EveryPieceSizeGivesTheSameOutput) {
+  const std::vector<uint8_t> source = RandomBytes(20000, 2);
+  const auto windows = MixedWindows(source);
+  const std::vector<uint8_t> patch = EncodeStream(windows);
+  const std::vector<uint8_t> expected = ExpectedTarget(windows);
+  std::vector<size_t> sizes;
+  for (size_t size = 1; size <= 40; ++size) sizes.push_back(size);
+  for (size_t size : {size_t{127}, size_t{4095}, size_t{4096}, size_t{4097}, patch.size() - 1,
+                      patch.size(), patch.size() + 1, size_t{1} << 20}) {
+    sizes.push_back(size);
+  }
+  for (size_t size : sizes) {
+    ASSERT_EQ(Apply(source, patch, size), 1) << "piece " << size << ": " << error_.message;
+    ASSERT_EQ(output(), expected) << "piece " << size;
+  }
+}
+
+TEST_F(ApplyBytesTest, CopiesAnywhereInALargerSource) {
+  // The file is read 64 KiB at a time: cross those reads, go back and forth between them, and
+  // end in a short last read.
+  const std::vector<uint8_t> source = RandomBytes(200000, 15);
+  TestWindow window;
+  window.source_length = 200000;
+  CopySource(window, 65530, 20, source);
+  CopySource(window, 131000, 70000 - 1000, source);
+  CopySource(window, 100, 50, source);
+  CopySource(window, 196600, 3400, source);
+  CopySource(window, 65536 * 2 - 1, 2, source);
+  CopySource(window, 0, 200000, source);
+  ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
+  EXPECT_EQ(output(), window.target);
+}
+
+TEST_F(ApplyBytesTest, SourceShorterThanOneBlock) {
+  const std::vector<uint8_t> source = RandomBytes(100, 3);
+  TestWindow window;
+  window.source_length = 100;
+  CopySource(window, 0, 100, source);
+  CopySource(window, 50, 50, source);
+  ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
+  EXPECT_EQ(output(), window.target);
+}
+
+TEST_F(ApplyBytesTest, SegmentDeclaredPastTheSourceEndIsFineWhileCopiesStayInside) {
+  const std::vector<uint8_t> source = RandomBytes(5000, 4);
+  TestWindow window;
+  window.source_length = 100000;
+  CopySource(window, 4000, 1000, source);  // ends exactly at the end of the file
+  CopySource(window, 0, 10, source);
+  ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
+  EXPECT_EQ(output(), window.target);
+}
+
+TEST_F(ApplyBytesTest, CopiesBeyondTheSourceEndFail) {
+  const std::vector<uint8_t> source = RandomBytes(5000, 5);
+  TestWindow good;
+  good.source_length = 5000;
+  CopySource(good, 0, 5000, source);
+  for (uint64_t address :
+       {uint64_t{9000}, uint64_t{4990}}) {  // a block wholly past the end; across it
+    SCOPED_TRACE(address);
+    TestWindow bad;
+    bad.source_length = 100000;
+    CopySourceBlind(bad, address, 20);
+    EXPECT_EQ(Apply(source, EncodeStream({good, bad})), 0);
+    EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
+    EXPECT_STREQ(error_.message, "source file too short");
+    // The window finished before the failure stays in the output.
+    EXPECT_EQ(output(), good.target);
+  }
+}
+
+// One window of one ADD, padded so that the whole stream is exactly `size` bytes.
+std::vector<uint8_t> StreamOfSize(size_t size, std::vector<uint8_t>* target) {
+  for (size_t add = size - 40;; ++add) {
+    TestWindow window;
+    window.has_source = false;
+    Add(window, RandomBytes(add, 11));
+    for (size_t pad = 0; pad < 8; ++pad) {
+      std::vector<uint8_t> stream = EncodeStream({window}, std::string(pad + 1, 'h'));
+      if (stream.size() == size) {
+        *target = window.target;
+        return stream;
+      }
+    }
+  }
+}
+
+TEST_F(ApplyBytesTest, PatchesOfWholeAndPartPieces) {
+  // 8192 bytes go in as 4096, 4096 and an empty piece; 5000 as 4096 and 904.
+  for (size_t size : {size_t{4096}, size_t{8192}, size_t{5000}, size_t{4097}}) {
+    std::vector<uint8_t> target;
+    const std::vector<uint8_t> patch = StreamOfSize(size, &target);
+    ASSERT_EQ(patch.size(), size);
+    ASSERT_EQ(Apply({}, patch), 1) << size << ": " << error_.message;
+    EXPECT_EQ(output(), target) << size;
+  }
+}
+
+TEST_F(ApplyBytesTest, ChecksumMismatchFailsAfterEarlierWindowsAreWritten) {
+  const std::vector<uint8_t> source = RandomBytes(9000, 6);
+  TestWindow first;
+  first.source_length = 9000;
+  CopySource(first, 0, 9000, source);
+  TestWindow second = first;
+  second.checksum_error = 1;
+  EXPECT_EQ(Apply(source, EncodeStream({first, second})), 0);
+  EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
+  EXPECT_STREQ(error_.message, "target window checksum mismatch");
+  EXPECT_EQ(output(), first.target);
+
+  // A different source than the patch was made for is caught the same way.
+  std::vector<uint8_t> other = source;
+  other[8000] ^= 1;
+  EXPECT_EQ(Apply(other, EncodeStream({first})), 0);
+  EXPECT_STREQ(error_.message, "target window checksum mismatch");
+}
+
+TEST_F(ApplyBytesTest, OnlyPrefixesEndingBetweenWindowsSucceed) {
+  const std::vector<uint8_t> source = RandomBytes(6000, 8);
+  TestWindow first;
+  first.source_length = 6000;
+  CopySource(first, 10, 5000, source);
+  TestWindow second;
+  second.has_source = false;
+  Add(second, RandomBytes(300, 12));
+  const std::vector<uint8_t> header = EncodeStream({}, "t.wad//s.wad/");
+  const std::vector<uint8_t> one = EncodeStream({first}, "t.wad//s.wad/");
+  const std::vector<uint8_t> patch = EncodeStream({first, second}, "t.wad//s.wad/");
+
+  for (size_t cut = 0; cut <= patch.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    const std::vector<uint8_t> prefix(patch.begin(), patch.begin() + cut);
+    const int result = Apply(source, prefix);
+    if (cut == header.size() || cut == one.size() || cut == patch.size()) {
+      EXPECT_EQ(result, 1) << error_.message;
+    } else {
+      // Cut inside the file header (an empty patch included), a window header or a window.
+      EXPECT_EQ(result, 0);
+      EXPECT_STREQ(error_.message, "eof in decode");
+    }
+  }
+  EXPECT_EQ(Apply(source, std::vector<uint8_t>(patch.begin(), patch.end() - 1)), 0);
+  EXPECT_EQ(output(), first.target);
+}
+
+TEST_F(ApplyBytesTest, PassesTheDecodersMessageOn) {
+  std::vector<uint8_t> patch = EncodeStream({});
+  patch[2] = 0xC5;
+  EXPECT_EQ(Apply({}, patch), 0);
+  EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
+  EXPECT_STREQ(error_.message, "not a VCDIFF input");
+}
+
+TEST_F(ApplyBytesTest, FileFailures) {
+  const std::vector<uint8_t> patch = EncodeStream({});
+  EXPECT_EQ(ApplyPatchBytes(dir_ / "absent.bin", patch, output_path_, 0, &error_), 0);
+  EXPECT_EQ(error_.failure, ApplyFailure::kOpenInput);
+  EXPECT_NE(error_.file_error, 0u);
+  EXPECT_TRUE(std::filesystem::exists(output_path_));  // created all the same
+
+  WriteFileBytes(source_path_, {1, 2, 3});
+  EXPECT_EQ(ApplyPatchBytes(source_path_, patch, dir_ / "no" / "such" / "dir", 0, &error_), 0);
+  EXPECT_EQ(error_.failure, ApplyFailure::kCreateOutput);
+
+  // The output as the input itself would be emptied before it was read.
+  EXPECT_EQ(ApplyPatchBytes(source_path_, patch, source_path_, 0, &error_), 0);
+  EXPECT_EQ(error_.failure, ApplyFailure::kCreateOutput);
+  EXPECT_EQ(ReadFileBytes(source_path_), (std::vector<uint8_t>{1, 2, 3}));
+
+  EXPECT_EQ(DescribeApplyError({ApplyFailure::kDecode, "eof in decode", 0}, source_path_, "p",
+                               output_path_),
+            "eof in decode");
+  EXPECT_EQ(DescribeApplyError({ApplyFailure::kNoPatch, "Couldn't open patch data", 0},
+                               source_path_, "x_to_y", output_path_),
+            "Couldn't open patch data: x_to_y");
+}
+
+#ifndef _WIN32
+TEST_F(ApplyBytesTest, AShortWriteEndsTheRun) {
+  const Path full = "/dev/full";
+  if (!std::filesystem::exists(full)) GTEST_SKIP() << "no /dev/full";
+  TestWindow window;
+  window.has_source = false;
+  Add(window, RandomBytes(1000, 13));
+  WriteFileBytes(source_path_, {});
+  EXPECT_EQ(ApplyPatchBytes(source_path_, EncodeStream({window}), full, 0, &error_), 0);
+  EXPECT_EQ(error_.failure, ApplyFailure::kWrite);
+}
+#endif
+
+TEST_F(ApplyBytesTest, ReadsSourceBlocksBeyondFourGigabytes) {
+  // A sparse source with data past 5 GiB: block positions must not wrap at 32 bits.
+  constexpr uint64_t kFar = (uint64_t{5} << 30) + 1000;
+  const std::vector<uint8_t> tail = RandomBytes(9000, 14);
+  {
+    File file = File::CreateForWrite(source_path_);
+    ASSERT_TRUE(file.is_open());
+    if (!file.Seek(kFar) || file.Write(tail.data(), tail.size()) != tail.size() || !file.Close()) {
+      GTEST_SKIP() << "no room for a sparse 5 GiB file";
+    }
+  }
+  TestWindow window;
+  window.source_offset = kFar - 1000;
+  window.source_length = 1000 + tail.size();
+  CopySourceBlind(window, 1000 + 3000, 4000);  // across the block at 5 GiB + 4096
+  window.target.assign(tail.begin() + 3000, tail.begin() + 7000);
+  error_ = {};
+  ASSERT_EQ(ApplyPatchBytes(source_path_, EncodeStream({window}), output_path_, 0, &error_), 1)
+      << error_.message;
+  EXPECT_EQ(output(), std::vector<uint8_t>(tail.begin() + 3000, tail.begin() + 7000));
+}
+
+}  // namespace
+}  // namespace tvl

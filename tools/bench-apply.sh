@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# tarvelline-cli apply against cp on one 117 MB target rebuilt from a 117 MB source, in one run,
+# and the peak memory of apply.
+# Usage: tools/bench-apply.sh [build-dir]   (default build/bench)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/bench}
+command -v hyperfine >/dev/null || tools/install-deps.sh native
+command -v hyperfine >/dev/null || { sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo;
+  $sudo apt-get install -y -q hyperfine; }
+[ -f "$build/build.ninja" ] || cmake --preset bench -B "$build"
+cmake --build "$build" --target tarvelline-cli apply_bench_gen
+
+dir=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-apply-bench.XXXXXX")
+trap 'rm -rf "$dir"' EXIT
+"$build/bench/apply_bench_gen" "$dir"
+cli="$build/cli/tarvelline-cli"
+apply="$cli apply --patch $dir/patch.vcdiff --source $dir/source.bin --output $dir/out.bin"
+$apply
+cmp "$dir/out.bin" "$dir/expected.bin"
+
+# sync before each run, so that no run pays for the writeback of the one before it.
+hyperfine -N --prepare sync --warmup 3 --runs 30 "$apply" "cp $dir/expected.bin $dir/copy.bin"
+if [ -x /usr/bin/time ]; then
+  /usr/bin/time -v $apply 2>&1 | grep -E "Maximum resident|Elapsed"
+fi
