@@ -78,10 +78,7 @@ Path PathFromArg(const std::string& arg) {
   return Path(std::u8string(reinterpret_cast<const char8_t*>(arg.data()), arg.size()));
 }
 
-std::string PathToDisplay(const Path& path) {
-  std::u8string text = path.u8string();
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
+std::string PathToDisplay(const Path& path) { return PathToUtf8(path); }
 
 std::string Narrow(std::u16string_view text) {
   std::string result;

@@ -8,5 +8,9 @@ namespace tvl::cli {
 extern const Command kListCommand;
 extern const Command kIdentifyCommand;
 extern const Command kTargetsCommand;
+extern const Command kApplyCommand;
+extern const Command kConvertCommand;
+extern const Command kMakePatchCommand;
+extern const Command kBuildStoreCommand;
 
 }  // namespace tvl::cli

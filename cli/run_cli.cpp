@@ -11,6 +11,10 @@ const Command* const kCommands[] = {
     &kListCommand,
     &kIdentifyCommand,
     &kTargetsCommand,
+    &kConvertCommand,
+    &kApplyCommand,
+    &kMakePatchCommand,
+    &kBuildStoreCommand,
 };
 
 void PrintProgramHelp() {

@@ -49,6 +49,9 @@ class File {
   intptr_t handle_ = kInvalid;  // a file descriptor or a HANDLE
 };
 
+// The path as UTF-8, for messages.
+std::string PathToUtf8(const Path& path);
+
 // A short English description of a system error number, for messages to the user.
 std::string DescribeFileError(FileError error);
 

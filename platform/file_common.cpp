@@ -16,4 +16,9 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
+std::string PathToUtf8(const Path& path) {
+  std::u8string text = path.u8string();
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
 }  // namespace tvl

@@ -1,35 +1,32 @@
 #!/usr/bin/env bash
-# The main job on its built-in default: builds tarvelline-cli and identifies sample files.
-# Debian's free Freedoom IWADs are real catalogue releases, so they make a fair sample.
+# The main job on its built-in default: a whole conversion, shown step by step. It builds
+# tarvelline-cli's test build (the product's code with synthetic releases and a patch store made
+# from them, since the real releases belong to their publishers), then identifies a release,
+# converts it into another release of its game through the base release, and identifies the
+# result.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh native
-sudo=""
-[ "$(id -u)" -ne 0 ] && sudo=sudo
-dpkg-query -W -f='${Status}' freedoom 2>/dev/null | grep -q 'install ok installed' ||
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q freedoom >/dev/null
 
 cmake --preset native >/dev/null
-cmake --build --preset native --target tarvelline-cli
-cli=build/native/cli/tarvelline-cli
+cmake --build --preset native --target tarvelline-cli tarvelline-cli-synthetic
+cli=build/native/tests/synthetic/tarvelline-cli-synthetic
+releases=build/native/synthetic/releases
 
-samples=()
-for wad in /usr/share/games/doom/freedoom1.wad /usr/share/games/doom/freedoom2.wad; do
-  [ -f "$wad" ] && samples+=("$wad")
-done
-unknown=$(mktemp "${TMPDIR:-/tmp}/not-an-iwad.XXXXXX.wad")
-trap 'rm -f "$unknown"' EXIT
-printf 'PWAD\0\0\0\0\14\0\0\0' >"$unknown"
-samples+=("$unknown")
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-demo.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cp "$releases/doom2_v1666.wad" "$work/doom2.wad"
 
-echo
-echo "\$ tarvelline-cli identify ${samples[*]}"
-"$cli" identify "${samples[@]}" || true
-if [ -f /usr/share/games/doom/freedoom1.wad ]; then
+run() {
   echo
-  echo "\$ tarvelline-cli targets /usr/share/games/doom/freedoom1.wad"
-  "$cli" targets /usr/share/games/doom/freedoom1.wad
-fi
+  echo "\$ tarvelline-cli $*"
+  "$cli" "$@"
+}
+cd "$work"
+run identify doom2.wad
+run targets doom2.wad
+run convert doom2.wad --to doom2_zodiac --output zodiac.wad
+run identify zodiac.wad
 echo
-echo "\$ tarvelline-cli targets --release doom2_v1666"
-"$cli" targets --release doom2_v1666
+echo "The conversion ran two patches, doom2_v1666 -> doom2_v19 -> doom2_zodiac, and the result's"
+echo "SHA-1 matched the catalogue before it was written to zodiac.wad."

@@ -3,34 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
-
+#include "tests/cli/cli_run.h"
 #include "tests/test_files.h"
 
 namespace tvl::cli {
 namespace {
-
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun RunCommand(const Args& args) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  int code = RunCli(args);
-  std::fflush(stdout);
-  std::string out = ::testing::internal::GetCapturedStdout();
-  std::string err = ::testing::internal::GetCapturedStderr();
-  return {code, out, err};
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
 
 TEST(CliTest, ListPrintsTheWholeCatalogue) {
   CliRun run = RunCommand({"list"});

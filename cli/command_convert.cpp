@@ -1,0 +1,93 @@
+#include <cstdio>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/identify.h"
+#include "catalogue/routes.h"
+#include "cli/commands.h"
+#include "patching/convert.h"
+#include "platform/file_ops.h"
+
+namespace tvl::cli {
+namespace {
+
+std::string IdOf(const IwadRecord& record) { return Narrow(FormatReleaseId(record)); }
+
+int RunConvert(const Args& args) {
+  ParsedArgs parsed = ParseArgs(args, {"--to", "--output"}, {"--in-place"});
+  if (!parsed.error.empty()) return UsageError(kConvertCommand, parsed.error);
+  if (parsed.positional.size() != 1) return UsageError(kConvertCommand, "needs one INPUT file");
+  const std::string* to = parsed.Find("--to");
+  if (!to) return UsageError(kConvertCommand, "needs --to ID");
+  const std::string* output = parsed.Find("--output");
+  const bool in_place = parsed.Has("--in-place");
+  if ((output != nullptr) == in_place) {
+    return UsageError(kConvertCommand, "needs either --output OUTPUT or --in-place");
+  }
+
+  const std::string& input_arg = parsed.positional[0];
+  const int target = FindIwadByReleaseId(std::u16string(to->begin(), to->end()));
+  if (target < 0) {
+    PrintError("unknown release id " + *to + " (see 'tarvelline-cli list')");
+    return kExitFailure;
+  }
+  const Path input = PathFromArg(input_arg);
+  FileDigest digest = Sha1OfFile(input);
+  if (!digest.complete) {
+    PrintError("cannot read " + input_arg + ": " + DescribeFileError(digest.error));
+    return kExitFailure;
+  }
+  const int source = FindIwadByDigest(FormatDigest(digest.bytes));
+  if (source < 0) {
+    PrintError(input_arg + " is not a known release");
+    return kExitFailure;
+  }
+
+  const IwadRecord& from = GetIwad(source);
+  const IwadRecord& into = GetIwad(target);
+  if (source == target) {
+    PrintError(input_arg + " already is " + *to);
+    return kExitFailure;
+  }
+  if (std::u16string_view(from.game_id) != into.game_id) {
+    PrintError(input_arg + " is " + IdOf(from) + ", a release of another game than " + *to);
+    return kExitFailure;
+  }
+  if (!CanPatch(from, into)) {
+    const IwadRecord& blocked = (from.flags & kIwadNoPatch) ? from : into;
+    PrintError(IdOf(blocked) + " is known for identification only and cannot be converted");
+    return kExitFailure;
+  }
+
+  ConvertRequest request;
+  request.input = input;
+  request.source = source;
+  request.target = target;
+  request.output = in_place ? input : PathFromArg(*output);
+  request.temp_folder = TempFolder();
+  request.make_temp = [](const Path& folder, FileError* error) {
+    return MakeTempFile(folder, error);
+  };
+  ConvertReport report = ConvertRelease(request);
+  if (report.status != ConvertStatus::kConverted) {
+    PrintError(DescribeConvertFailure(report, request));
+    return kExitFailure;
+  }
+  std::printf("%s\t%s\t%s\n", IdOf(from).c_str(), IdOf(into).c_str(),
+              PathToDisplay(request.output).c_str());
+  return kExitOk;
+}
+
+}  // namespace
+
+const Command kConvertCommand = {
+    "convert", "convert a release into another release of its game",
+    "usage: tarvelline-cli convert INPUT --to ID (--output OUTPUT | --in-place)\n"
+    "\n"
+    "Identifies INPUT, converts it with the built-in patches (one, or two through the game's\n"
+    "base release) and checks the result against the target's digest before it is put in\n"
+    "place. With --in-place the result replaces INPUT only once it is complete and verified.\n"
+    "A failed conversion leaves INPUT untouched and nothing at OUTPUT.\n"
+    "Prints SOURCE_ID<TAB>TARGET_ID<TAB>OUTPUT on success.\n",
+    RunConvert};
+
+}  // namespace tvl::cli

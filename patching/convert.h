@@ -1,0 +1,54 @@
+// The patch command's work, free of any window: convert an identified release into another
+// release of its game through one patch or two via the base, verify the result against the
+// catalogue, and put it in place without ever leaving the user without a complete file.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "patching/apply_patch.h"
+#include "platform/file.h"
+
+namespace tvl {
+
+enum class ConvertStatus {
+  kConverted,      // the output holds the verified target release
+  kNoRoute,        // identification-only release, another game, or the same release
+  kTempFailed,     // a temporary file could not be made
+  kPatchFailed,    // a step of the route failed (`apply_error` and `failed_patch` say which)
+  kVerifyFailed,   // the result's SHA-1 is not the target's: wrong or changed input
+  kCannotReplace,  // the output (the input, in place) may not be replaced: read-only or locked
+  kReplaceFailed,  // moving the result onto its path failed; the old file there is untouched
+};
+
+struct ConvertReport {
+  ConvertStatus status = ConvertStatus::kConverted;
+  ApplyError apply_error;       // for kPatchFailed: the failed step, its patch and files
+  std::u16string failed_patch;
+  Path step_input, step_output;
+  FileError file_error = 0;     // for kTempFailed, kCannotReplace and kReplaceFailed
+};
+
+// Makes a new empty temporary file in the folder and returns its path (empty on failure, with
+// the reason in the FileError). The product uses MakeTempFile; tests may name files themselves.
+using TempFileMaker = std::function<Path(const Path& folder, FileError* error)>;
+
+struct ConvertRequest {
+  Path input;        // a file identified as release `source`
+  int source = -1;   // catalogue indices
+  int target = -1;
+  Path output;       // where the result goes; the input's own path converts in place
+  Path temp_folder;  // for the intermediate base release of a two-step route
+  TempFileMaker make_temp;
+};
+
+// Runs the route. The result is written to a temporary file beside `output`, checked against the
+// target's digest and only then moved onto `output` in one step, so a failure leaves no partial
+// file at `output` and whatever was there before (the input itself, in place) stays whole. Every
+// temporary file is removed, on success and on failure.
+ConvertReport ConvertRelease(const ConvertRequest& request);
+
+// One line for a failed report, for command-line use.
+std::string DescribeConvertFailure(const ConvertReport& report, const ConvertRequest& request);
+
+}  // namespace tvl

@@ -1,0 +1,41 @@
+// Whole-file operations the conversion needs besides reading and writing: temporary files,
+// removal and the replacement of one file by another.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace tvl {
+
+// The user's folder for temporary files.
+Path TempFolder();
+
+// Creates a new, empty file with a unique name in `folder` and returns its path; an empty path
+// on failure.
+Path MakeTempFile(const Path& folder, FileError* error = nullptr);
+
+// Deletes a file. True when it was deleted.
+bool RemoveFile(const Path& path, FileError* error = nullptr);
+
+// Whether the file at `path` may be replaced: false, with the reason, for a read-only file or
+// one that another program holds open without letting it be deleted.
+bool CanReplaceFile(const Path& path, FileError* error = nullptr);
+
+// Moves `from` onto `to` in one step, replacing any file there, and has the move reach the
+// disk before returning. On failure both files stay as they were.
+bool MoveFileReplacing(const Path& from, const Path& to, FileError* error = nullptr);
+
+// Reads a whole file into `bytes`. False, with the reason, when it cannot be opened or read.
+bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes, FileError* error = nullptr);
+
+// Writes `bytes` to `path` through a temporary file beside it, so that `path` is never seen
+// half-written: it either keeps what it held or holds all of `bytes`.
+bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error = nullptr);
+
+// True when both paths name the same existing file.
+bool SameFile(const Path& a, const Path& b);
+
+}  // namespace tvl

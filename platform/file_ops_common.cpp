@@ -1,0 +1,44 @@
+#include <system_error>
+
+#include "platform/file_ops.h"
+
+namespace tvl {
+
+bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes, FileError* error) {
+  bytes->clear();
+  File file = File::OpenForRead(path, error);
+  if (!file.is_open()) return false;
+  std::error_code size_error;
+  uintmax_t size = std::filesystem::file_size(path, size_error);
+  if (!size_error && size < (uintmax_t{1} << 40)) bytes->reserve(static_cast<size_t>(size));
+  constexpr size_t kChunk = size_t{1} << 20;
+  for (;;) {
+    size_t at = bytes->size();
+    bytes->resize(at + kChunk);
+    int64_t got = file.Read(bytes->data() + at, kChunk, error);
+    bytes->resize(at + static_cast<size_t>(got > 0 ? got : 0));
+    if (got < 0) return false;
+    if (got == 0) return true;
+  }
+}
+
+bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error) {
+  Path folder = path.parent_path();
+  Path temp = MakeTempFile(folder.empty() ? Path(".") : folder, error);
+  if (temp.empty()) return false;
+  File file = File::CreateForWrite(temp, error);
+  bool written = file.is_open() && file.Write(bytes.data(), bytes.size(), error) == bytes.size() &&
+                 file.Close(error) && MoveFileReplacing(temp, path, error);
+  if (!written) {
+    file.Close();
+    RemoveFile(temp);
+  }
+  return written;
+}
+
+bool SameFile(const Path& a, const Path& b) {
+  std::error_code error;
+  return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+}  // namespace tvl

@@ -1,0 +1,79 @@
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <system_error>
+
+#include "platform/file_ops.h"
+
+namespace tvl {
+namespace {
+
+bool Fail(FileError* error) {
+  if (error) *error = static_cast<FileError>(errno);
+  return false;
+}
+
+bool SyncPath(const Path& path, int flags) {
+  int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool synced = ::fsync(fd) == 0;
+  ::close(fd);
+  return synced;
+}
+
+}  // namespace
+
+Path TempFolder() {
+  std::error_code error;
+  Path folder = std::filesystem::temp_directory_path(error);
+  return error ? Path("/tmp") : folder;
+}
+
+Path MakeTempFile(const Path& folder, FileError* error) {
+  std::string name = (folder / "Tarvelline.XXXXXX").string();
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    Fail(error);
+    return {};
+  }
+  // mkstemp makes the file private; what we write is the user's own file, so give it the
+  // permissions any new file of theirs would have.
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  ::close(fd);
+  return Path(name);
+}
+
+bool RemoveFile(const Path& path, FileError* error) {
+  return ::unlink(path.c_str()) == 0 || Fail(error);
+}
+
+bool CanReplaceFile(const Path& path, FileError* error) {
+  // A file the user made read-only is not ours to replace, though POSIX would let a rename do
+  // it, and access() would let root write it: the mode bits say what the user meant.
+  struct stat status;
+  if (::stat(path.c_str(), &status) != 0) return Fail(error);
+  if (!(status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(path.c_str(), W_OK) != 0) {
+    errno = EACCES;
+    return Fail(error);
+  }
+  return true;
+}
+
+bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
+  if (!SyncPath(from, O_RDONLY)) return Fail(error);
+  // A replaced file keeps its permissions.
+  struct stat old_file;
+  if (::stat(to.c_str(), &old_file) == 0) ::chmod(from.c_str(), old_file.st_mode & 07777);
+  if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
+  Path folder = to.parent_path();
+  SyncPath(folder.empty() ? Path(".") : folder, O_RDONLY | O_DIRECTORY);
+  return true;
+}
+
+}  // namespace tvl

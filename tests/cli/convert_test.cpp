@@ -1,0 +1,188 @@
+// End to end on the synthetic build: real identification, routes, patches and conversion.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/identify.h"
+#include "patching/convert.h"
+#include "platform/file_ops.h"
+#include "tests/cli/cli_run.h"
+#include "tests/synthetic/synthetic_releases.h"
+#include "tests/test_files.h"
+
+namespace tvl::cli {
+namespace {
+
+std::vector<uint8_t> Release(std::u16string_view id) {
+  std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(id);
+  return {bytes.begin(), bytes.end()};
+}
+
+// Every test gets its own folders: `dir_` for the user's files, `temp_` as the system's
+// temporary folder, so that leftovers of either kind can be counted.
+class ConvertTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(temp_);
+#ifdef _WIN32
+    _wputenv_s(L"TMP", temp_.c_str());
+    _wputenv_s(L"TEMP", temp_.c_str());
+#else
+    setenv("TMPDIR", temp_.c_str(), 1);
+#endif
+  }
+
+  static size_t CountFiles(const Path& folder) {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      count += entry.is_regular_file() ? 1 : 0;
+    }
+    return count;
+  }
+
+  Path Write(std::u16string_view id, const char* name) {
+    return testing::WriteSyntheticRelease(dir_.path(), id, name);
+  }
+
+  testing::ScratchDir dir_;
+  Path temp_ = dir_ / "temp";
+};
+
+TEST_F(ConvertTest, ConvertsFromAndToTheBaseInOneStep) {
+  Path input = Write(u"doom2_v19", "doom2.wad");
+  Path output = dir_ / "xbox.wad";
+  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_xbox", "--output",
+                           output.string()});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(run.out, "doom2_v19\tdoom2_xbox\t" + output.string() + "\n");
+  EXPECT_EQ(testing::ReadFileBytes(output), Release(u"doom2_xbox"));
+  EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v19"));
+
+  Path back = dir_ / "back.wad";
+  ASSERT_EQ(RunCommand({"convert", output.string(), "--to=doom2_v19", "--output", back.string()})
+                .code,
+            0);
+  EXPECT_EQ(testing::ReadFileBytes(back), Release(u"doom2_v19"));
+  EXPECT_EQ(CountFiles(dir_.path()), 3u);
+  EXPECT_EQ(CountFiles(temp_), 0u);
+}
+
+TEST_F(ConvertTest, ConvertsBetweenTwoOtherReleasesThroughTheBase) {
+  Path input = Write(u"doom2_v1666", "doom2.wad");
+  Path output = dir_ / "zodiac.wad";
+  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_zodiac", "--output",
+                           output.string()});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(testing::ReadFileBytes(output), Release(u"doom2_zodiac"));
+  EXPECT_EQ(CountFiles(temp_), 0u) << "the intermediate base release is removed";
+  EXPECT_EQ(CountFiles(dir_.path()), 2u);
+}
+
+TEST_F(ConvertTest, InPlaceReplacesTheInputWithTheVerifiedResult) {
+  Path input = Write(u"doom2_xbox", "doom2.wad");
+  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_v1666", "--in-place"});
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v1666"));
+  EXPECT_EQ(IdentifyIwad(input), FindIwadByReleaseId(u"doom2_v1666"));
+  EXPECT_EQ(CountFiles(dir_.path()), 1u);
+  EXPECT_EQ(CountFiles(temp_), 0u);
+}
+
+TEST_F(ConvertTest, InputChangedAfterIdentificationFailsAndLeavesEverythingAsItWas) {
+  // Identified as the base, but by the time it is patched it holds another release.
+  InitIwadCatalogue();
+  Path input = Write(u"doom2_v1666", "doom2.wad");
+  for (bool in_place : {false, true}) {
+    ConvertRequest request;
+    request.input = input;
+    request.source = FindIwadByReleaseId(u"doom2_v19");
+    request.target = FindIwadByReleaseId(u"doom2_xbox");
+    request.output = in_place ? input : dir_ / "out.wad";
+    request.temp_folder = temp_;
+    request.make_temp = [](const Path& folder, FileError* error) {
+      return MakeTempFile(folder, error);
+    };
+    ConvertReport report = ConvertRelease(request);
+    EXPECT_TRUE(report.status == ConvertStatus::kPatchFailed ||
+                report.status == ConvertStatus::kVerifyFailed);
+    EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v1666"));
+    EXPECT_EQ(CountFiles(dir_.path()), 1u) << "no partial output, no temporary file";
+    EXPECT_EQ(CountFiles(temp_), 0u);
+  }
+}
+
+TEST_F(ConvertTest, FailedConversionsLeaveNoOutputAndTheInputUntouched) {
+  Path psneur = Write(u"tnt_psneur", "tnt.wad");
+  Path doom2 = Write(u"doom2_xbox", "doom2.wad");
+  std::vector<uint8_t> corrupted = Release(u"doom2_v19");
+  corrupted[12345] ^= 1;
+  Path damaged = dir_ / "damaged.wad";
+  testing::WriteFileBytes(damaged, corrupted);
+  Path output = dir_ / "out.wad";
+
+  struct Case {
+    Args args;
+    std::string error;
+  };
+  const std::string out = output.string();
+  for (const Case& c : std::vector<Case>{
+           {{"convert", psneur.string(), "--to", "tnt_v19", "--output", out}, "patch data"},
+           {{"convert", damaged.string(), "--to", "doom2_xbox", "--output", out},
+            "not a known release"},
+           {{"convert", doom2.string(), "--to", "doom2_v19", "--output",
+             (dir_ / "no" / "such" / "dir.wad").string()},
+            "temporary file"},
+           {{"convert", doom2.string(), "--to", "tnt_v19", "--output", out}, "another game"},
+           {{"convert", doom2.string(), "--to", "doom2_xbox", "--output", out}, "already is"},
+           {{"convert", doom2.string(), "--to", "doom2_v99", "--output", out}, "unknown release"},
+           {{"convert", (dir_ / "missing.wad").string(), "--to", "doom2_v19", "--output", out},
+            "cannot read"},
+       }) {
+    CliRun run = RunCommand(c.args);
+    EXPECT_EQ(run.code, 1) << c.args[3];
+    EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+    EXPECT_NE(run.err.find(c.error), std::string::npos) << run.err;
+    EXPECT_FALSE(std::filesystem::exists(output)) << c.args[3];
+  }
+  EXPECT_EQ(testing::ReadFileBytes(psneur), Release(u"tnt_psneur"));
+  EXPECT_EQ(testing::ReadFileBytes(doom2), Release(u"doom2_xbox"));
+  EXPECT_EQ(CountFiles(dir_.path()), 3u);
+  EXPECT_EQ(CountFiles(temp_), 0u);
+}
+
+TEST_F(ConvertTest, IdentificationOnlyReleasesAreNeverConverted) {
+  Path freedoom = Write(u"freedoom1_v0.9", "freedoom1.wad");
+  CliRun run = RunCommand({"convert", freedoom.string(), "--to", "freedoom1_v0.12.1", "--output",
+                           (dir_ / "out.wad").string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("identification only"), std::string::npos) << run.err;
+  EXPECT_EQ(RunCommand({"identify", freedoom.string()}).code, 0);
+}
+
+TEST_F(ConvertTest, ReadOnlyInputIsNotReplacedInPlace) {
+  Path input = Write(u"doom2_v19", "doom2.wad");
+  std::filesystem::permissions(input,
+                               std::filesystem::perms::owner_write |
+                                   std::filesystem::perms::group_write |
+                                   std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_xbox", "--in-place"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_NE(run.err.find("cannot replace"), std::string::npos) << run.err;
+  EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v19"));
+  EXPECT_EQ(CountFiles(dir_.path()), 1u);
+}
+
+TEST_F(ConvertTest, UsageErrors) {
+  for (const Args& args : std::vector<Args>{{"convert"},
+                                            {"convert", "a.wad"},
+                                            {"convert", "a.wad", "--to", "doom2_v19"},
+                                            {"convert", "a.wad", "--to", "doom2_v19", "--in-place",
+                                             "--output", "b.wad"}}) {
+    EXPECT_EQ(RunCommand(args).code, 2) << args.size();
+  }
+}
+
+}  // namespace
+}  // namespace tvl::cli
