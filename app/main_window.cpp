@@ -1,0 +1,196 @@
+#include "app/main_window.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+#include <string>
+
+#include "app/patch_command.h"
+#include "app/program.h"
+#include "app/target_list.h"
+#include "app/ui_calls.h"
+#include "app/wait_cursor.h"
+#include "app/wide_text.h"
+#include "catalogue/identify.h"
+#include "resources/main_window_ids.h"
+#include "resources/program_ids.h"
+
+namespace tvl {
+namespace {
+
+constexpr size_t kTitleSize = 64;
+constexpr wchar_t kIdentifyFailedText[] =
+    L"Could not identify the specified WAD file. Please try a valid IWAD.";
+
+// Disabling the control that has the keyboard focus leaves the keyboard with nowhere to go;
+// hand the focus to the browse button, which is always enabled. `focus` is the focus from before
+// the change, since disabling may already have taken it away.
+void KeepFocusUsable(HWND window, HWND focus) {
+  if (focus && IsChild(window, focus) && !IsWindowEnabled(focus)) {
+    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_BROWSE)),
+                 TRUE);
+  }
+}
+
+void SetInputPath(HWND window, const wchar_t* path) {
+  SetDlgItemTextW(window, IDC_INPUT_PATH, path);
+}
+
+void OnInitDialog(HWND window, const wchar_t* input_path) {
+  MainWindow = window;
+
+  wchar_t title[kTitleSize] = {};
+  std::swprintf(title, kTitleSize, L"Tarvelline v%ls", ProgramVersion);
+  SetWindowTextW(window, title);
+
+  // Shared, so the system owns the icon and nothing has to destroy it.
+  HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+  HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 0, 0,
+                           LR_DEFAULTSIZE | LR_SHARED);
+  SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+
+  // The input box only ever shows the path; it is never typed into.
+  EnableWindow(GetDlgItem(window, IDC_INPUT_PATH), FALSE);
+  EnableWindow(GetDlgItem(window, IDC_TARGET_LIST), FALSE);
+  EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
+  ResetTargetList(window);
+  SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
+
+  // Without an OLE drop target the window takes the shell's plain file drops (WM_DROPFILES).
+  DragAcceptFiles(window, TRUE);
+
+  HMENU menu = GetSystemMenu(window, FALSE);
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, IDM_ABOUT, L"About...");
+  AppendMenuW(menu, MF_STRING, IDM_SUPPORTED_IWADS, L"Supported IWADs...");
+
+  if (input_path) {
+    SetInputPath(window, input_path);
+    // An unknown file named on the command line ends the program after the error message,
+    // before the window has ever shown.
+    if (!IdentifyInputFile(window)) EndDialog(window, 0);
+  }
+}
+
+void OnBrowse(HWND window) {
+  wchar_t file[MAX_PATH] = {};
+  OPENFILENAMEW settings = {};
+  settings.lStructSize = sizeof settings;
+  settings.hwndOwner = window;
+  settings.lpstrFilter = kWadFileFilter;
+  settings.nFilterIndex = 1;
+  settings.lpstrFile = file;
+  settings.nMaxFile = MAX_PATH;
+  settings.lpstrTitle = L"Select an IWAD";
+  settings.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!Ui().get_open_file_name(&settings)) return;
+  SetInputPath(window, file);
+  IdentifyInputFile(window);
+}
+
+void OnPatch(HWND window) {
+  int target = SelectedTarget(window);
+  if (target < 0) return;
+  RunPatchCommand(window, target);
+}
+
+// A file dropped from the shell is taken like one chosen in the file dialog. More than one file
+// is ambiguous and ignored.
+void OnDropFiles(HWND window, HDROP drop) {
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+    UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+    std::wstring path(length, L'\0');
+    if (length > 0 && DragQueryFileW(drop, 0, path.data(), length + 1) == length) {
+      SetInputPath(window, path.c_str());
+      IdentifyInputFile(window);
+    }
+  }
+  DragFinish(drop);
+}
+
+}  // namespace
+
+Path ReadInputPath(HWND window) {
+  HWND input = GetDlgItem(window, IDC_INPUT_PATH);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(input)), L'\0');
+  if (!text.empty()) {
+    int got = GetWindowTextW(input, text.data(), static_cast<int>(text.size()) + 1);
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  }
+  return Path(text);
+}
+
+bool IsInPlaceChecked(HWND window) {
+  return SendMessageW(GetDlgItem(window, IDC_IN_PLACE), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+bool IdentifyInputFile(HWND window) {
+  WaitCursor wait;
+  // Hashes the whole file here, on the user-interface thread.
+  int index = IdentifyIwad(ReadInputPath(window));
+
+  HWND list = GetDlgItem(window, IDC_TARGET_LIST);
+  HWND focus = GetFocus();
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  EnableWindow(list, FALSE);
+  EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
+  KeepFocusUsable(window, focus);
+  SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
+  ResetTargetList(window);
+
+  if (index < 0) {
+    CurrentIwad = nullptr;
+    Ui().message_box(window, kIdentifyFailedText, L"Error", MB_ICONERROR | MB_OK);
+    return false;
+  }
+  CurrentIwad = &GetIwad(index);
+  FillTargetList(window);
+  SetDlgItemTextW(window, IDC_RELEASE_LABEL, AsWide(CurrentIwad->title));
+  return true;
+}
+
+INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog(window, reinterpret_cast<const wchar_t*>(lparam));
+      return TRUE;
+
+    case WM_COMMAND:
+      switch (LOWORD(wparam)) {
+        case IDC_PATCH:
+          OnPatch(window);
+          break;
+        case IDC_BROWSE:
+          OnBrowse(window);
+          break;
+        case IDC_TARGET_LIST:
+          if (HIWORD(wparam) == LBN_SELCHANGE) UpdatePatchButton(window);
+          break;
+        default:
+          // Including IDCANCEL from the Escape key: the window closes only through WM_CLOSE.
+          break;
+      }
+      return TRUE;
+
+    case WM_SYSCOMMAND:
+      // The About and Supported IWADs dialogs open from here.
+      return wparam == IDM_ABOUT || wparam == IDM_SUPPORTED_IWADS;
+
+    case WM_DROPFILES:
+      OnDropFiles(window, reinterpret_cast<HDROP>(wparam));
+      return TRUE;
+
+    case WM_CLOSE:
+      EndDialog(window, 0);
+      return TRUE;
+
+    case WM_DESTROY:
+      if (MainWindow == window) MainWindow = nullptr;
+      return FALSE;
+
+    default:
+      return FALSE;
+  }
+}
+
+}  // namespace tvl

@@ -1,0 +1,18 @@
+#include "app/ui_calls.h"
+
+#include "platform/file_ops.h"
+
+namespace tvl {
+
+const UiCalls& SystemUiCalls() {
+  static const UiCalls calls = {MessageBoxW, GetOpenFileNameW, GetSaveFileNameW, TempFolder,
+                                MakeTempFile};
+  return calls;
+}
+
+UiCalls& Ui() {
+  static UiCalls calls = SystemUiCalls();
+  return calls;
+}
+
+}  // namespace tvl

@@ -1,0 +1,30 @@
+// The calls through which the program asks the user something or names temporary files: message
+// boxes, the open and save dialogs, the temporary folder and temporary files. The program uses
+// the system's; tests put scripted answers in their place and record what was shown. Everything
+// else (windows, controls, files) is real in both.
+#pragma once
+
+#include <windows.h>
+
+#include <commdlg.h>
+
+#include "platform/file.h"
+
+namespace tvl {
+
+struct UiCalls {
+  int(WINAPI* message_box)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+  BOOL(WINAPI* get_open_file_name)(LPOPENFILENAMEW settings);
+  BOOL(WINAPI* get_save_file_name)(LPOPENFILENAMEW settings);
+  Path (*temp_folder)();
+  // Creates a new empty file with a unique name in the folder; an empty path on failure.
+  Path (*make_temp_file)(const Path& folder, FileError* error);
+};
+
+// The system's calls.
+const UiCalls& SystemUiCalls();
+
+// The calls in use; the system's unless a test has replaced them.
+UiCalls& Ui();
+
+}  // namespace tvl

@@ -1,0 +1,229 @@
+// tarvelline.exe from the outside: started as a user would, with a file argument, and read
+// through ordinary window messages from this separate program.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/app/window_probe.h"
+#include "tests/test_files.h"
+#if defined(TVL_HAVE_SYNTHETIC)
+#include "tests/synthetic/synthetic_releases.h"
+#endif
+
+namespace tvl::testing {
+namespace {
+
+constexpr DWORD kWaitMs = 60000;
+constexpr wchar_t kTitle[] = L"Tarvelline v1.4.1";
+constexpr wchar_t kPrompt[] = L"Select an IWAD with the ... button above";
+// Control ids of the main window.
+constexpr int kPatch = 1001, kInput = 1002, kBrowse = 1003, kLabel = 1005, kList = 1006,
+              kInPlace = 1007;
+
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// A program built beside this one.
+std::wstring ProgramBesideThis(const wchar_t* name) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder = path;
+  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+}
+
+// A dialog window (class #32770) of one process with one title.
+struct WindowSearch {
+  DWORD process;
+  const wchar_t* title;
+  HWND found;
+};
+
+BOOL CALLBACK CheckWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  wchar_t name[16] = {};
+  GetClassNameW(window, name, 16);
+  if (process == search->process && lstrcmpW(name, L"#32770") == 0 &&
+      WindowText(window) == search->title) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// A started program, ended if a test leaves it running.
+class Launched {
+ public:
+  Launched(const std::wstring& program, const std::wstring& argument) {
+    std::wstring command = L"\"" + program + L"\"";
+    if (!argument.empty()) command += L" \"" + argument + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    started_ = CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &startup, &process_) != FALSE;
+    EXPECT_TRUE(started_) << "cannot start " << std::string(program.begin(), program.end())
+                          << " (error " << GetLastError() << ")";
+  }
+  ~Launched() {
+    if (!started_) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(process_.hProcess, 99);
+      WaitForSingleObject(process_.hProcess, kWaitMs);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  Launched(const Launched&) = delete;
+  Launched& operator=(const Launched&) = delete;
+
+  bool started() const { return started_; }
+  DWORD id() const { return process_.dwProcessId; }
+
+  // The exit code once the program has ended, or STILL_ACTIVE.
+  DWORD WaitForExit() {
+    WaitForSingleObject(process_.hProcess, kWaitMs);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return code;
+  }
+
+  // A top-level dialog window of the program with this title, once it is visible.
+  HWND WaitForWindow(const wchar_t* title) {
+    for (DWORD waited = 0; waited < kWaitMs; waited += 100) {
+      if (HWND window = FindWindowOfProcess(title); window && IsWindowVisible(window)) {
+        return window;
+      }
+      if (WaitForSingleObject(process_.hProcess, 100) == WAIT_OBJECT_0) break;
+    }
+    ADD_FAILURE() << "no window \"" << std::string(title, title + wcslen(title)) << "\"";
+    return nullptr;
+  }
+
+  HWND FindWindowOfProcess(const wchar_t* title) {
+    WindowSearch search = {id(), title, nullptr};
+    EnumWindows(CheckWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+  bool started_ = false;
+};
+
+class BlackBoxTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    // Without a window manager on the virtual display, Wine draws window frames only when it is
+    // told that nobody else will; the screenshot then shows the title bar too.
+    if (UnderWine()) {
+      RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, L"N",
+                      2 * sizeof(wchar_t));
+    }
+  }
+
+  // Saves a picture of the screen area of `window` as `name` in the working folder, with
+  // ImageMagick's import on the X display Wine draws on. Nothing to do elsewhere.
+  static void SaveScreenshot(HWND window, const std::wstring& name) {
+    if (!UnderWine()) return;
+    DeleteFileW(name.c_str());
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    // Wine starts a Unix program without waiting for it, so the picture is written under
+    // another name and renamed when complete.
+    std::wstring partial = L"partial-" + name;
+    std::wstring command =
+        L"Z:\\bin\\sh -c \"import -window root -crop " + std::to_wstring(rect.right - rect.left) +
+        L"x" + std::to_wstring(rect.bottom - rect.top) + L"+" + std::to_wstring(rect.left) + L"+" +
+        std::to_wstring(rect.top) + L" +repage '" + partial + L"' && mv '" + partial + L"' '" +
+        name + L"'\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (DWORD waited = 0; waited < kWaitMs; waited += 100) {
+      if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) return;
+      Sleep(100);
+    }
+    ADD_FAILURE() << "no screenshot";
+  }
+
+  ScratchDir scratch_;
+};
+
+TEST_F(BlackBoxTest, StartsEmptyAndClosesWithZero) {
+  Launched program(ProgramBesideThis(L"tarvelline.exe"), L"");
+  ASSERT_TRUE(program.started());
+  HWND window = program.WaitForWindow(kTitle);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ItemText(window, kInput), L"");
+  EXPECT_EQ(ItemText(window, kLabel), L"");
+  EXPECT_EQ(ListTexts(GetDlgItem(window, kList)), std::vector<std::wstring>{kPrompt});
+  EXPECT_FALSE(ItemEnabled(window, kInput));
+  EXPECT_FALSE(ItemEnabled(window, kList));
+  EXPECT_FALSE(ItemEnabled(window, kPatch));
+  EXPECT_TRUE(ItemEnabled(window, kBrowse));
+  EXPECT_EQ(ItemText(window, kInPlace), L"Patch in-place (overwrite original file)");
+
+  // Escape is not a way out; the close box is.
+  PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+  Sleep(300);
+  EXPECT_TRUE(IsWindowVisible(window));
+  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+TEST_F(BlackBoxTest, UnknownFileShowsOnlyTheErrorAndExitsWithZero) {
+  Path file = scratch_ / "unknown.wad";
+  WriteFileText(file, "IWAD, but no release we know");
+  Launched program(ProgramBesideThis(L"tarvelline.exe"), file.native());
+  ASSERT_TRUE(program.started());
+  HWND box = program.WaitForWindow(L"Error");
+  ASSERT_NE(box, nullptr);
+  std::vector<std::wstring> texts = ChildTexts(box, L"Static");
+  EXPECT_NE(std::find(texts.begin(), texts.end(),
+                      L"Could not identify the specified WAD file. Please try a valid IWAD."),
+            texts.end());
+  // The main window exists but has never shown.
+  HWND window = program.FindWindowOfProcess(kTitle);
+  EXPECT_TRUE(window == nullptr || !IsWindowVisible(window));
+
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+#if defined(TVL_HAVE_SYNTHETIC)
+TEST_F(BlackBoxTest, KnownFileFillsTheWindow) {
+  Path file = WriteSyntheticRelease(scratch_.path(), u"doom2_v1666", "doom2.wad");
+  // The program built with the test catalogue, which knows the synthetic releases.
+  Launched program(ProgramBesideThis(L"tarvelline_synthetic.exe"), file.native());
+  ASSERT_TRUE(program.started());
+  HWND window = program.WaitForWindow(kTitle);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ItemText(window, kInput), file.native());
+  EXPECT_EQ(ItemText(window, kLabel), L"Doom 2 retail v1.666");
+  std::vector<std::wstring> targets = ListTexts(GetDlgItem(window, kList));
+  ASSERT_EQ(targets.size(), 16u);
+  EXPECT_EQ(targets.front(), L"Doom 2 retail v1.666 (German)");
+  EXPECT_EQ(targets.back(), L"Doom 2 (Zodiac)");
+  EXPECT_EQ(std::find(targets.begin(), targets.end(), L"Doom 2 retail v1.666"), targets.end());
+  EXPECT_TRUE(ItemEnabled(window, kList));
+  EXPECT_FALSE(ItemEnabled(window, kPatch));
+
+  // Let it paint, then keep a picture of it for people to look at.
+  Sleep(500);
+  SaveScreenshot(window, L"tarvelline-main-window.png");
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+}
+#endif
+
+}  // namespace
+}  // namespace tvl::testing

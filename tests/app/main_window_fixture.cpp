@@ -1,0 +1,128 @@
+#include "tests/app/main_window_fixture.h"
+
+#include <shlobj.h>
+
+#include <cstring>
+#include <string>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/wide_text.h"
+#include "resources/main_window_ids.h"
+#include "resources/program_ids.h"
+
+namespace tvl::testing {
+
+void MainWindowTest::SetUp() {
+  InitIwadCatalogue();
+  ReadProgramVersion();
+  MainWindow = nullptr;
+  CurrentIwad = nullptr;
+  std::filesystem::create_directory(scratch_.path() / "temp");
+  ui_.SetTempFolder(scratch_.path() / "temp");
+}
+
+void MainWindowTest::TearDown() {
+  if (window_) DestroyWindow(window_);
+  window_ = nullptr;
+}
+
+HWND MainWindowTest::Open(const wchar_t* command_line_file) {
+  window_ =
+      CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr,
+                         MainDialogProc, reinterpret_cast<LPARAM>(command_line_file));
+  EXPECT_NE(window_, nullptr);
+  return window_;
+}
+
+void MainWindowTest::Click(int id) {
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+}
+
+void MainWindowTest::Browse(const Path& file) {
+  ui_.ChooseFile(file);
+  Click(IDC_BROWSE);
+}
+
+void MainWindowTest::ClickTarget(int line) {
+  HWND list = Item(IDC_TARGET_LIST);
+  RECT rect = {};
+  ASSERT_NE(SendMessageW(list, LB_GETITEMRECT, line, reinterpret_cast<LPARAM>(&rect)), LB_ERR);
+  LPARAM point = MAKELPARAM((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+  SendMessageW(list, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  SendMessageW(list, WM_LBUTTONUP, 0, point);
+}
+
+void MainWindowTest::ForceSelect(int line) {
+  HWND list = Item(IDC_TARGET_LIST);
+  SendMessageW(list, LB_SETCURSEL, line, 0);
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_TARGET_LIST, LBN_SELCHANGE),
+               reinterpret_cast<LPARAM>(list));
+}
+
+int MainWindowTest::LineOf(std::u16string_view title) {
+  std::wstring wide(title.begin(), title.end());
+  std::vector<std::wstring> texts = ListTexts(Item(IDC_TARGET_LIST));
+  for (size_t i = 0; i < texts.size(); ++i) {
+    if (texts[i] == wide) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void MainWindowTest::DropFiles(const std::vector<Path>& files) {
+  std::wstring names;
+  for (const Path& file : files) names += file.native() + L'\0';
+  names += L'\0';
+  size_t size = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+  HGLOBAL memory = GlobalAlloc(GHND, size);
+  ASSERT_NE(memory, nullptr);
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(),
+              names.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  // The window owns the drop from here (DragFinish).
+  SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+namespace {
+
+struct ModalRun {
+  std::vector<std::function<void(HWND)>> steps;
+  size_t next = 0;
+  unsigned ticks = 0;
+};
+ModalRun* g_run = nullptr;
+
+constexpr unsigned kTickMs = 20;
+constexpr unsigned kMaxTicks = 500;  // ten seconds
+
+void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
+  ModalRun& run = *g_run;
+  ++run.ticks;
+  HWND window = MainWindow;
+  if (!window) return;
+  if (run.next < run.steps.size()) {
+    run.steps[run.next++](window);
+  } else if (run.ticks > kMaxTicks) {
+    EndDialog(window, kModalTimedOut);
+  }
+}
+
+}  // namespace
+
+INT_PTR RunModal(const wchar_t* command_line_file, std::vector<std::function<void(HWND)>> steps) {
+  ModalRun run{std::move(steps)};
+  g_run = &run;
+  UINT_PTR timer = SetTimer(nullptr, 0, kTickMs, OnTick);
+  INT_PTR result =
+      DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr,
+                      MainDialogProc, reinterpret_cast<LPARAM>(command_line_file));
+  KillTimer(nullptr, timer);
+  g_run = nullptr;
+  EXPECT_EQ(run.next, run.steps.size()) << "the dialog ended before every step ran";
+  return result;
+}
+
+}  // namespace tvl::testing

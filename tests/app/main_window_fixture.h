@@ -1,0 +1,52 @@
+// A main window made from the real template and procedure, in this process, with scripted
+// message boxes and file dialogs.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "tests/app/scripted_ui.h"
+#include "tests/app/window_probe.h"
+#include "tests/test_files.h"
+
+namespace tvl::testing {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Creates the window (modeless, hidden) as start-up would with `command_line_file`.
+  HWND Open(const wchar_t* command_line_file = nullptr);
+  HWND Item(int id) const { return GetDlgItem(window_, id); }
+
+  // A button press, as the button itself reports it.
+  void Click(int id);
+  // "..." answered with `file`.
+  void Browse(const Path& file);
+  // A mouse click on line `line` of the target list.
+  void ClickTarget(int line);
+  // Selects line `line` whatever the list's state and sends the notification a user's selection
+  // would: for checking the enabling rule where the user could not select.
+  void ForceSelect(int line);
+  // The line of the target list showing `title`, or -1.
+  int LineOf(std::u16string_view title);
+  // Drops files on the window as the shell does without OLE (WM_DROPFILES).
+  void DropFiles(const std::vector<Path>& files);
+
+  ScriptedUi ui_;
+  ScratchDir scratch_;
+  HWND window_ = nullptr;
+};
+
+// Runs the main dialog modally as the program does, with `steps` run one by one from the
+// dialog's own message loop. Returns the dialog's result; a dialog the steps leave open is ended
+// with kModalTimedOut.
+inline constexpr INT_PTR kModalTimedOut = 0x7e57;
+INT_PTR RunModal(const wchar_t* command_line_file, std::vector<std::function<void(HWND)>> steps);
+
+}  // namespace tvl::testing

@@ -1,0 +1,311 @@
+// The main window's template, its start, the identification failure, Escape and close: all that
+// needs no identifiable file. Runs the real template and procedure in this process.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/target_list.h"
+#include "resources/main_window_ids.h"
+#include "resources/program_ids.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace tvl::testing {
+namespace {
+
+constexpr wchar_t kIdentifyFailedText[] =
+    L"Could not identify the specified WAD file. Please try a valid IWAD.";
+
+// The dialog template as stored (DLGTEMPLATEEX and its DLGITEMTEMPLATEEX items).
+struct TemplateItem {
+  DWORD style = 0;
+  DWORD ex_style = 0;
+  short x = 0, y = 0, cx = 0, cy = 0;
+  int id = 0;
+  std::wstring class_name;
+  std::wstring text;
+};
+
+struct DialogTemplate {
+  DWORD style = 0;
+  std::wstring title;
+  WORD point_size = 0;
+  std::wstring font;
+  std::vector<TemplateItem> items;
+};
+
+class TemplateReader {
+ public:
+  explicit TemplateReader(const BYTE* bytes) : at_(bytes) {}
+  template <typename T>
+  T Take() {
+    T value;
+    std::memcpy(&value, at_, sizeof value);
+    at_ += sizeof value;
+    return value;
+  }
+  // A string, or an ordinal (0xFFFF then a number) given back as "#number".
+  std::wstring NameOrOrdinal() {
+    WORD first = Take<WORD>();
+    if (first == 0xFFFF) return L"#" + std::to_wstring(Take<WORD>());
+    std::wstring text;
+    for (WORD c = first; c != 0; c = Take<WORD>()) text += static_cast<wchar_t>(c);
+    return text;
+  }
+  void AlignToDword(const BYTE* base) {
+    while ((at_ - base) % 4 != 0) ++at_;
+  }
+
+ private:
+  const BYTE* at_;
+};
+
+std::wstring ClassName(const std::wstring& name) {
+  if (name == L"#128") return L"button";
+  if (name == L"#129") return L"edit";
+  if (name == L"#130") return L"static";
+  if (name == L"#131") return L"listbox";
+  std::wstring lower = name;
+  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
+  return lower;
+}
+
+DialogTemplate ReadMainTemplate() {
+  HRSRC found = FindResourceExW(nullptr, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN_WINDOW),
+                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK));
+  EXPECT_NE(found, nullptr) << "dialog 101 in English (United Kingdom)";
+  if (!found) return {};
+  const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
+  TemplateReader reader(base);
+  DialogTemplate dialog;
+  EXPECT_EQ(reader.Take<WORD>(), 1);       // dlgVer
+  EXPECT_EQ(reader.Take<WORD>(), 0xFFFF);  // an extended template
+  reader.Take<DWORD>();                    // help id
+  reader.Take<DWORD>();                    // extended style
+  dialog.style = reader.Take<DWORD>();
+  WORD count = reader.Take<WORD>();
+  for (int i = 0; i < 4; ++i) reader.Take<short>();
+  reader.NameOrOrdinal();  // menu
+  reader.NameOrOrdinal();  // class
+  dialog.title = reader.NameOrOrdinal();
+  dialog.point_size = reader.Take<WORD>();
+  reader.Take<WORD>();  // weight
+  reader.Take<BYTE>();  // italic
+  reader.Take<BYTE>();  // character set
+  dialog.font = reader.NameOrOrdinal();
+  for (WORD i = 0; i < count; ++i) {
+    reader.AlignToDword(base);
+    TemplateItem item;
+    reader.Take<DWORD>();  // help id
+    item.ex_style = reader.Take<DWORD>();
+    item.style = reader.Take<DWORD>();
+    item.x = reader.Take<short>();
+    item.y = reader.Take<short>();
+    item.cx = reader.Take<short>();
+    item.cy = reader.Take<short>();
+    item.id = static_cast<int>(reader.Take<DWORD>());
+    item.class_name = ClassName(reader.NameOrOrdinal());
+    item.text = reader.NameOrOrdinal();
+    WORD extra = reader.Take<WORD>();
+    for (WORD j = 0; j < extra; ++j) reader.Take<BYTE>();
+    dialog.items.push_back(item);
+  }
+  return dialog;
+}
+
+TEST(MainWindowTemplateTest, MatchesTheLayout) {
+  DialogTemplate dialog = ReadMainTemplate();
+  EXPECT_EQ(dialog.style,
+            DWORD{DS_SHELLFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU});
+  EXPECT_EQ(dialog.title, L"Tarvelline");
+  EXPECT_EQ(dialog.point_size, 8);
+  EXPECT_EQ(dialog.font, L"MS Shell Dlg");
+
+  constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+  const TemplateItem expected[] = {
+      {kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 118, 177, 50, 14, IDC_PATCH, L"button",
+       L"Patch!"},
+      {kChild | SS_LEFT | WS_GROUP, 0, 7, 7, 161, 8, -1, L"static",
+       L"Select your input IWAD (or drag and drop):"},
+      {kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 0, 7, 16, 125, 14, IDC_INPUT_PATH, L"edit",
+       L""},
+      {kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 139, 16, 29, 14, IDC_BROWSE, L"button", L"..."},
+      {kChild | SS_LEFT | WS_GROUP, 0, 7, 45, 161, 8, -1, L"static",
+       L"Select the version you wish to patch it to:"},
+      {kChild | SS_LEFT | WS_GROUP, 0, 7, 31, 161, 8, IDC_RELEASE_LABEL, L"static",
+       L"Selected IWAD"},
+      {kChild | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 7, 54,
+       161, 103, IDC_TARGET_LIST, L"listbox", L""},
+      {kChild | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 7, 162, 135, 10, IDC_IN_PLACE, L"button",
+       L"Patch in-place (overwrite original file)"},
+  };
+  ASSERT_EQ(dialog.items.size(), std::size(expected));
+  // Template order is the tab order.
+  for (size_t i = 0; i < std::size(expected); ++i) {
+    const TemplateItem& want = expected[i];
+    const TemplateItem& got = dialog.items[i];
+    SCOPED_TRACE(::testing::Message() << "item " << i << " (id " << want.id << ")");
+    EXPECT_EQ(got.id == 0xFFFF ? -1 : got.id, want.id);
+    EXPECT_EQ(got.class_name, want.class_name);
+    EXPECT_EQ(got.text, want.text);
+    EXPECT_EQ(got.style, want.style) << std::hex << (got.style ^ want.style);
+    EXPECT_EQ(got.ex_style, 0u);
+    EXPECT_EQ((std::vector<short>{got.x, got.y, got.cx, got.cy}),
+              (std::vector<short>{want.x, want.y, want.cx, want.cy}));
+  }
+}
+
+// The text, state and item data of everything the user sees.
+void ExpectNoFileState(HWND window, const std::wstring& input) {
+  EXPECT_EQ(ItemText(window, IDC_INPUT_PATH), input);
+  EXPECT_FALSE(ItemEnabled(window, IDC_INPUT_PATH));
+  EXPECT_EQ(ItemText(window, IDC_RELEASE_LABEL), L"");
+  EXPECT_FALSE(ItemEnabled(window, IDC_TARGET_LIST));
+  EXPECT_EQ(ListLines(GetDlgItem(window, IDC_TARGET_LIST)),
+            (std::vector<ListLine>{{kTargetPromptText, kNoRelease}}));
+  EXPECT_FALSE(ItemEnabled(window, IDC_PATCH));
+  EXPECT_TRUE(ItemEnabled(window, IDC_BROWSE));
+  EXPECT_EQ(CurrentIwad, nullptr);
+}
+
+TEST_F(MainWindowTest, StartsWithNoFile) {
+  Open();
+  EXPECT_EQ(MainWindow, window_);
+  EXPECT_EQ(WindowText(window_), L"Tarvelline v1.4.1");
+  ExpectNoFileState(window_, L"");
+  EXPECT_EQ(SendMessageW(Item(IDC_IN_PLACE), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  EXPECT_FALSE(IsWindowVisible(window_));
+  EXPECT_NE(SendMessageW(window_, WM_GETICON, ICON_BIG, 0), 0);
+  // Without an OLE drop target the window takes the shell's plain file drops.
+  EXPECT_TRUE(GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+
+  // A separator, "About..." and "Supported IWADs..." end the system menu.
+  HMENU menu = GetSystemMenu(window_, FALSE);
+  int count = GetMenuItemCount(menu);
+  ASSERT_GE(count, 3);
+  EXPECT_EQ(GetMenuState(menu, count - 3, MF_BYPOSITION) & MF_SEPARATOR, UINT{MF_SEPARATOR});
+  wchar_t text[64] = {};
+  GetMenuStringW(menu, count - 2, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"About...");
+  EXPECT_EQ(GetMenuItemID(menu, count - 2), UINT{IDM_ABOUT});
+  GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Supported IWADs...");
+  EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT{IDM_SUPPORTED_IWADS});
+
+  // Their commands open nothing yet, and the window carries on.
+  SendMessageW(window_, WM_SYSCOMMAND, IDM_ABOUT, 0);
+  SendMessageW(window_, WM_SYSCOMMAND, IDM_SUPPORTED_IWADS, 0);
+  EXPECT_TRUE(IsWindow(window_));
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(MainWindowTest, UnknownFileFromTheFileDialogIsReported) {
+  Path file = scratch_ / "unknown.wad";
+  WriteFileText(file, "IWAD but not a release");
+  Open();
+  Browse(file);
+
+  ASSERT_EQ(ui_.open_dialogs.size(), 1u);
+  const FileDialogRequest& request = ui_.open_dialogs[0];
+  EXPECT_EQ(request.owner, window_);
+  EXPECT_EQ(request.title, L"Select an IWAD");
+  EXPECT_EQ(request.filter, L"Doom WAD files|*.wad|All files|*.*");
+  EXPECT_EQ(request.filter_index, 1u);
+  EXPECT_EQ(request.flags, DWORD{OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR});
+  EXPECT_GE(request.capacity, DWORD{MAX_PATH});
+  EXPECT_EQ(request.initial_file, L"");
+  EXPECT_FALSE(request.initial_directory);
+  EXPECT_EQ(request.default_extension, L"");
+
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, kIdentifyFailedText);
+  EXPECT_EQ(ui_.messages[0].caption, L"Error");
+  EXPECT_EQ(ui_.messages[0].type, UINT{MB_ICONERROR | MB_OK});
+  EXPECT_EQ(ui_.messages[0].owner, window_);
+  // The failed path stays for the user to see.
+  ExpectNoFileState(window_, file.native());
+
+  // A missing file is no different.
+  Browse(scratch_ / "missing.wad");
+  EXPECT_EQ(ui_.messages.size(), 2u);
+  ExpectNoFileState(window_, (scratch_ / "missing.wad").native());
+}
+
+TEST_F(MainWindowTest, CancelledFileDialogChangesNothing) {
+  Path file = scratch_ / "unknown.wad";
+  WriteFileText(file, "not a release");
+  Open();
+  Browse(file);
+  ui_.CancelFileDialog();
+  Click(IDC_BROWSE);
+  EXPECT_EQ(ui_.open_dialogs.size(), 2u);
+  EXPECT_EQ(ui_.messages.size(), 1u);
+  ExpectNoFileState(window_, file.native());
+}
+
+TEST_F(MainWindowTest, PatchWithoutATargetDoesNothing) {
+  Open();
+  Click(IDC_PATCH);
+  ForceSelect(0);  // the prompt line names no release
+  EXPECT_FALSE(ItemEnabled(window_, IDC_PATCH));
+  Click(IDC_PATCH);
+  EXPECT_TRUE(ui_.save_dialogs.empty());
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(MainWindowTest, DroppedFilesAreIdentifiedOneAtATime) {
+  Path first = scratch_ / "first.wad";
+  Path second = scratch_ / "second.wad";
+  WriteFileText(first, "one");
+  WriteFileText(second, "two");
+  Open();
+  DropFiles({first, second});
+  EXPECT_TRUE(ui_.messages.empty());
+  ExpectNoFileState(window_, L"");
+
+  DropFiles({first});
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, kIdentifyFailedText);
+  ExpectNoFileState(window_, first.native());
+}
+
+TEST_F(MainWindowTest, UnknownFileOnTheCommandLineEndsTheProgram) {
+  Path file = scratch_ / "unknown.wad";
+  WriteFileText(file, "not a release");
+  // No steps: the dialog must end by itself, before it ever shows.
+  EXPECT_EQ(RunModal(file.c_str(), {}), 0);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, kIdentifyFailedText);
+  EXPECT_EQ(ui_.messages[0].caption, L"Error");
+  EXPECT_FALSE(ui_.messages[0].owner_visible);
+  EXPECT_EQ(MainWindow, nullptr);
+}
+
+TEST_F(MainWindowTest, EscapeDoesNotCloseButTheCloseBoxDoes) {
+  bool still_open_after_escape = false;
+  HWND focus_at_start = nullptr;
+  HWND browse = nullptr;
+  INT_PTR result = RunModal(nullptr, {[&](HWND window) {
+                                        browse = GetDlgItem(window, IDC_BROWSE);
+                                        focus_at_start = GetFocus();
+                                        // Through the dialog's own loop, as a key press arrives.
+                                        PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                                        PostMessageW(GetFocus(), WM_KEYUP, VK_ESCAPE, 0xC0010001);
+                                      },
+                                      [&](HWND window) {
+                                        still_open_after_escape = IsWindowVisible(window) != FALSE;
+                                        PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+                                      }});
+  EXPECT_EQ(result, 0);
+  // Patch! and the input box are disabled, so the first control to take the focus is "...".
+  EXPECT_EQ(focus_at_start, browse);
+  EXPECT_TRUE(still_open_after_escape);
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+}  // namespace
+}  // namespace tvl::testing

@@ -1,0 +1,246 @@
+// Patch! on the synthetic releases: conversions into a new file and in place, backing out, and
+// each failure; afterwards, which files exist and what the user was shown.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "app/wide_text.h"
+#include "resources/main_window_ids.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/synthetic/synthetic_releases.h"
+
+namespace tvl::testing {
+namespace {
+
+constexpr wchar_t kPatchFailedText[] = L"An error occured while patching.";
+
+std::vector<uint8_t> Bytes(std::u16string_view id) {
+  auto bytes = SyntheticReleaseBytes(id);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+std::wstring SystemText(DWORD error) {
+  wchar_t text[512] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512, nullptr);
+  return text;
+}
+
+class PatchCommandTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    work_ = scratch_.path() / "work";
+    std::filesystem::create_directory(work_);
+  }
+
+  // Opens the window on release `id` (written as work/input.wad) and selects `target`.
+  void Prepare(std::u16string_view id, std::u16string_view target) {
+    input_ = WriteSyntheticRelease(work_, id, "input.wad");
+    Open();
+    Browse(input_);
+    ASSERT_TRUE(ui_.messages.empty());
+    int line = LineOf(GetIwad(FindIwadByReleaseId(target)).title);
+    ASSERT_GE(line, 0);
+    ClickTarget(line);
+    ASSERT_TRUE(ItemEnabled(window_, IDC_PATCH));
+  }
+
+  void SetInPlace() { SendMessageW(Item(IDC_IN_PLACE), BM_SETCHECK, BST_CHECKED, 0); }
+
+  // The files in the work folder, by name.
+  std::vector<std::string> WorkFiles() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(work_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  // No temporary file outlives the command, in the temporary folder or beside the output.
+  void ExpectNoTemporaryFiles() {
+    for (const Path& temp : ui_.temp_files) {
+      EXPECT_FALSE(std::filesystem::exists(temp)) << temp.string();
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(scratch_.path() / "temp"));
+  }
+
+  void ExpectOneMessage(const std::wstring& text, const wchar_t* caption, UINT type) {
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, text);
+    EXPECT_EQ(ui_.messages[0].caption, caption);
+    EXPECT_EQ(ui_.messages[0].type, type);
+    EXPECT_EQ(ui_.messages[0].owner, window_);
+  }
+
+  Path work_;
+  Path input_;
+};
+
+TEST_F(PatchCommandTest, ToTheBaseIntoANewFile) {
+  Prepare(u"doom2_v1666", u"doom2_v19");
+  Path output = work_ / "doom2-v19.wad";
+  ui_.ChooseFile(output);
+  Click(IDC_PATCH);
+
+  ASSERT_EQ(ui_.save_dialogs.size(), 1u);
+  const FileDialogRequest& request = ui_.save_dialogs[0];
+  EXPECT_EQ(request.owner, window_);
+  EXPECT_EQ(request.title, L"Save IWAD");
+  EXPECT_EQ(request.filter, L"Doom WAD files|*.wad|All files|*.*");
+  EXPECT_EQ(request.filter_index, 1u);
+  EXPECT_EQ(request.default_extension, L"wad");
+  EXPECT_EQ(request.flags, DWORD{OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR});
+  EXPECT_GE(request.capacity, DWORD{MAX_PATH});
+  EXPECT_EQ(request.initial_file, L"");
+  EXPECT_FALSE(request.initial_directory);
+
+  ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
+  EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_v19"));
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"doom2-v19.wad", "input.wad"}));
+  ExpectNoTemporaryFiles();
+  // The window still shows the input file's release.
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
+}
+
+TEST_F(PatchCommandTest, ThroughTheBaseIntoANewFile) {
+  Prepare(u"doom2_v1666", u"doom2_zodiac");
+  Path output = work_ / "zodiac.wad";
+  ui_.ChooseFile(output);
+  Click(IDC_PATCH);
+  ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
+  EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_zodiac"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad", "zodiac.wad"}));
+  // The intermediate base release came and went.
+  EXPECT_GE(ui_.temp_files.size(), 2u);
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(PatchCommandTest, InPlaceThroughTheBase) {
+  Prepare(u"doom2_xbox", u"doom2_zodiac");
+  SetInPlace();
+  ui_.AnswerMessage(IDYES);
+  Click(IDC_PATCH);
+
+  EXPECT_TRUE(ui_.save_dialogs.empty());
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].text,
+            L"Are you sure you want to do an in-place patch?\nThe original file will be lost!");
+  EXPECT_EQ(ui_.messages[0].caption, L"Tarvelline");
+  EXPECT_EQ(ui_.messages[0].type, UINT{MB_ICONWARNING | MB_YESNO});
+  EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
+
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_zodiac"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+  ExpectNoTemporaryFiles();
+  // The window shows the converted file and offers the release it came from.
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), input_.native());
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 (Zodiac)");
+  EXPECT_GE(LineOf(u"Doom 2 (Xbox)"), 0);
+  EXPECT_LT(LineOf(u"Doom 2 (Zodiac)"), 0);
+  EXPECT_FALSE(ItemEnabled(window_, IDC_PATCH));
+}
+
+TEST_F(PatchCommandTest, BackingOutChangesNothing) {
+  Prepare(u"doom2_v1666", u"doom2_v19");
+  ui_.CancelFileDialog();
+  Click(IDC_PATCH);
+  EXPECT_EQ(ui_.save_dialogs.size(), 1u);
+  EXPECT_TRUE(ui_.messages.empty());
+
+  SetInPlace();
+  ui_.AnswerMessage(IDNO);
+  Click(IDC_PATCH);
+  EXPECT_EQ(ui_.save_dialogs.size(), 1u);
+  ASSERT_EQ(ui_.messages.size(), 1u);  // the question only
+
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+  EXPECT_TRUE(ui_.temp_files.empty());
+  ExpectNoTemporaryFiles();
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
+}
+
+TEST_F(PatchCommandTest, ReadOnlyInputInPlaceIsLeftAlone) {
+  Prepare(u"doom2_v1666", u"doom2_v19");
+  ASSERT_TRUE(SetFileAttributesW(input_.c_str(), FILE_ATTRIBUTE_READONLY));
+  SetInPlace();
+  ui_.AnswerMessage(IDYES);
+  Click(IDC_PATCH);
+
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text,
+            L"An error occurred while deleting the file:\n" + SystemText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(ui_.messages[1].caption, L"Error");
+  EXPECT_EQ(ui_.messages[1].type, UINT{MB_ICONERROR | MB_OK});
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
+  EXPECT_TRUE(GetFileAttributesW(input_.c_str()) & FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+  ExpectNoTemporaryFiles();
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
+}
+
+TEST_F(PatchCommandTest, MissingPatchFailsAndLeavesNoFile) {
+  Prepare(u"tnt_psneur", u"tnt_v19");
+  Path output = work_ / "tnt.wad";
+  ui_.ChooseFile(output);
+  Click(IDC_PATCH);
+  ExpectOneMessage(kPatchFailedText, L"Error", MB_ICONERROR | MB_OK);
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"tnt_psneur"));
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(PatchCommandTest, UnwritableOutputFails) {
+  Prepare(u"tnt_psnusa", u"tnt_v19");
+  ui_.ChooseFile(work_ / "missing" / "tnt.wad");
+  Click(IDC_PATCH);
+  ExpectOneMessage(kPatchFailedText, L"Error", MB_ICONERROR | MB_OK);
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(PatchCommandTest, FileChangedSinceIdentificationIsNotReportedAsSuccess) {
+  Prepare(u"doom2_v1666", u"doom2_v19");
+  // Another release now sits at the path the window identified.
+  WriteFileBytes(input_, Bytes(u"doom2_xbox"));
+  SetInPlace();
+  ui_.AnswerMessage(IDYES);
+  Click(IDC_PATCH);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, kPatchFailedText);
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(PatchCommandTest, NoTemporaryFileMeansNoConversion) {
+  Prepare(u"doom2_v1666", u"doom2_zodiac");
+  ui_.FailTempFiles(ERROR_DISK_FULL);
+  ui_.ChooseFile(work_ / "zodiac.wad");
+  Click(IDC_PATCH);
+  ExpectOneMessage(kPatchFailedText, L"Error", MB_ICONERROR | MB_OK);
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+}
+
+TEST_F(PatchCommandTest, SavingOverTheInputConvertsItInPlace) {
+  Prepare(u"doom2_v1666", u"doom2_v19");
+  ui_.ChooseFile(input_);
+  Click(IDC_PATCH);
+  ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v19"));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+  ExpectNoTemporaryFiles();
+  // The window follows the file it shows.
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.9");
+}
+
+}  // namespace
+}  // namespace tvl::testing

@@ -1,0 +1,75 @@
+// Scripted stand-ins for the program's UI calls (app/ui_calls.h): message boxes answer with
+// queued buttons, the file dialogs with queued paths, and everything shown is recorded.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/ui_calls.h"
+#include "platform/file.h"
+
+namespace tvl::testing {
+
+struct ShownMessage {
+  std::wstring text;
+  std::wstring caption;
+  UINT type = 0;
+  HWND owner = nullptr;
+  bool owner_visible = false;
+};
+
+struct FileDialogRequest {
+  HWND owner = nullptr;
+  std::wstring title;
+  std::wstring filter;  // pairs joined with '|', e.g. "Doom WAD files|*.wad|All files|*.*"
+  DWORD filter_index = 0;
+  std::wstring default_extension;
+  DWORD flags = 0;
+  DWORD capacity = 0;  // nMaxFile
+  bool initial_directory = false;
+  std::wstring initial_file;
+};
+
+// Installs itself as the UI calls for its lifetime. One at a time.
+class ScriptedUi {
+ public:
+  ScriptedUi();
+  ~ScriptedUi();
+  ScriptedUi(const ScriptedUi&) = delete;
+  ScriptedUi& operator=(const ScriptedUi&) = delete;
+
+  // Answers, used in order. A message box without a queued answer returns IDOK; a file dialog
+  // without one is cancelled.
+  void AnswerMessage(int button) { message_answers_.push_back(button); }
+  void ChooseFile(const Path& path) { file_answers_.push_back(path); }
+  void CancelFileDialog() { file_answers_.push_back(std::nullopt); }
+
+  // Temporary files go to this folder instead of the user's.
+  void SetTempFolder(const Path& folder) { temp_folder_ = folder; }
+  // Every temporary file after this fails with `error`.
+  void FailTempFiles(FileError error) { temp_error_ = error; }
+
+  std::vector<ShownMessage> messages;
+  std::vector<FileDialogRequest> open_dialogs;
+  std::vector<FileDialogRequest> save_dialogs;
+  std::vector<Path> temp_files;  // every temporary file made
+
+ private:
+  static int WINAPI ShowMessage(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+  static BOOL WINAPI AskOpen(LPOPENFILENAMEW settings);
+  static BOOL WINAPI AskSave(LPOPENFILENAMEW settings);
+  static Path ScriptedTempFolder();
+  static Path ScriptedMakeTempFile(const Path& folder, FileError* error);
+  BOOL AnswerFileDialog(LPOPENFILENAMEW settings, std::vector<FileDialogRequest>* log);
+
+  std::deque<int> message_answers_;
+  std::deque<std::optional<Path>> file_answers_;
+  Path temp_folder_;
+  FileError temp_error_ = 0;
+};
+
+}  // namespace tvl::testing
