@@ -23,8 +23,8 @@ FileDigest Sha1OfFile(const Path& path) {
   Sha1Context context;
   Sha1Init(&context);
   // Page-aligned, so the system's copy into it runs at full speed.
-  std::unique_ptr<uint8_t[], AlignedDelete> buffer(
-      new (std::align_val_t{kBufferAlignment}) uint8_t[kIdentifyReadSize]);
+  std::unique_ptr<uint8_t[], AlignedDelete> buffer(new (std::align_val_t{kBufferAlignment})
+                                                       uint8_t[kIdentifyReadSize]);
   for (;;) {
     int64_t got = file.Read(buffer.get(), kIdentifyReadSize, &result.error);
     if (got < 0) break;

@@ -13,8 +13,8 @@ inline constexpr size_t kIdentifyReadSize = 8192;
 
 struct FileDigest {
   uint8_t bytes[kSha1DigestSize] = {};
-  bool complete = false;   // false when the file could not be opened or a read failed
-  FileError error = 0;     // the failure, when not complete
+  bool complete = false;  // false when the file could not be opened or a read failed
+  FileError error = 0;    // the failure, when not complete
 };
 
 // Hashes the file in 8192-byte reads until a read of zero bytes or a failed read. After a

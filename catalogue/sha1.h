@@ -10,7 +10,7 @@ inline constexpr size_t kSha1DigestSize = 20;
 
 struct Sha1Context {
   uint32_t state[5];
-  uint32_t count[2];  // bits fed so far: low word, then high word
+  uint32_t count[2];   // bits fed so far: low word, then high word
   uint8_t buffer[64];  // a partial block
 };
 

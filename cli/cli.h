@@ -3,8 +3,8 @@
 
 #include <initializer_list>
 #include <string>
-#include <utility>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file.h"

@@ -63,8 +63,7 @@ bool WritePatch(int from, int to, const std::vector<uint8_t>& source,
     MakeVerifiedPatch(source, target, IdOf(from) + ".wad", IdOf(to) + ".wad", &patch, &problem);
   }
   FileError error = 0;
-  if (problem.empty() &&
-      !WriteWholeFile(output_folder / Path(name + ".vcdiff"), patch, &error)) {
+  if (problem.empty() && !WriteWholeFile(output_folder / Path(name + ".vcdiff"), patch, &error)) {
     problem = "cannot write: " + DescribeFileError(error);
   }
   if (!problem.empty()) {

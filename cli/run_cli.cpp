@@ -8,13 +8,8 @@ namespace tvl::cli {
 namespace {
 
 const Command* const kCommands[] = {
-    &kListCommand,
-    &kIdentifyCommand,
-    &kTargetsCommand,
-    &kConvertCommand,
-    &kApplyCommand,
-    &kMakePatchCommand,
-    &kBuildStoreCommand,
+    &kListCommand,  &kIdentifyCommand,  &kTargetsCommand,    &kConvertCommand,
+    &kApplyCommand, &kMakePatchCommand, &kBuildStoreCommand,
 };
 
 void PrintProgramHelp() {

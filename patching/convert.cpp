@@ -80,8 +80,7 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
     return Fail(ConvertStatus::kTempFailed, error);
   }
   TempFile intermediate;
-  if (route.size() == 2 &&
-      !intermediate.Make(request.make_temp, request.temp_folder, &error)) {
+  if (route.size() == 2 && !intermediate.Make(request.make_temp, request.temp_folder, &error)) {
     return Fail(ConvertStatus::kTempFailed, error);
   }
 

@@ -23,10 +23,10 @@ enum class ConvertStatus {
 
 struct ConvertReport {
   ConvertStatus status = ConvertStatus::kConverted;
-  ApplyError apply_error;       // for kPatchFailed: the failed step, its patch and files
+  ApplyError apply_error;  // for kPatchFailed: the failed step, its patch and files
   std::u16string failed_patch;
   Path step_input, step_output;
-  FileError file_error = 0;     // for kTempFailed, kCannotReplace and kReplaceFailed
+  FileError file_error = 0;  // for kTempFailed, kCannotReplace and kReplaceFailed
 };
 
 // Makes a new empty temporary file in the folder and returns its path (empty on failure, with
@@ -34,8 +34,8 @@ struct ConvertReport {
 using TempFileMaker = std::function<Path(const Path& folder, FileError* error)>;
 
 struct ConvertRequest {
-  Path input;        // a file identified as release `source`
-  int source = -1;   // catalogue indices
+  Path input;       // a file identified as release `source`
+  int source = -1;  // catalogue indices
   int target = -1;
   Path output;       // where the result goes; the input's own path converts in place
   Path temp_folder;  // for the intermediate base release of a two-step route

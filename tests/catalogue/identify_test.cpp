@@ -68,8 +68,8 @@ TEST_F(IdentifyTest, ReportsWhyAFileCouldNotBeHashed) {
 #ifdef _WIN32
 TEST_F(IdentifyTest, FileOpenForWritingElsewhereYieldsMinusOne) {
   testing::WriteFileText(dir_ / "doom2.wad", "abc");
-  HANDLE writer = CreateFileW((dir_ / "doom2.wad").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE writer = CreateFileW((dir_ / "doom2.wad").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
   EXPECT_EQ(IdentifyIwad(dir_ / "doom2.wad"), -1);
   CloseHandle(writer);

@@ -14,12 +14,15 @@ TEST(CliTest, ListPrintsTheWholeCatalogue) {
   EXPECT_EQ(run.code, 0);
   std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 115u);
-  EXPECT_EQ(lines[0], "0\tdoom\tv11\t0\tdf0040ccb29cc1622e74ceb3b7793a2304cca2c8\tDoom retail v1.1");
-  EXPECT_EQ(lines[5],
-            "5\tdoom\tu19\t1\t9b07b02ab3c275a6a7570c3f73cc20d63a0e3833\tThe Ultimate Doom retail v1.9");
+  EXPECT_EQ(lines[0],
+            "0\tdoom\tv11\t0\tdf0040ccb29cc1622e74ceb3b7793a2304cca2c8\tDoom retail v1.1");
+  EXPECT_EQ(
+      lines[5],
+      "5\tdoom\tu19\t1\t9b07b02ab3c275a6a7570c3f73cc20d63a0e3833\tThe Ultimate Doom retail v1.9");
   EXPECT_EQ(lines[70], "70\tvoices\t\t2\tec6883100d807b894a98f426d024d22c77b63e7f\tStrife voices");
-  EXPECT_EQ(lines[114],
-            "114\tdoom64\tv11\t0\td041456bea851c173f65ac6ab3f2ee61bb0b8b53\tDoom 64 re-release v1.1");
+  EXPECT_EQ(
+      lines[114],
+      "114\tdoom64\tv11\t0\td041456bea851c173f65ac6ab3f2ee61bb0b8b53\tDoom 64 re-release v1.1");
 }
 
 TEST(CliTest, IdentifyReportsUnknownAndUnreadableFiles) {
@@ -40,11 +43,13 @@ TEST(CliTest, TargetsByReleaseIdShowRoutes) {
   EXPECT_EQ(run.code, 0);
   std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 16u);
-  EXPECT_EQ(lines[0], "26\tdoom2_v1666g\tDoom 2 retail v1.666 (German)\t"
-                      "doom2_v1666_to_doom2_v19,doom2_v19_to_doom2_v1666g");
+  EXPECT_EQ(lines[0],
+            "26\tdoom2_v1666g\tDoom 2 retail v1.666 (German)\t"
+            "doom2_v1666_to_doom2_v19,doom2_v19_to_doom2_v1666g");
   EXPECT_EQ(lines[5], "31\tdoom2_v19\tDoom 2 retail v1.9\tdoom2_v1666_to_doom2_v19");
-  EXPECT_EQ(lines[15], "41\tdoom2_zodiac\tDoom 2 (Zodiac)\t"
-                       "doom2_v1666_to_doom2_v19,doom2_v19_to_doom2_zodiac");
+  EXPECT_EQ(lines[15],
+            "41\tdoom2_zodiac\tDoom 2 (Zodiac)\t"
+            "doom2_v1666_to_doom2_v19,doom2_v19_to_doom2_zodiac");
 
   CliRun freedoom = RunCommand({"targets", "--release=freedoom1_v0.9"});
   EXPECT_EQ(freedoom.code, 0);

@@ -52,17 +52,17 @@ class ConvertTest : public ::testing::Test {
 TEST_F(ConvertTest, ConvertsFromAndToTheBaseInOneStep) {
   Path input = Write(u"doom2_v19", "doom2.wad");
   Path output = dir_ / "xbox.wad";
-  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_xbox", "--output",
-                           output.string()});
+  CliRun run =
+      RunCommand({"convert", input.string(), "--to", "doom2_xbox", "--output", output.string()});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(run.out, "doom2_v19\tdoom2_xbox\t" + output.string() + "\n");
   EXPECT_EQ(testing::ReadFileBytes(output), Release(u"doom2_xbox"));
   EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v19"));
 
   Path back = dir_ / "back.wad";
-  ASSERT_EQ(RunCommand({"convert", output.string(), "--to=doom2_v19", "--output", back.string()})
-                .code,
-            0);
+  ASSERT_EQ(
+      RunCommand({"convert", output.string(), "--to=doom2_v19", "--output", back.string()}).code,
+      0);
   EXPECT_EQ(testing::ReadFileBytes(back), Release(u"doom2_v19"));
   EXPECT_EQ(CountFiles(dir_.path()), 3u);
   EXPECT_EQ(CountFiles(temp_), 0u);
@@ -71,8 +71,8 @@ TEST_F(ConvertTest, ConvertsFromAndToTheBaseInOneStep) {
 TEST_F(ConvertTest, ConvertsBetweenTwoOtherReleasesThroughTheBase) {
   Path input = Write(u"doom2_v1666", "doom2.wad");
   Path output = dir_ / "zodiac.wad";
-  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_zodiac", "--output",
-                           output.string()});
+  CliRun run =
+      RunCommand({"convert", input.string(), "--to", "doom2_zodiac", "--output", output.string()});
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(testing::ReadFileBytes(output), Release(u"doom2_zodiac"));
   EXPECT_EQ(CountFiles(temp_), 0u) << "the intermediate base release is removed";
@@ -175,11 +175,11 @@ TEST_F(ConvertTest, ReadOnlyInputIsNotReplacedInPlace) {
 }
 
 TEST_F(ConvertTest, UsageErrors) {
-  for (const Args& args : std::vector<Args>{{"convert"},
-                                            {"convert", "a.wad"},
-                                            {"convert", "a.wad", "--to", "doom2_v19"},
-                                            {"convert", "a.wad", "--to", "doom2_v19", "--in-place",
-                                             "--output", "b.wad"}}) {
+  for (const Args& args : std::vector<Args>{
+           {"convert"},
+           {"convert", "a.wad"},
+           {"convert", "a.wad", "--to", "doom2_v19"},
+           {"convert", "a.wad", "--to", "doom2_v19", "--in-place", "--output", "b.wad"}}) {
     EXPECT_EQ(RunCommand(args).code, 2) << args.size();
   }
 }

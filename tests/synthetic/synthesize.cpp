@@ -59,7 +59,8 @@ Bytes Flat(Random& random) {
   uint8_t base = static_cast<uint8_t>(random.Next());
   for (size_t y = 0; y < 64; ++y) {
     for (size_t x = 0; x < 64; ++x) {
-      out[y * 64 + x] = static_cast<uint8_t>(base + ((x ^ y) & 7) + (random.Below(16) == 0 ? 3 : 0));
+      out[y * 64 + x] =
+          static_cast<uint8_t>(base + ((x ^ y) & 7) + (random.Below(16) == 0 ? 3 : 0));
     }
   }
   return out;
@@ -98,8 +99,8 @@ Bytes Sound(Random& random) {
 }
 
 Bytes Text(Random& random) {
-  static const char* kWords[] = {"the", "demon", "gate", "of", "hell", "base", "marine",
-                                 "level", "secret", "door", "key", "red", "blue", "exit"};
+  static const char* kWords[] = {"the",   "demon",  "gate", "of",  "hell", "base", "marine",
+                                 "level", "secret", "door", "key", "red",  "blue", "exit"};
   std::string text;
   size_t words = 50 + random.Below(400);
   for (size_t i = 0; i < words; ++i) {
@@ -116,17 +117,29 @@ std::vector<Lump> BaseLumps(const std::string& game, int maps, int flats, int gr
     Random random(Seed(game + "/" + name));
     lumps.push_back({name, make(random)});
   };
-  add("PLAYPAL", [](Random& r) { Bytes b(10752); for (auto& x : b) x = static_cast<uint8_t>(r.Next()); return b; });
-  add("COLORMAP", [](Random& r) { Bytes b(8704); for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(i % 256 - (i / 256) + r.Below(2)); return b; });
+  add("PLAYPAL", [](Random& r) {
+    Bytes b(10752);
+    for (auto& x : b) x = static_cast<uint8_t>(r.Next());
+    return b;
+  });
+  add("COLORMAP", [](Random& r) {
+    Bytes b(8704);
+    for (size_t i = 0; i < b.size(); ++i)
+      b[i] = static_cast<uint8_t>(i % 256 - (i / 256) + r.Below(2));
+    return b;
+  });
   add("ENDOOM", Text);
   for (int m = 1; m <= maps; ++m) {
     char name[9];
     std::snprintf(name, sizeof name, "MAP%02d", m);
     lumps.push_back({name, {}});
-    struct { const char* name; size_t count, size; } parts[] = {
-        {"THINGS", 300, 10}, {"LINEDEFS", 1500, 14}, {"SIDEDEFS", 2200, 30},
-        {"VERTEXES", 1400, 4}, {"SEGS", 2600, 12}, {"SSECTORS", 800, 4},
-        {"NODES", 800, 28}, {"SECTORS", 250, 26}, {"REJECT", 900, 8}, {"BLOCKMAP", 2000, 6}};
+    struct {
+      const char* name;
+      size_t count, size;
+    } parts[] = {{"THINGS", 300, 10},   {"LINEDEFS", 1500, 14}, {"SIDEDEFS", 2200, 30},
+                 {"VERTEXES", 1400, 4}, {"SEGS", 2600, 12},     {"SSECTORS", 800, 4},
+                 {"NODES", 800, 28},    {"SECTORS", 250, 26},   {"REJECT", 900, 8},
+                 {"BLOCKMAP", 2000, 6}};
     for (const auto& part : parts) {
       Random random(Seed(game + "/" + name + "/" + part.name));
       lumps.push_back({part.name, MapRecords(random, part.count, part.size)});
@@ -149,7 +162,8 @@ void ChangeSomeLumps(std::vector<Lump>& lumps, const std::string& release, int o
     for (size_t e = 0; e < edits; ++e) {
       size_t at = random.Below(static_cast<uint32_t>(lump.data.size()));
       size_t run = std::min<size_t>(lump.data.size() - at, 1 + random.Below(64));
-      for (size_t i = 0; i < run; ++i) lump.data[at + i] ^= static_cast<uint8_t>(1 + random.Below(255));
+      for (size_t i = 0; i < run; ++i)
+        lump.data[at + i] ^= static_cast<uint8_t>(1 + random.Below(255));
     }
   }
 }
@@ -175,7 +189,8 @@ void AddLumps(std::vector<Lump>& lumps, const std::string& release, int count) {
 // Moves the sound lumps to the end of the directory, as some ports reorder their WADs.
 void ReorderLumps(std::vector<Lump>& lumps) {
   std::vector<Lump> sounds, rest;
-  for (Lump& lump : lumps) (lump.name.rfind("DS", 0) == 0 ? sounds : rest).push_back(std::move(lump));
+  for (Lump& lump : lumps)
+    (lump.name.rfind("DS", 0) == 0 ? sounds : rest).push_back(std::move(lump));
   for (Lump& lump : sounds) rest.push_back(std::move(lump));
   lumps = std::move(rest);
 }
@@ -185,7 +200,8 @@ Bytes BuildWad(const char magic[4], const std::vector<Lump>& lumps) {
   std::memcpy(out.data(), magic, 4);
   Bytes directory;
   for (const Lump& lump : lumps) {
-    uint32_t position = static_cast<uint32_t>(out.size()), size = static_cast<uint32_t>(lump.data.size());
+    uint32_t position = static_cast<uint32_t>(out.size()),
+             size = static_cast<uint32_t>(lump.data.size());
     out.insert(out.end(), lump.data.begin(), lump.data.end());
     for (int i = 0; i < 4; ++i) directory.push_back(static_cast<uint8_t>(position >> (8 * i)));
     for (int i = 0; i < 4; ++i) directory.push_back(static_cast<uint8_t>(size >> (8 * i)));
@@ -238,8 +254,7 @@ std::vector<Release> MakeReleases() {
     std::vector<Lump> lumps = tnt;
     ChangeSomeLumps(lumps, std::string("tnt_") + version, 10);
     AddLumps(lumps, std::string("tnt_") + version, 3);
-    releases.push_back({"tnt", version, BuildWad("IWAD", lumps),
-                        std::string(version) == "psnusa"});
+    releases.push_back({"tnt", version, BuildWad("IWAD", lumps), std::string(version) == "psnusa"});
   }
   releases.push_back({"freedoom1", "v0.9", BuildWad("IWAD", BaseLumps("freedoom1", 2, 10, 10, 5))});
   return releases;
