@@ -14,9 +14,16 @@
 #include "catalogue/identify.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
+#include "ui/about_dialog.h"
+#include "ui/drop_target.h"
+#include "ui/supported_dialog.h"
 
 namespace tvl {
 namespace {
+
+// The window's registered drop target, from initialisation until the window goes; none when the
+// window takes plain shell drops instead.
+TvlDropTarget* g_drop_target = nullptr;
 
 constexpr size_t kTitleSize = 64;
 constexpr wchar_t kIdentifyFailedText[] =
@@ -56,8 +63,8 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   ResetTargetList(window);
   SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
 
-  // Without an OLE drop target the window takes the shell's plain file drops (WM_DROPFILES).
-  DragAcceptFiles(window, TRUE);
+  // Drops through OLE with the shell's drag image, or plain shell drops (WM_DROPFILES) without.
+  g_drop_target = RegisterDropTarget(window);
 
   HMENU menu = GetSystemMenu(window, FALSE);
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -74,14 +81,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
 
 void OnBrowse(HWND window) {
   wchar_t file[MAX_PATH] = {};
-  OPENFILENAMEW settings = {};
-  settings.lStructSize = sizeof settings;
-  settings.hwndOwner = window;
-  settings.lpstrFilter = kWadFileFilter;
-  settings.nFilterIndex = 1;
-  settings.lpstrFile = file;
-  settings.nMaxFile = MAX_PATH;
-  settings.lpstrTitle = L"Select an IWAD";
+  OPENFILENAMEW settings = WadFileDialogSettings(window, file, L"Select an IWAD");
   settings.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
   if (!Ui().get_open_file_name(&settings)) return;
   SetInputPath(window, file);
@@ -92,20 +92,6 @@ void OnPatch(HWND window) {
   int target = SelectedTarget(window);
   if (target < 0) return;
   RunPatchCommand(window, target);
-}
-
-// A file dropped from the shell is taken like one chosen in the file dialog. More than one file
-// is ambiguous and ignored.
-void OnDropFiles(HWND window, HDROP drop) {
-  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-    UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-    std::wstring path(length, L'\0');
-    if (length > 0 && DragQueryFileW(drop, 0, path.data(), length + 1) == length) {
-      SetInputPath(window, path.c_str());
-      IdentifyInputFile(window);
-    }
-  }
-  DragFinish(drop);
 }
 
 }  // namespace
@@ -173,11 +159,19 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       return TRUE;
 
     case WM_SYSCOMMAND:
-      // The About and Supported IWADs dialogs open from here.
-      return wparam == IDM_ABOUT || wparam == IDM_SUPPORTED_IWADS;
+      switch (wparam) {
+        case IDM_ABOUT:
+          ShowAboutDialog(window);
+          return TRUE;
+        case IDM_SUPPORTED_IWADS:
+          ShowSupportedIwadsDialog(window);
+          return TRUE;
+        default:
+          return FALSE;
+      }
 
     case WM_DROPFILES:
-      OnDropFiles(window, reinterpret_cast<HDROP>(wparam));
+      AcceptDroppedFiles(window, reinterpret_cast<HDROP>(wparam));
       return TRUE;
 
     case WM_CLOSE:
@@ -185,6 +179,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       return TRUE;
 
     case WM_DESTROY:
+      // Every way the window goes (the close box, an unknown file on the command line) passes
+      // here: the drop target is revoked before the window is gone.
+      RevokeDropTarget(window, g_drop_target);
+      g_drop_target = nullptr;
       if (MainWindow == window) MainWindow = nullptr;
       return FALSE;
 

@@ -3,12 +3,27 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include "platform/file.h"
 
 namespace tvl {
 
 // The file types of the open and save dialogs.
 inline constexpr wchar_t kWadFileFilter[] = L"Doom WAD files\0*.wad\0All files\0*.*\0";
+
+// The settings the open and save dialogs share: owner, WAD filters, a MAX_PATH file buffer.
+inline OPENFILENAMEW WadFileDialogSettings(HWND owner, wchar_t* file, const wchar_t* title) {
+  OPENFILENAMEW settings = {};
+  settings.lStructSize = sizeof settings;
+  settings.hwndOwner = owner;
+  settings.lpstrFilter = kWadFileFilter;
+  settings.nFilterIndex = 1;
+  settings.lpstrFile = file;
+  settings.nMaxFile = MAX_PATH;
+  settings.lpstrTitle = title;
+  return settings;
+}
 
 // The main dialog's procedure. The dialog's creation parameter is the path of a file to identify
 // at once (const wchar_t*, the command line's argument), or null.

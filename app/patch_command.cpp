@@ -45,14 +45,7 @@ std::optional<Path> ChooseOutputPath(HWND window) {
     return ReadInputPath(window);
   }
   wchar_t file[MAX_PATH + 1] = {};
-  OPENFILENAMEW settings = {};
-  settings.lStructSize = sizeof settings;
-  settings.hwndOwner = window;
-  settings.lpstrFilter = kWadFileFilter;
-  settings.nFilterIndex = 1;
-  settings.lpstrFile = file;
-  settings.nMaxFile = MAX_PATH;
-  settings.lpstrTitle = L"Save IWAD";
+  OPENFILENAMEW settings = WadFileDialogSettings(window, file, L"Save IWAD");
   settings.lpstrDefExt = L"wad";
   settings.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
   if (!Ui().get_save_file_name(&settings)) return std::nullopt;

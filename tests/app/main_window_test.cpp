@@ -195,11 +195,37 @@ TEST_F(MainWindowTest, StartsWithNoFile) {
   GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Supported IWADs...");
   EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT{IDM_SUPPORTED_IWADS});
+}
 
-  // Their commands open nothing yet, and the window carries on.
-  SendMessageW(window_, WM_SYSCOMMAND, IDM_ABOUT, 0);
-  SendMessageW(window_, WM_SYSCOMMAND, IDM_SUPPORTED_IWADS, 0);
-  EXPECT_TRUE(IsWindow(window_));
+TEST_F(MainWindowTest, SystemMenuOpensAboutAndSupportedIwadsModally) {
+  struct Seen {
+    HWND owner = nullptr;
+    bool owner_enabled = true;
+  } about, supported;
+  auto look = [](const wchar_t* title, Seen* seen) {
+    HWND dialog = FindWindowW(L"#32770", title);
+    seen->owner = dialog ? GetWindow(dialog, GW_OWNER) : nullptr;
+    seen->owner_enabled = seen->owner && IsWindowEnabled(seen->owner);
+    return dialog;
+  };
+  HWND main = nullptr;
+  INT_PTR result = RunModal(
+      nullptr, {[&](HWND window) {
+                  main = window;
+                  PostMessageW(window, WM_SYSCOMMAND, IDM_ABOUT, 0);
+                },
+                [&](HWND) { PostMessageW(look(L"About", &about), WM_COMMAND, IDCANCEL, 0); },
+                [&](HWND window) { PostMessageW(window, WM_SYSCOMMAND, IDM_SUPPORTED_IWADS, 0); },
+                [&](HWND) { PostMessageW(look(L"Supported IWADs", &supported), WM_CLOSE, 0, 0); },
+                [&](HWND window) {
+                  EXPECT_TRUE(IsWindowEnabled(window));
+                  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+                }});
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(about.owner, main);
+  EXPECT_FALSE(about.owner_enabled);
+  EXPECT_EQ(supported.owner, main);
+  EXPECT_FALSE(supported.owner_enabled);
   EXPECT_TRUE(ui_.messages.empty());
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/cli.h"
+#include "tests/cli/cli_run.h"
 #include "tests/patching/vcdiff_builder.h"
 #include "tests/test_files.h"
 
@@ -17,21 +18,6 @@ using testing::ReadFileBytes;
 using testing::ScratchDir;
 using testing::TestWindow;
 using testing::WriteFileBytes;
-
-struct CliRun {
-  int code;
-  std::string out, err;
-};
-
-CliRun RunCommand(const Args& args) {
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  int code = RunCli(args);
-  std::fflush(stdout);
-  std::string out = ::testing::internal::GetCapturedStdout();
-  std::string err = ::testing::internal::GetCapturedStderr();
-  return {code, out, err};
-}
 
 class ApplyCommandTest : public ::testing::Test {
  protected:

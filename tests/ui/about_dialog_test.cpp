@@ -1,0 +1,273 @@
+// The About dialog from its real template: layout, texts, fonts, the band, the link, and the ways
+// it ends.
+#include "ui/about_dialog.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "resources/about_dialog_ids.h"
+#include "tests/app/window_probe.h"
+#include "tests/ui/dialog_template.h"
+#include "tests/ui/modal_dialog.h"
+#include "tests/ui/screenshot.h"
+#include "ui/hyperlink.h"
+
+namespace tvl::testing {
+namespace {
+
+constexpr wchar_t kLink[] = L"https://tarvelline.org";
+constexpr DWORD kShown = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kLine = kShown | SS_LEFT | WS_GROUP;
+
+struct OpenCall {
+  HWND owner;
+  std::wstring verb;
+  std::wstring file;
+  bool parameters;
+  bool directory;
+  INT show;
+};
+std::vector<OpenCall> g_opened;
+
+HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
+                            LPCWSTR directory, INT show) {
+  g_opened.push_back({owner, verb ? verb : L"", file ? file : L"", parameters != nullptr,
+                      directory != nullptr, show});
+  return reinterpret_cast<HINSTANCE>(33);  // what the shell returns on success
+}
+
+LOGFONTW Describe(HWND window) {
+  LOGFONTW description = {};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof description,
+             &description);
+  return description;
+}
+
+class AboutDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ReadProgramVersion();
+    g_opened.clear();
+    LinkOpener() = RecordOpen;
+  }
+  void TearDown() override {
+    if (dialog_) DestroyWindow(dialog_);
+    LinkOpener() = ShellExecuteW;
+  }
+
+  HWND Open() {
+    dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), nullptr,
+                                 AboutDialogProc, 0);
+    EXPECT_NE(dialog_, nullptr);
+    ShowWindow(dialog_, SW_SHOW);
+    UpdateWindow(dialog_);
+    return dialog_;
+  }
+  HWND Item(int id) const { return GetDlgItem(dialog_, id); }
+
+  // A press of the left button on the link, as the user clicks it.
+  void ClickLink() {
+    SendMessageW(Item(IDC_ABOUT_LINK), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(Item(IDC_ABOUT_LINK), WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  }
+
+  HWND dialog_ = nullptr;
+};
+
+TEST_F(AboutDialogTest, TemplateHoldsTheLayout) {
+  DialogTemplate about = LoadDialogTemplate(IDD_ABOUT);
+  EXPECT_EQ(about.title, L"About");
+  EXPECT_EQ(about.style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER),
+            static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME));
+  EXPECT_EQ(about.style & DS_SHELLFONT, static_cast<DWORD>(DS_SHELLFONT));
+  EXPECT_EQ(about.x, 0);
+  EXPECT_EQ(about.y, 0);
+  EXPECT_EQ(about.font, L"MS Shell Dlg");
+  EXPECT_EQ(about.point_size, 8);
+  std::vector<TemplateItem> expected = {
+      {kShown | BS_DEFPUSHBUTTON | WS_TABSTOP, 142, 68, 50, 14, IDOK, kButtonClass, L"Close"},
+      {kShown | SS_ICON, 7, 7, 20, 20, IDC_ABOUT_ICON, kStaticClass, L"#104"},
+      {kLine, 36, 5, 156, 8, IDC_ABOUT_TITLE, kStaticClass, L"Static"},
+      {kLine, 36, 15, 156, 8, IDC_ABOUT_BUILD, kStaticClass, L"Static"},
+      {kLine, 36, 25, 156, 8, IDC_ABOUT_COPYRIGHT, kStaticClass,
+       L"Copyright (C) 2026 The Tarvelline developers"},
+      {kLine, 36, 44, 156, 8, -1, kStaticClass, L"See bundled README file for additional credits."},
+      {kLine, 36, 54, 156, 8, IDC_ABOUT_LINK, kStaticClass, kLink},
+      {kLine | WS_DISABLED, 7, 74, 55, 8, IDC_ABOUT_REVISION, kStaticClass, L"Static"},
+  };
+  EXPECT_EQ(about.items, expected);
+}
+
+TEST_F(AboutDialogTest, ShowsNameBuildAndRevision) {
+  Open();
+  EXPECT_EQ(WindowText(dialog_), L"About");
+  EXPECT_EQ(ItemText(dialog_, IDC_ABOUT_TITLE), L"Tarvelline 1.4.1");
+  std::wstring build = ItemText(dialog_, IDC_ABOUT_BUILD);
+  // The compiler's date and time forms: "Apr 27 2022 23:21:43", with a space before a one-digit
+  // day.
+  EXPECT_TRUE(std::regex_match(
+      std::string(build.begin(), build.end()),
+      std::regex("Built (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [ 1-3][0-9] [0-9]{4} "
+                 "[0-2][0-9]:[0-5][0-9]:[0-6][0-9] \\(Unicode\\)")))
+      << std::string(build.begin(), build.end());
+  EXPECT_EQ(ItemText(dialog_, IDC_ABOUT_COPYRIGHT),
+            L"Copyright (C) 2026 The Tarvelline developers");
+  EXPECT_EQ(ItemText(dialog_, IDC_ABOUT_LINK), kLink);
+  EXPECT_EQ(ItemText(dialog_, IDC_ABOUT_REVISION), L"R90");
+  EXPECT_FALSE(ItemEnabled(dialog_, IDC_ABOUT_REVISION));
+  EXPECT_NE(SendMessageW(Item(IDC_ABOUT_ICON), STM_GETICON, 0, 0), 0);
+}
+
+TEST_F(AboutDialogTest, TitleIsTheDialogFontBoldAndUnderlined) {
+  Open();
+  LOGFONTW dialog_font = Describe(dialog_);
+  LOGFONTW title = Describe(Item(IDC_ABOUT_TITLE));
+  EXPECT_EQ(title.lfWeight, FW_BOLD);
+  EXPECT_TRUE(title.lfUnderline);
+  EXPECT_STREQ(title.lfFaceName, dialog_font.lfFaceName);
+  EXPECT_EQ(title.lfHeight, dialog_font.lfHeight);
+  // The other lines keep the dialog's font.
+  EXPECT_FALSE(Describe(Item(IDC_ABOUT_BUILD)).lfUnderline);
+  EXPECT_NE(Describe(Item(IDC_ABOUT_BUILD)).lfWeight, FW_BOLD);
+}
+
+TEST_F(AboutDialogTest, LinkIsAHyperlinkOpenedWithTheShell) {
+  Open();
+  HWND link = Item(IDC_ABOUT_LINK);
+  EXPECT_EQ(GetWindowLongPtrW(link, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&HyperlinkProc));
+  EXPECT_EQ(GetWindowLongPtrW(dialog_, GWLP_WNDPROC),
+            reinterpret_cast<LONG_PTR>(&HyperlinkParentProc));
+  EXPECT_NE(GetPropW(link, kHyperlinkUnderlineFont), nullptr);
+  EXPECT_EQ(GetPropW(link, kHyperlinkFromStatic), reinterpret_cast<HANDLE>(1));
+
+  SendMessageW(link, WM_SETCURSOR, reinterpret_cast<WPARAM>(link), MAKELPARAM(HTCLIENT, 0));
+  EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
+
+  HDC dc = GetDC(link);
+  SendMessageW(dialog_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+               reinterpret_cast<LPARAM>(link));
+  EXPECT_EQ(GetTextColor(dc), kLinkColour);
+  ReleaseDC(link, dc);
+
+  ClickLink();
+  ASSERT_EQ(g_opened.size(), 1u);
+  EXPECT_EQ(g_opened[0].owner, dialog_);
+  EXPECT_EQ(g_opened[0].verb, L"open");
+  EXPECT_EQ(g_opened[0].file, kLink);
+  EXPECT_FALSE(g_opened[0].parameters);
+  EXPECT_FALSE(g_opened[0].directory);
+  EXPECT_EQ(g_opened[0].show, SW_SHOWNORMAL);
+  EXPECT_TRUE(IsWindowVisible(dialog_));
+}
+
+TEST_F(AboutDialogTest, TopLinesSitOnAWhiteBandAboveAGreyLine) {
+  if (IsHighContrast()) GTEST_SKIP() << "the system runs in high contrast";
+  Open();
+  HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  HDC dc = GetDC(dialog_);
+  auto brush_for = [&](HWND control) {
+    return reinterpret_cast<HBRUSH>(SendMessageW(dialog_, WM_CTLCOLORSTATIC,
+                                                 reinterpret_cast<WPARAM>(dc),
+                                                 reinterpret_cast<LPARAM>(control)));
+  };
+  for (int id : {IDC_ABOUT_ICON, IDC_ABOUT_TITLE, IDC_ABOUT_BUILD, IDC_ABOUT_COPYRIGHT}) {
+    EXPECT_EQ(brush_for(Item(id)), white) << id;
+  }
+  for (int id : {IDC_ABOUT_LINK, IDC_ABOUT_REVISION}) EXPECT_NE(brush_for(Item(id)), white) << id;
+
+  // The painted band: white down to its line, 10 pixels below the copyright line.
+  ControlBounds copyright = GetControlBounds(dialog_, IDC_ABOUT_COPYRIGHT);
+  RECT rect = {};
+  GetWindowRect(Item(IDC_ABOUT_COPYRIGHT), &rect);
+  MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&rect), 2);
+  EXPECT_EQ(copyright.bottom, rect.bottom);
+  EXPECT_EQ(copyright.top, rect.top);
+  EXPECT_EQ(copyright.right, rect.right);
+  RedrawWindow(dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  EXPECT_EQ(GetPixel(dc, 2, copyright.bottom + 5), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 2, copyright.bottom + 9), RGB(64, 64, 64));
+  EXPECT_NE(GetPixel(dc, 2, copyright.bottom + 12), RGB(255, 255, 255));
+  ReleaseDC(dialog_, dc);
+}
+
+TEST_F(AboutDialogTest, HighContrastHasNoBand) {
+  HIGHCONTRASTW contrast = {sizeof contrast, HCF_HIGHCONTRASTON, nullptr};
+  if (!SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof contrast, &contrast, 0)) {
+    GTEST_SKIP() << "high contrast cannot be switched on here";
+  }
+  Open();
+  HDC dc = GetDC(dialog_);
+  LRESULT brush = SendMessageW(dialog_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                               reinterpret_cast<LPARAM>(Item(IDC_ABOUT_TITLE)));
+  EXPECT_NE(brush, reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(dialog_, dc);
+  contrast.dwFlags = 0;
+  SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof contrast, &contrast, 0);
+}
+
+// Run modally, as the main window's system menu does.
+INT_PTR RunAbout(std::vector<DialogStep> steps) {
+  return RunModalDialog(
+      L"About", [] { return ShowAboutDialog(nullptr); }, std::move(steps));
+}
+
+TEST_F(AboutDialogTest, EscapeCloseAndTheCloseBoxEndIt) {
+  EXPECT_EQ(RunAbout({[](HWND dialog) { PressKey(dialog, VK_ESCAPE); }}), 1);
+  EXPECT_EQ(RunAbout({[](HWND dialog) { PressKey(dialog, VK_RETURN); }}), 1);
+  EXPECT_EQ(RunAbout({[](HWND dialog) { SendMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); }}),
+            1);
+  EXPECT_EQ(RunAbout({[](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }}), 0);
+  EXPECT_TRUE(g_opened.empty());
+}
+
+TEST_F(AboutDialogTest, DoubleClickOnTheLinkOpensItOnceAndEndsTheDialog) {
+  INT_PTR result = RunAbout({[](HWND dialog) {
+    HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
+    PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+    PostMessageW(link, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
+    PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+  }});
+  EXPECT_EQ(result, 1);
+  ASSERT_EQ(g_opened.size(), 1u);
+  EXPECT_EQ(g_opened[0].file, kLink);
+}
+
+TEST_F(AboutDialogTest, EachOpeningMakesItsFontsAndDeletesThem) {
+  HGDIOBJ fonts[2] = {};
+  INT_PTR result = RunAbout({[&](HWND dialog) {
+    fonts[0] = reinterpret_cast<HGDIOBJ>(
+        SendMessageW(GetDlgItem(dialog, IDC_ABOUT_TITLE), WM_GETFONT, 0, 0));
+    fonts[1] =
+        static_cast<HGDIOBJ>(GetPropW(GetDlgItem(dialog, IDC_ABOUT_LINK), kHyperlinkUnderlineFont));
+    EndDialog(dialog, 1);
+  }});
+  EXPECT_EQ(result, 1);
+  ASSERT_NE(fonts[0], nullptr);
+  ASSERT_NE(fonts[1], nullptr);
+  EXPECT_EQ(GetObjectType(fonts[0]), 0u);
+  EXPECT_EQ(GetObjectType(fonts[1]), 0u);
+}
+
+TEST_F(AboutDialogTest, Screenshot) {
+  RunAbout({[](HWND dialog) {
+              // Over the link, as a user about to click it.
+              SendMessageW(GetDlgItem(dialog, IDC_ABOUT_LINK), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+              RedrawWindow(dialog, nullptr, nullptr,
+                           RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            },
+            [](HWND dialog) {
+              SaveScreenshot(dialog, L"about-dialog.png");
+              EndDialog(dialog, 1);
+            }});
+}
+
+}  // namespace
+}  // namespace tvl::testing

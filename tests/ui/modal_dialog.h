@@ -1,0 +1,29 @@
+// Runs a modal dialog as the program does, with test steps run one by one from the dialog's own
+// message loop.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <vector>
+
+namespace tvl::testing {
+
+using DialogStep = std::function<void(HWND dialog)>;
+
+// The result a dialog left open after its steps is ended with.
+inline constexpr INT_PTR kModalTimedOut = 0x7e57;
+
+// Calls `show`, which runs a modal dialog titled `title` on this thread, and gives each step the
+// dialog in turn, a short while apart. Returns what `show` returns. Fails the test if the dialog
+// ends before every step has run.
+INT_PTR RunModalDialog(const wchar_t* title, const std::function<INT_PTR()>& show,
+                       std::vector<DialogStep> steps);
+
+// The keyboard as the user presses it: the dialog's own loop turns it into commands.
+void PressKey(HWND dialog, WPARAM key);
+
+// The visible dialog of this thread with this title, or null.
+HWND FindThreadDialog(const wchar_t* title);
+
+}  // namespace tvl::testing

@@ -1,0 +1,31 @@
+// The About dialog (IDD_ABOUT): name and version, build stamp, copyright, the project's web
+// address as a link, and the build's revision, over a white header band.
+#pragma once
+
+#include <windows.h>
+
+namespace tvl {
+
+// The shell call that opens the link: ShellExecuteW unless a test has put a recorder in its place.
+using ShellExecuteCall = HINSTANCE(WINAPI*)(HWND owner, LPCWSTR verb, LPCWSTR file,
+                                            LPCWSTR parameters, LPCWSTR directory, INT show);
+ShellExecuteCall& LinkOpener();
+
+// Runs the dialog modally, owned by `owner`. The result is 1 when a command ended it, 0 when it
+// was closed from its title bar, and -1 when it could not be created.
+INT_PTR ShowAboutDialog(HWND owner);
+
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// True when the system runs in high-contrast mode, or when that cannot be told.
+bool IsHighContrast();
+
+// Edges of a control in its dialog's client coordinates.
+struct ControlBounds {
+  LONG right = 0;
+  LONG top = 0;
+  LONG bottom = 0;
+};
+ControlBounds GetControlBounds(HWND dialog, int id);
+
+}  // namespace tvl

@@ -1,0 +1,239 @@
+#include "ui/drop_target.h"
+
+#include <cstring>
+#include <cwchar>
+#include <new>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "resources/main_window_ids.h"
+
+namespace tvl {
+namespace {
+
+constexpr wchar_t kOpenIwad[] = L"Open IWAD %1";
+constexpr wchar_t kOpenPwad[] = L"Open PWAD %1";
+constexpr wchar_t kElision[] = L"...";
+
+// A storage medium handed over by a data object; the receiver releases it.
+class ReceivedMedium {
+ public:
+  ReceivedMedium() = default;
+  ~ReceivedMedium() {
+    if (received_) ReleaseStgMedium(&medium_);
+  }
+  ReceivedMedium(const ReceivedMedium&) = delete;
+  ReceivedMedium& operator=(const ReceivedMedium&) = delete;
+
+  bool Get(IDataObject* data, FORMATETC* format) {
+    received_ = SUCCEEDED(data->GetData(format, &medium_));
+    return received_;
+  }
+  const STGMEDIUM& medium() const { return medium_; }
+
+ private:
+  STGMEDIUM medium_ = {};
+  bool received_ = false;
+};
+
+// The name of the only file of a drop. A name longer than the buffer is refused rather than
+// taken cut short, which would name another file.
+bool ReadSingleFile(HDROP drop, wchar_t (&path)[kDroppedPathSize]) {
+  path[0] = L'\0';
+  if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1) return false;
+  UINT length = DragQueryFileW(drop, 0, nullptr, 0);
+  if (length < 1 || length >= kDroppedPathSize) return false;
+  return DragQueryFileW(drop, 0, path, kDroppedPathSize) == length;
+}
+
+// Copies `text` into a description field, cut at the end if it is too long.
+void CopyCut(wchar_t (&field)[MAX_PATH], const wchar_t* text) {
+  size_t length = wcsnlen(text, MAX_PATH - 1);
+  wmemcpy(field, text, length);
+  field[length] = L'\0';
+}
+
+// Copies a path into a description field. One too long keeps its end, where the file's name is,
+// after "..."; the cut never splits a surrogate pair.
+void CopyKeepingEnd(wchar_t (&field)[MAX_PATH], const wchar_t* text) {
+  size_t length = wcslen(text);
+  if (length < MAX_PATH) {
+    wmemcpy(field, text, length + 1);
+    return;
+  }
+  constexpr size_t kElisionLength = sizeof kElision / sizeof kElision[0] - 1;
+  size_t keep = MAX_PATH - 1 - kElisionLength;
+  const wchar_t* tail = text + length - keep;
+  if (IS_LOW_SURROGATE(*tail)) {
+    ++tail;
+    --keep;
+  }
+  wmemcpy(field, kElision, kElisionLength);
+  wmemcpy(field + kElisionLength, tail, keep);
+  field[kElisionLength + keep] = L'\0';
+}
+
+}  // namespace
+
+TvlDropTarget::TvlDropTarget() {
+  // Without the helper, drags work without images.
+  if (FAILED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_IDropTargetHelper,
+                              reinterpret_cast<void**>(helper_.Receive())))) {
+    helper_.Detach();
+  }
+}
+
+HRESULT STDMETHODCALLTYPE TvlDropTarget::QueryInterface(REFIID id, void** object) {
+  if (!object) return E_POINTER;
+  if (IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, IID_IDropTarget)) {
+    *object = static_cast<IDropTarget*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE TvlDropTarget::AddRef() {
+  return static_cast<ULONG>(InterlockedIncrement(&references_));
+}
+
+ULONG STDMETHODCALLTYPE TvlDropTarget::Release() {
+  LONG count = InterlockedDecrement(&references_);
+  if (count == 0) delete this;
+  return static_cast<ULONG>(count);
+}
+
+HRESULT STDMETHODCALLTYPE TvlDropTarget::DragEnter(IDataObject* data, DWORD, POINTL point,
+                                                   DWORD* effect) {
+  if (!effect) return E_INVALIDARG;
+  wchar_t path[kDroppedPathSize];
+  bool is_pwad = false;
+  if (!ReadDroppedPath(data, path) || !ReadWadMagic(path, &is_pwad)) {
+    // The system then leaves this window out of the drag until the pointer enters it again.
+    *effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+  // A move shows the clearest image; a source that allows only copying gets no drop at all.
+  *effect &= DROPEFFECT_MOVE;
+  if (helper_) {
+    POINT at = {point.x, point.y};
+    helper_->DragEnter(MainWindow, data, &at, *effect);
+  }
+  SetDropDescription(data, is_pwad ? kOpenPwad : kOpenIwad, path);
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TvlDropTarget::DragOver(DWORD, POINTL point, DWORD* effect) {
+  if (!effect) return E_INVALIDARG;
+  *effect &= DROPEFFECT_MOVE;
+  if (helper_) {
+    POINT at = {point.x, point.y};
+    helper_->DragOver(&at, *effect);
+  }
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TvlDropTarget::DragLeave() {
+  if (helper_) helper_->DragLeave();
+  return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TvlDropTarget::Drop(IDataObject* data, DWORD, POINTL point,
+                                              DWORD* effect) {
+  if (!effect) return E_INVALIDARG;
+  wchar_t path[kDroppedPathSize];
+  if (!ReadDroppedPath(data, path)) {
+    *effect = DROPEFFECT_NONE;
+    return E_UNEXPECTED;
+  }
+  // The source hears "copied", so it never deletes the file although the drag showed a move.
+  *effect &= DROPEFFECT_COPY;
+  if (helper_) {
+    POINT at = {point.x, point.y};
+    helper_->Drop(data, &at, *effect);
+  }
+  if (MainWindow) {
+    SetDlgItemTextW(MainWindow, IDC_INPUT_PATH, path);
+    IdentifyInputFile(MainWindow);
+  }
+  return S_OK;
+}
+
+bool ReadDroppedPath(IDataObject* data, wchar_t (&path)[kDroppedPathSize]) {
+  path[0] = L'\0';
+  if (!data) return false;
+  FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  ReceivedMedium received;
+  if (!received.Get(data, &format) || received.medium().tymed != TYMED_HGLOBAL) return false;
+  GlobalLocked<DROPFILES> drop(received.medium().hGlobal);
+  if (!drop.get()) return false;
+  return ReadSingleFile(reinterpret_cast<HDROP>(drop.get()), path);
+}
+
+bool ReadWadMagic(const wchar_t* path, bool* is_pwad) {
+  HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  OwnedHandle file(opened);
+  char magic[4] = {};
+  DWORD got = 0;
+  if (!ReadFile(file.get(), magic, sizeof magic, &got, nullptr) || got < sizeof magic) {
+    return false;
+  }
+  bool pwad = std::memcmp(magic, "PWAD", 4) == 0;
+  if (!pwad && std::memcmp(magic, "IWAD", 4) != 0) return false;
+  if (is_pwad) *is_pwad = pwad;
+  return true;
+}
+
+void SetDropDescription(IDataObject* data, const wchar_t* message, const wchar_t* insert) {
+  if (!data) return;
+  OwnedGlobal block(GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, sizeof(DROPDESCRIPTION)));
+  if (!block) return;
+  {
+    GlobalLocked<DROPDESCRIPTION> description(block.get());
+    if (!description.get()) return;
+    description->type = DROPIMAGE_MOVE;
+    if (message) CopyCut(description->szMessage, message);
+    if (insert) CopyKeepingEnd(description->szInsert, insert);
+  }
+  UINT format_id = RegisterClipboardFormatW(CFSTR_DROPDESCRIPTION);
+  if (format_id == 0) return;
+  FORMATETC format = {static_cast<CLIPFORMAT>(format_id), nullptr, DVASPECT_CONTENT, -1,
+                      TYMED_HGLOBAL};
+  STGMEDIUM medium = {};
+  medium.tymed = TYMED_HGLOBAL;
+  medium.hGlobal = block.get();
+  // On success the data object owns the block.
+  if (SUCCEEDED(data->SetData(&format, &medium, TRUE))) block.Detach();
+}
+
+TvlDropTarget* RegisterDropTarget(HWND window) {
+  TvlDropTarget* target = new (std::nothrow) TvlDropTarget;
+  if (target && FAILED(RegisterDragDrop(window, target))) {
+    target->Release();
+    target = nullptr;
+  }
+  if (!target) DragAcceptFiles(window, TRUE);
+  return target;
+}
+
+void RevokeDropTarget(HWND window, TvlDropTarget* target) {
+  if (!target) return;
+  RevokeDragDrop(window);
+  target->Release();
+}
+
+bool AcceptDroppedFiles(HWND window, HDROP drop) {
+  wchar_t path[kDroppedPathSize];
+  bool taken = ReadSingleFile(drop, path);
+  DragFinish(drop);
+  if (!taken) return false;
+  SetDlgItemTextW(window, IDC_INPUT_PATH, path);
+  IdentifyInputFile(window);
+  return true;
+}
+
+}  // namespace tvl
