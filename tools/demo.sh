@@ -10,8 +10,8 @@ tools/install-deps.sh native
 
 cmake --preset native >/dev/null
 cmake --build --preset native --target tarvelline-cli tarvelline-cli-synthetic
-cli=build/native/tests/synthetic/tarvelline-cli-synthetic
-releases=build/native/synthetic/releases
+cli=$PWD/build/native/tests/synthetic/tarvelline-cli-synthetic
+releases=$PWD/build/native/synthetic/releases
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-demo.XXXXXX")
 trap 'rm -rf "$work"' EXIT
