@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "vcdiff/adler32.h"
+#include "vcdiff/varint.h"
 
 namespace {
 
@@ -27,20 +28,8 @@ struct Random {
 };
 
 void PutVarint(std::vector<uint8_t>& out, uint64_t value) {
-  uint8_t bytes[10];
-  int n = 0;
-  do {
-    bytes[n++] = static_cast<uint8_t>(value & 0x7F);
-    value >>= 7;
-  } while (value != 0);
-  while (n > 1) out.push_back(bytes[--n] | 0x80);
-  out.push_back(bytes[0]);
-}
-
-uint64_t VarintSize(uint64_t value) {
-  uint64_t size = 1;
-  while (value >>= 7) ++size;
-  return size;
+  uint8_t bytes[tvl::kMaxVarintSize];
+  out.insert(out.end(), bytes, bytes + tvl::WriteVarint(value, bytes));
 }
 
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
@@ -106,9 +95,10 @@ int main(int argc, char** argv) {
     patch.push_back(0x05);   // VCD_SOURCE | Adler-32
     PutVarint(patch, size);  // the whole source is the segment
     PutVarint(patch, 0);
-    const uint64_t encoding = VarintSize(length) + 1 + VarintSize(data.size()) +
-                              VarintSize(instructions.size()) + VarintSize(addresses.size()) + 4 +
-                              data.size() + instructions.size() + addresses.size();
+    const uint64_t encoding = tvl::VarintSize(length) + 1 + tvl::VarintSize(data.size()) +
+                              tvl::VarintSize(instructions.size()) +
+                              tvl::VarintSize(addresses.size()) + 4 + data.size() +
+                              instructions.size() + addresses.size();
     PutVarint(patch, encoding);
     PutVarint(patch, length);
     patch.push_back(0);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <string>
 
-#include "tests/vcdiff/encoder/stream_inspector.h"
+#include "tests/vcdiff/encoder/patch_reader.h"
 #include "tests/vcdiff/encoder/test_data.h"
 #include "vcdiff/adler32.h"
 #include "vcdiff/encoder/round_trip.h"

@@ -1,4 +1,4 @@
-#include "tests/vcdiff/encoder/stream_inspector.h"
+#include "tests/vcdiff/encoder/patch_reader.h"
 
 #include "vcdiff/address_cache.h"
 #include "vcdiff/code_table.h"
