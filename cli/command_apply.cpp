@@ -4,6 +4,7 @@
 
 #include "cli/commands.h"
 #include "patching/apply_patch.h"
+#include "platform/file_ops.h"
 
 namespace tvl::cli {
 namespace {
@@ -21,18 +22,6 @@ bool ParsePieceSize(const std::string& text, size_t* size) {
   if (value < 1 || value > kMaxPieceSize) return false;
   *size = static_cast<size_t>(value);
   return true;
-}
-
-bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes, FileError* error) {
-  File file = File::OpenForRead(path, error);
-  if (!file.is_open()) return false;
-  uint8_t buffer[65536];
-  for (;;) {
-    int64_t got = file.Read(buffer, sizeof buffer, error);
-    if (got < 0) return false;
-    if (got == 0) return true;
-    bytes->insert(bytes->end(), buffer, buffer + got);
-  }
 }
 
 int RunApply(const Args& args) {
