@@ -39,8 +39,10 @@ void ReadChunk(SourceBlocks* blocks, uint64_t chunk) {
 
 }  // namespace
 
-bool InitSourceBlocks(SourceBlocks* blocks, File* file) {
+bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceAccess access) {
   blocks->file = file;
+  if (access == SourceAccess::kMapped) blocks->view = FileView::Map(*file);
+  if (blocks->view.is_mapped()) return true;
   blocks->buffer.reset(new (std::nothrow) uint8_t[kSourceReadSize]);
   blocks->chunk_valid = false;
   blocks->position_known = false;
@@ -48,6 +50,17 @@ bool InitSourceBlocks(SourceBlocks* blocks, File* file) {
 }
 
 void LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source) {
+  source->block_number = block;
+  if (blocks->view.is_mapped()) {
+    // Past the end there is nothing to copy, but the decoder still needs a block in place.
+    static constexpr uint8_t kNothing[1] = {};
+    const uint64_t size = blocks->view.size();
+    const uint64_t blocks_in_file = size / kSourceBlockSize + (size % kSourceBlockSize != 0);
+    const bool inside = block < blocks_in_file;
+    source->block_data = inside ? blocks->view.data() + block * kSourceBlockSize : kNothing;
+    source->block_bytes = inside ? std::min(kSourceBlockSize, size - block * kSourceBlockSize) : 0;
+    return;
+  }
   const uint64_t chunk = block / kBlocksPerRead;
   if (!blocks->chunk_valid || blocks->chunk != chunk) ReadChunk(blocks, chunk);
   const uint64_t offset = (block % kBlocksPerRead) * kSourceBlockSize;
@@ -55,7 +68,6 @@ void LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source)
   source->block_bytes = blocks->chunk_valid && blocks->chunk_bytes > offset
                             ? std::min(kSourceBlockSize, blocks->chunk_bytes - offset)
                             : 0;
-  source->block_number = block;
 }
 
 }  // namespace tvl

@@ -1,10 +1,12 @@
-// The decoder's source blocks, served from the input file through a read-ahead buffer.
+// The decoder's source blocks, served from a view of the input file, or through a read-ahead
+// buffer where the file can't be mapped.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "platform/file.h"
+#include "platform/file_view.h"
 #include "vcdiff/decoder.h"
 
 namespace tvl {
@@ -17,6 +19,8 @@ inline constexpr uint64_t kSourceReadSize = 65536;
 
 struct SourceBlocks {
   File* file = nullptr;
+  // Blocks point straight into the view when there is one: no copy of the source, no over-read.
+  FileView view;
   std::unique_ptr<uint8_t[]> buffer;  // kSourceReadSize bytes
   uint64_t chunk = 0;                 // which kSourceReadSize piece of the file is in `buffer`
   uint64_t chunk_bytes = 0;           // valid bytes in `buffer`
@@ -25,8 +29,13 @@ struct SourceBlocks {
   bool position_known = false;
 };
 
-// Prepares `blocks` to read `file`; false when the buffer can't be allocated.
-bool InitSourceBlocks(SourceBlocks* blocks, File* file);
+// How blocks come from the file: from a view (falling back to reads where the file can't be
+// mapped), or always through the read-ahead buffer.
+enum class SourceAccess { kMapped, kRead };
+
+// Prepares `blocks` to serve `file`; false when the read-ahead buffer can't be allocated.
+bool InitSourceBlocks(SourceBlocks* blocks, File* file,
+                      SourceAccess access = SourceAccess::kMapped);
 
 // Puts source block `block` into `source` (block_data, block_bytes, block_number). Positions are
 // 64-bit: block * 4096 in 32 bits would wrap at 4 GiB and, as a signed offset, go wrong from

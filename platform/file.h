@@ -44,6 +44,7 @@ class File {
   bool Close(FileError* error = nullptr);
 
  private:
+  friend class FileView;  // maps the file behind the handle
   static constexpr intptr_t kInvalid = -1;
   explicit File(intptr_t handle) : handle_(handle) {}
   intptr_t handle_ = kInvalid;  // a file descriptor or a HANDLE

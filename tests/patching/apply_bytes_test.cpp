@@ -95,8 +95,8 @@ TEST_F(ApplyBytesTest, EveryPieceSizeGivesTheSameOutput) {
 }
 
 TEST_F(ApplyBytesTest, CopiesAnywhereInALargerSource) {
-  // The file is read 64 KiB at a time: cross those reads, go back and forth between them, and
-  // end in a short last read.
+  // Cross the 64 KiB pieces the read-ahead path takes, go back and forth between them, and end
+  // in a short last piece.
   const std::vector<uint8_t> source = RandomBytes(200000, 15);
   TestWindow window;
   window.source_length = 200000;

@@ -1,0 +1,36 @@
+// A read-only view of a whole open file, for reading its bytes without copying them.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/file.h"
+
+namespace tvl {
+
+// Unmapped when it goes out of scope. A view never outlives the reason for having one: the file
+// it shows is opened shared for reading only, so nobody can rewrite it while we look.
+class FileView {
+ public:
+  FileView() = default;
+  ~FileView();
+  FileView(FileView&& other) noexcept;
+  FileView& operator=(FileView&& other) noexcept;
+  FileView(const FileView&) = delete;
+  FileView& operator=(const FileView&) = delete;
+
+  // Maps all of `file`. Fails (is_mapped() false) when the system can't, for instance when the
+  // address space of a 32-bit process has no room; callers then read the file instead.
+  static FileView Map(const File& file, FileError* error = nullptr);
+
+  bool is_mapped() const { return mapped_; }
+  const uint8_t* data() const { return data_; }
+  uint64_t size() const { return size_; }
+
+ private:
+  void Unmap();
+  const uint8_t* data_ = nullptr;  // null for an empty file
+  uint64_t size_ = 0;
+  bool mapped_ = false;
+};
+
+}  // namespace tvl
