@@ -8,7 +8,9 @@ namespace tvl {
 namespace {
 
 constexpr uint64_t kBlocksPerRead = kSourceReadSize / kSourceBlockSize;
+constexpr uint64_t kBlocksPerRegion = kViewRegionSize / kSourceBlockSize;
 static_assert(kSourceReadSize % kSourceBlockSize == 0);
+static_assert(kViewRegionSize % kSourceBlockSize == 0);
 
 // Reads chunk `chunk` of the file into the buffer, as much of it as the file holds.
 void ReadChunk(SourceBlocks* blocks, uint64_t chunk) {
@@ -57,6 +59,14 @@ void LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source)
     const uint64_t size = blocks->view.size();
     const uint64_t blocks_in_file = size / kSourceBlockSize + (size % kSourceBlockSize != 0);
     const bool inside = block < blocks_in_file;
+    const uint64_t region = block / kBlocksPerRegion;
+    if (inside && region != blocks->view_region) {
+      blocks->view_region = region;
+      if (++blocks->view_regions_touched > kViewResidentBudget / kViewRegionSize) {
+        blocks->view.ReleasePages();
+        blocks->view_regions_touched = 1;
+      }
+    }
     source->block_data = inside ? blocks->view.data() + block * kSourceBlockSize : kNothing;
     source->block_bytes = inside ? std::min(kSourceBlockSize, size - block * kSourceBlockSize) : 0;
     return;

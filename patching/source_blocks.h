@@ -16,11 +16,18 @@ inline constexpr uint64_t kSourceBlockSize = 4096;
 // Bytes read from the file at a time: 16 blocks. Copies mostly walk the source block after block,
 // so one read (and no seek) then serves a run of requests instead of a seek and a read for each.
 inline constexpr uint64_t kSourceReadSize = 65536;
+// How much of a view may be touched before its pages are handed back, so that memory stays small
+// however large the source. A fault may map a whole 2 MiB page of the file at once, so touching is
+// counted in 2 MiB regions.
+inline constexpr uint64_t kViewRegionSize = uint64_t{2} << 20;
+inline constexpr uint64_t kViewResidentBudget = uint64_t{4} << 20;
 
 struct SourceBlocks {
   File* file = nullptr;
   // Blocks point straight into the view when there is one: no copy of the source, no over-read.
   FileView view;
+  uint64_t view_region = UINT64_MAX;  // the region of the view last served from
+  uint64_t view_regions_touched = 0;  // since the view's pages were last handed back
   std::unique_ptr<uint8_t[]> buffer;  // kSourceReadSize bytes
   uint64_t chunk = 0;                 // which kSourceReadSize piece of the file is in `buffer`
   uint64_t chunk_bytes = 0;           // valid bytes in `buffer`

@@ -22,6 +22,10 @@ class FileView {
   // address space of a 32-bit process has no room; callers then read the file instead.
   static FileView Map(const File& file, FileError* error = nullptr);
 
+  // Lets the system take back the pages read so far. The view stays valid and reads fault them in
+  // again; this only keeps a long walk through a large file from holding all of it in memory.
+  void ReleasePages();
+
   bool is_mapped() const { return mapped_; }
   const uint8_t* data() const { return data_; }
   uint64_t size() const { return size_; }

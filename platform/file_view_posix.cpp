@@ -35,6 +35,13 @@ FileView FileView::Map(const File& file, FileError* error) {
   return view;
 }
 
+void FileView::ReleasePages() {
+  // For a file mapping this drops our page table entries only; the file's pages stay cached.
+  if (data_ != nullptr) {
+    ::madvise(const_cast<uint8_t*>(data_), static_cast<size_t>(size_), MADV_DONTNEED);
+  }
+}
+
 void FileView::Unmap() {
   if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), static_cast<size_t>(size_));
   data_ = nullptr;

@@ -42,6 +42,12 @@ FileView FileView::Map(const File& file, FileError* error) {
   return view;
 }
 
+void FileView::ReleasePages() {
+  // Unlocking pages that are not locked takes them out of the working set; it then reports
+  // ERROR_NOT_LOCKED, which is expected.
+  if (data_ != nullptr) VirtualUnlock(const_cast<uint8_t*>(data_), static_cast<SIZE_T>(size_));
+}
+
 void FileView::Unmap() {
   if (data_ != nullptr) UnmapViewOfFile(data_);
   data_ = nullptr;

@@ -12,10 +12,18 @@ namespace tvl {
 namespace {
 
 // Both ways of serving blocks give every block's bytes, short last blocks, and empty blocks past
-// the end, whatever order the decoder asks in (copies jump back and forth).
+// the end, whatever order the decoder asks in (copies jump back and forth), with every block
+// still readable after the view's pages have been handed back.
 TEST(SourceBlocksTest, ServeEveryBlockInAnyOrderFromViewsAndReads) {
   testing::ScratchDir dir;
-  const size_t sizes[] = {0, 1, 4095, 4096, 4097, kSourceReadSize * 3 + 5};
+  // The largest walks through enough of a view to have its pages handed back on the way.
+  const size_t sizes[] = {0,
+                          1,
+                          4095,
+                          4096,
+                          4097,
+                          kSourceReadSize * 3 + 5,
+                          kViewResidentBudget * 2 + kViewRegionSize + 7};
   for (SourceAccess access : {SourceAccess::kMapped, SourceAccess::kRead}) {
     for (size_t size : sizes) {
       SCOPED_TRACE(::testing::Message()

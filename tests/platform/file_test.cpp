@@ -64,8 +64,11 @@ TEST(FileViewTest, ShowsTheWholeFileAndHandsOverTheMapping) {
   ASSERT_EQ(view.size(), bytes.size());
   EXPECT_EQ(0, std::memcmp(view.data(), bytes.data(), bytes.size()));
 
-  // The mapping outlives the handle it came from, and moves with its owner.
+  // The mapping outlives the handle it came from, reads the same after its pages are handed back,
+  // and moves with its owner.
   file.Close();
+  view.ReleasePages();
+  EXPECT_EQ(0, std::memcmp(view.data(), bytes.data(), bytes.size()));
   FileView moved = std::move(view);
   EXPECT_FALSE(view.is_mapped());
   ASSERT_TRUE(moved.is_mapped());
