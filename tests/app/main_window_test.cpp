@@ -12,6 +12,7 @@
 #include "app/target_list.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
+#include "tests/app/dialog_template.h"
 #include "tests/app/main_window_fixture.h"
 
 namespace tvl::testing {
@@ -20,105 +21,10 @@ namespace {
 constexpr wchar_t kIdentifyFailedText[] =
     L"Could not identify the specified WAD file. Please try a valid IWAD.";
 
-// The dialog template as stored (DLGTEMPLATEEX and its DLGITEMTEMPLATEEX items).
-struct TemplateItem {
-  DWORD style = 0;
-  DWORD ex_style = 0;
-  short x = 0, y = 0, cx = 0, cy = 0;
-  int id = 0;
-  std::wstring class_name;
-  std::wstring text;
-};
-
-struct DialogTemplate {
-  DWORD style = 0;
-  std::wstring title;
-  WORD point_size = 0;
-  std::wstring font;
-  std::vector<TemplateItem> items;
-};
-
-class TemplateReader {
- public:
-  explicit TemplateReader(const BYTE* bytes) : at_(bytes) {}
-  template <typename T>
-  T Take() {
-    T value;
-    std::memcpy(&value, at_, sizeof value);
-    at_ += sizeof value;
-    return value;
-  }
-  // A string, or an ordinal (0xFFFF then a number) given back as "#number".
-  std::wstring NameOrOrdinal() {
-    WORD first = Take<WORD>();
-    if (first == 0xFFFF) return L"#" + std::to_wstring(Take<WORD>());
-    std::wstring text;
-    for (WORD c = first; c != 0; c = Take<WORD>()) text += static_cast<wchar_t>(c);
-    return text;
-  }
-  void AlignToDword(const BYTE* base) {
-    while ((at_ - base) % 4 != 0) ++at_;
-  }
-
- private:
-  const BYTE* at_;
-};
-
-std::wstring ClassName(const std::wstring& name) {
-  if (name == L"#128") return L"button";
-  if (name == L"#129") return L"edit";
-  if (name == L"#130") return L"static";
-  if (name == L"#131") return L"listbox";
-  std::wstring lower = name;
-  for (wchar_t& c : lower) c = static_cast<wchar_t>(towlower(c));
-  return lower;
-}
-
-DialogTemplate ReadMainTemplate() {
-  HRSRC found = FindResourceExW(nullptr, RT_DIALOG, MAKEINTRESOURCEW(IDD_MAIN_WINDOW),
-                                MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK));
-  EXPECT_NE(found, nullptr) << "dialog 101 in English (United Kingdom)";
-  if (!found) return {};
-  const BYTE* base = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, found)));
-  TemplateReader reader(base);
-  DialogTemplate dialog;
-  EXPECT_EQ(reader.Take<WORD>(), 1);       // dlgVer
-  EXPECT_EQ(reader.Take<WORD>(), 0xFFFF);  // an extended template
-  reader.Take<DWORD>();                    // help id
-  reader.Take<DWORD>();                    // extended style
-  dialog.style = reader.Take<DWORD>();
-  WORD count = reader.Take<WORD>();
-  for (int i = 0; i < 4; ++i) reader.Take<short>();
-  reader.NameOrOrdinal();  // menu
-  reader.NameOrOrdinal();  // class
-  dialog.title = reader.NameOrOrdinal();
-  dialog.point_size = reader.Take<WORD>();
-  reader.Take<WORD>();  // weight
-  reader.Take<BYTE>();  // italic
-  reader.Take<BYTE>();  // character set
-  dialog.font = reader.NameOrOrdinal();
-  for (WORD i = 0; i < count; ++i) {
-    reader.AlignToDword(base);
-    TemplateItem item;
-    reader.Take<DWORD>();  // help id
-    item.ex_style = reader.Take<DWORD>();
-    item.style = reader.Take<DWORD>();
-    item.x = reader.Take<short>();
-    item.y = reader.Take<short>();
-    item.cx = reader.Take<short>();
-    item.cy = reader.Take<short>();
-    item.id = static_cast<int>(reader.Take<DWORD>());
-    item.class_name = ClassName(reader.NameOrOrdinal());
-    item.text = reader.NameOrOrdinal();
-    WORD extra = reader.Take<WORD>();
-    for (WORD j = 0; j < extra; ++j) reader.Take<BYTE>();
-    dialog.items.push_back(item);
-  }
-  return dialog;
-}
-
 TEST(MainWindowTemplateTest, MatchesTheLayout) {
-  DialogTemplate dialog = ReadMainTemplate();
+  DialogTemplate dialog =
+      LoadDialogTemplate(IDD_MAIN_WINDOW, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK));
+  ASSERT_FALSE(dialog.items.empty()) << "dialog 101 in English (United Kingdom)";
   EXPECT_EQ(dialog.style,
             DWORD{DS_SHELLFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU});
   EXPECT_EQ(dialog.title, L"Tarvelline");
@@ -127,20 +33,20 @@ TEST(MainWindowTemplateTest, MatchesTheLayout) {
 
   constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
   const TemplateItem expected[] = {
-      {kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 0, 118, 177, 50, 14, IDC_PATCH, L"button",
+      {kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 118, 177, 50, 14, IDC_PATCH, kButtonClass,
        L"Patch!"},
-      {kChild | SS_LEFT | WS_GROUP, 0, 7, 7, 161, 8, -1, L"static",
+      {kChild | SS_LEFT | WS_GROUP, 7, 7, 161, 8, -1, kStaticClass,
        L"Select your input IWAD (or drag and drop):"},
-      {kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 0, 7, 16, 125, 14, IDC_INPUT_PATH, L"edit",
+      {kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 16, 125, 14, IDC_INPUT_PATH, kEditClass,
        L""},
-      {kChild | BS_PUSHBUTTON | WS_TABSTOP, 0, 139, 16, 29, 14, IDC_BROWSE, L"button", L"..."},
-      {kChild | SS_LEFT | WS_GROUP, 0, 7, 45, 161, 8, -1, L"static",
+      {kChild | BS_PUSHBUTTON | WS_TABSTOP, 139, 16, 29, 14, IDC_BROWSE, kButtonClass, L"..."},
+      {kChild | SS_LEFT | WS_GROUP, 7, 45, 161, 8, -1, kStaticClass,
        L"Select the version you wish to patch it to:"},
-      {kChild | SS_LEFT | WS_GROUP, 0, 7, 31, 161, 8, IDC_RELEASE_LABEL, L"static",
+      {kChild | SS_LEFT | WS_GROUP, 7, 31, 161, 8, IDC_RELEASE_LABEL, kStaticClass,
        L"Selected IWAD"},
-      {kChild | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 0, 7, 54,
-       161, 103, IDC_TARGET_LIST, L"listbox", L""},
-      {kChild | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 7, 162, 135, 10, IDC_IN_PLACE, L"button",
+      {kChild | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 7, 54, 161,
+       103, IDC_TARGET_LIST, kListBoxClass, L""},
+      {kChild | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 162, 135, 10, IDC_IN_PLACE, kButtonClass,
        L"Patch in-place (overwrite original file)"},
   };
   ASSERT_EQ(dialog.items.size(), std::size(expected));
@@ -149,7 +55,7 @@ TEST(MainWindowTemplateTest, MatchesTheLayout) {
     const TemplateItem& want = expected[i];
     const TemplateItem& got = dialog.items[i];
     SCOPED_TRACE(::testing::Message() << "item " << i << " (id " << want.id << ")");
-    EXPECT_EQ(got.id == 0xFFFF ? -1 : got.id, want.id);
+    EXPECT_EQ(got.id, want.id);
     EXPECT_EQ(got.class_name, want.class_name);
     EXPECT_EQ(got.text, want.text);
     EXPECT_EQ(got.style, want.style) << std::hex << (got.style ^ want.style);

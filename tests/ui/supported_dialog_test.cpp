@@ -11,7 +11,7 @@
 #include "catalogue/catalogue.h"
 #include "resources/supported_dialog_ids.h"
 #include "tests/app/window_probe.h"
-#include "tests/ui/dialog_template.h"
+#include "tests/app/dialog_template.h"
 #include "tests/ui/modal_dialog.h"
 #include "tests/ui/screenshot.h"
 

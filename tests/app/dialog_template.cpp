@@ -1,4 +1,4 @@
-#include "tests/ui/dialog_template.h"
+#include "tests/app/dialog_template.h"
 
 #include <cstring>
 #include <cwctype>
@@ -49,10 +49,10 @@ class TemplateReader {
 
 }  // namespace
 
-DialogTemplate LoadDialogTemplate(int id) {
+DialogTemplate LoadDialogTemplate(int id, LANGID language) {
   DialogTemplate dialog;
   HMODULE module = GetModuleHandleW(nullptr);
-  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), MAKEINTRESOURCEW(5));  // RT_DIALOG
+  HRSRC found = FindResourceExW(module, RT_DIALOG, MAKEINTRESOURCEW(id), language);
   if (!found) return dialog;
   const BYTE* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, found)));
   if (!bytes) return dialog;
@@ -80,13 +80,15 @@ DialogTemplate LoadDialogTemplate(int id) {
     reader.AlignToDword();
     TemplateItem item;
     reader.Take<DWORD>();  // help id
-    reader.Take<DWORD>();  // extended style
+    item.ex_style = reader.Take<DWORD>();
     item.style = reader.Take<DWORD>();
     item.x = reader.Take<short>();
     item.y = reader.Take<short>();
     item.cx = reader.Take<short>();
     item.cy = reader.Take<short>();
-    item.id = static_cast<int>(reader.Take<DWORD>());
+    // A static control's -1 may be stored as a 16-bit or as a 32-bit -1.
+    const DWORD id_value = reader.Take<DWORD>();
+    item.id = id_value == 0xFFFF ? -1 : static_cast<int>(id_value);
     item.class_name = reader.ClassName();
     item.text = reader.NameOrOrdinal();
     reader.Skip(reader.Take<WORD>());  // creation data

@@ -15,6 +15,7 @@ struct TemplateItem {
   int id = 0;
   std::wstring class_name;  // upper case: "BUTTON", "STATIC"
   std::wstring text;        // a text, or a resource ordinal as "#number"
+  DWORD ex_style = 0;
 
   bool operator==(const TemplateItem&) const = default;
 };
@@ -28,10 +29,13 @@ struct DialogTemplate {
   std::vector<TemplateItem> items;
 };
 
-// The template of dialog `id` in this program; empty (no items, no title) if it is missing.
-DialogTemplate LoadDialogTemplate(int id);
+// The template of dialog `id` in this program, in `language` (by default the one the system
+// would pick); empty (no items, no title) if it is missing.
+DialogTemplate LoadDialogTemplate(int id,
+                                  LANGID language = MAKELANGID(LANG_NEUTRAL, SUBLANG_NEUTRAL));
 
 inline constexpr wchar_t kButtonClass[] = L"BUTTON";
+inline constexpr wchar_t kEditClass[] = L"EDIT";
 inline constexpr wchar_t kStaticClass[] = L"STATIC";
 inline constexpr wchar_t kListBoxClass[] = L"LISTBOX";
 inline constexpr wchar_t kComboBoxClass[] = L"COMBOBOX";
