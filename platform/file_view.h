@@ -7,8 +7,12 @@
 
 namespace tvl {
 
-// Unmapped when it goes out of scope. A view never outlives the reason for having one: the file
-// it shows is opened shared for reading only, so nobody can rewrite it while we look.
+// Unmapped when it goes out of scope. Reading a view can't fail the way a read call does: a page
+// that can't be read stops the process. On Windows the file is open shared for reading only, so
+// nobody can shorten it while we look, and files on network shares are not mapped. POSIX has no
+// such lock; a source cut short by another program while we patch from it stops us with SIGBUS.
+// Conversions write their result aside and move it into place only once verified, so that leaves
+// no half-written release behind.
 class FileView {
  public:
   FileView() = default;
@@ -19,7 +23,7 @@ class FileView {
   FileView& operator=(const FileView&) = delete;
 
   // Maps all of `file`. Fails (is_mapped() false) when the system can't, for instance when the
-  // address space of a 32-bit process has no room; callers then read the file instead.
+  // address space of a 32-bit process has no room, or won't; callers then read the file instead.
   static FileView Map(const File& file, FileError* error = nullptr);
 
   // Lets the system take back the pages read so far. The view stays valid and reads fault them in

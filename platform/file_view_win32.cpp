@@ -6,6 +6,16 @@
 #include "platform/file_view.h"
 
 namespace tvl {
+namespace {
+
+// A read error in a mapped view is an exception, not a failed call: on a network share, where
+// errors are ordinary, the file is read instead. Only remote files answer this query.
+bool IsRemote(HANDLE handle) {
+  FILE_REMOTE_PROTOCOL_INFO info{};
+  return GetFileInformationByHandleEx(handle, FileRemoteProtocolInfo, &info, sizeof info) != 0;
+}
+
+}  // namespace
 
 FileView FileView::Map(const File& file, FileError* error) {
   FileView view;
@@ -18,6 +28,10 @@ FileView FileView::Map(const File& file, FileError* error) {
   const uint64_t bytes = static_cast<uint64_t>(size.QuadPart);
   if (bytes > std::numeric_limits<size_t>::max()) {
     if (error) *error = ERROR_NOT_ENOUGH_MEMORY;
+    return view;
+  }
+  if (IsRemote(handle)) {
+    if (error) *error = ERROR_NOT_SUPPORTED;
     return view;
   }
   // CreateFileMapping refuses an empty file; there is nothing to show anyway.
