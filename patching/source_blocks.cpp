@@ -12,31 +12,33 @@ constexpr uint64_t kBlocksPerRegion = kViewRegionSize / kSourceBlockSize;
 static_assert(kSourceReadSize % kSourceBlockSize == 0);
 static_assert(kViewRegionSize % kSourceBlockSize == 0);
 
-// Reads chunk `chunk` of the file into the buffer, as much of it as the file holds.
-void ReadChunk(SourceBlocks* blocks, uint64_t chunk) {
-  blocks->chunk = chunk;
-  blocks->chunk_bytes = 0;
-  blocks->chunk_valid = false;
-  if (chunk > std::numeric_limits<uint64_t>::max() / kSourceReadSize) return;
-  const uint64_t offset = chunk * kSourceReadSize;
+// Reads kSourceReadSize bytes from the start of block `first` into the buffer, as much of them as
+// the file holds. Starting at the block asked for, not at a multiple of the read size, wastes no
+// read on the bytes before a copy that begins mid-way.
+void ReadFrom(SourceBlocks* blocks, uint64_t first) {
+  blocks->first_block = first;
+  blocks->buffer_bytes = 0;
+  blocks->buffer_valid = false;
+  if (first > std::numeric_limits<uint64_t>::max() / kSourceBlockSize) return;
+  const uint64_t offset = first * kSourceBlockSize;
   if (!blocks->position_known || blocks->file_position != offset) {
     blocks->position_known = blocks->file->Seek(offset);
     blocks->file_position = offset;
     if (!blocks->position_known) return;
   }
-  while (blocks->chunk_bytes < kSourceReadSize) {
-    const int64_t got = blocks->file->Read(blocks->buffer.get() + blocks->chunk_bytes,
-                                           kSourceReadSize - blocks->chunk_bytes);
+  while (blocks->buffer_bytes < kSourceReadSize) {
+    const int64_t got = blocks->file->Read(blocks->buffer.get() + blocks->buffer_bytes,
+                                           kSourceReadSize - blocks->buffer_bytes);
     if (got < 0) {
-      // A failed read leaves the position unknown and the chunk to be tried again.
+      // A failed read leaves the position unknown and the read to be tried again.
       blocks->position_known = false;
       return;
     }
     if (got == 0) break;
-    blocks->chunk_bytes += static_cast<uint64_t>(got);
+    blocks->buffer_bytes += static_cast<uint64_t>(got);
     blocks->file_position += static_cast<uint64_t>(got);
   }
-  blocks->chunk_valid = true;
+  blocks->buffer_valid = true;
 }
 
 }  // namespace
@@ -46,7 +48,7 @@ bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceAccess access) {
   if (access == SourceAccess::kMapped) blocks->view = FileView::Map(*file);
   if (blocks->view.is_mapped()) return true;
   blocks->buffer.reset(new (std::nothrow) uint8_t[kSourceReadSize]);
-  blocks->chunk_valid = false;
+  blocks->buffer_valid = false;
   blocks->position_known = false;
   return blocks->buffer != nullptr;
 }
@@ -71,12 +73,14 @@ void LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source)
     source->block_bytes = inside ? std::min(kSourceBlockSize, size - block * kSourceBlockSize) : 0;
     return;
   }
-  const uint64_t chunk = block / kBlocksPerRead;
-  if (!blocks->chunk_valid || blocks->chunk != chunk) ReadChunk(blocks, chunk);
-  const uint64_t offset = (block % kBlocksPerRead) * kSourceBlockSize;
+  if (!blocks->buffer_valid || block < blocks->first_block ||
+      block - blocks->first_block >= kBlocksPerRead) {
+    ReadFrom(blocks, block);
+  }
+  const uint64_t offset = (block - blocks->first_block) * kSourceBlockSize;
   source->block_data = blocks->buffer.get() + offset;
-  source->block_bytes = blocks->chunk_valid && blocks->chunk_bytes > offset
-                            ? std::min(kSourceBlockSize, blocks->chunk_bytes - offset)
+  source->block_bytes = blocks->buffer_valid && blocks->buffer_bytes > offset
+                            ? std::min(kSourceBlockSize, blocks->buffer_bytes - offset)
                             : 0;
 }
 

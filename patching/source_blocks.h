@@ -29,9 +29,9 @@ struct SourceBlocks {
   uint64_t view_region = UINT64_MAX;  // the region of the view last served from
   uint64_t view_regions_touched = 0;  // since the view's pages were last handed back
   std::unique_ptr<uint8_t[]> buffer;  // kSourceReadSize bytes
-  uint64_t chunk = 0;                 // which kSourceReadSize piece of the file is in `buffer`
-  uint64_t chunk_bytes = 0;           // valid bytes in `buffer`
-  bool chunk_valid = false;
+  uint64_t first_block = 0;           // the block at the start of `buffer`
+  uint64_t buffer_bytes = 0;          // valid bytes in `buffer`
+  bool buffer_valid = false;
   uint64_t file_position = 0;  // where the file stands, when `position_known`
   bool position_known = false;
 };
