@@ -1,10 +1,12 @@
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "patching/apply_files.h"
 #include "patching/source_blocks.h"
+#include "platform/large_buffer.h"
 #include "vcdiff/decoder.h"
 
 namespace tvl {
@@ -24,6 +26,14 @@ struct StreamHolder {
   ~StreamHolder() { FreeDecodeStream(&stream); }
 };
 
+// The decoder's buffers, its 8 MiB target window above all, which every window fills anew.
+void* AllocateDecoderBuffer(void* /*opaque*/, size_t count, size_t size) {
+  if (size != 0 && count > SIZE_MAX / size) return nullptr;
+  return AllocateLargeBuffer(count * size);
+}
+
+void FreeDecoderBuffer(void* /*opaque*/, void* buffer) { FreeLargeBuffer(buffer); }
+
 std::unique_ptr<uint8_t[]> Allocate(size_t size) {
   return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
 }
@@ -39,6 +49,8 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
   DecodeConfig config{};
   config.window_size = kConfigWindowSize;
   config.flags = kConfigFlags;
+  config.alloc = AllocateDecoderBuffer;
+  config.release = FreeDecoderBuffer;
   if (ConfigureDecodeStream(&stream, &config) != 0) {
     return Fail(error, ApplyFailure::kDecode, stream.message);
   }

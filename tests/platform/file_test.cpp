@@ -1,10 +1,12 @@
 #include "platform/file.h"
 #include "platform/file_view.h"
+#include "platform/large_buffer.h"
 
 #include <gtest/gtest.h>
 
 #include "tests/test_files.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace tvl {
@@ -87,6 +89,20 @@ TEST(FileViewTest, EmptyFilesMapToNothingAndClosedFilesFail) {
   FileError error = 0;
   EXPECT_FALSE(FileView::Map(closed, &error).is_mapped());
   EXPECT_NE(error, 0u);
+}
+
+TEST(LargeBufferTest, EverySizeIsWholeAndWritable) {
+  const size_t mib = size_t{1} << 20;
+  for (size_t size : {size_t{0}, size_t{1}, 2 * mib - 1, 2 * mib, 8 * mib + 16384}) {
+    SCOPED_TRACE(size);
+    auto* buffer = static_cast<uint8_t*>(AllocateLargeBuffer(size));
+    ASSERT_NE(buffer, nullptr);
+    std::memset(buffer, 0xA5, size == 0 ? 1 : size);
+    EXPECT_EQ(buffer[size == 0 ? 0 : size - 1], 0xA5);
+    FreeLargeBuffer(buffer);
+  }
+  EXPECT_EQ(AllocateLargeBuffer(SIZE_MAX - 100), nullptr);
+  FreeLargeBuffer(nullptr);
 }
 
 }  // namespace
