@@ -2,7 +2,10 @@
 // VCDIFF patch that rebuilds a target of about the same size mostly from source copies with a few
 // small adds, and that target itself for checking.
 //
-// usage: apply_bench_gen DIR [MIB]   (default 112 MiB, so both files exceed 100 MB)
+// usage: apply_bench_gen DIR [MIB] [in-order|scattered]
+//   112 MiB by default, so both files exceed 100 MB. Copies are in order by default: most go on
+//   where the last one ended, a few bytes on, as between two releases of a game whose lumps mostly
+//   keep their order. Scattered copies all come from anywhere, the hardest case for reading.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -43,11 +46,12 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: %s DIR [MIB]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s DIR [MIB] [in-order|scattered]\n", argv[0]);
     return 2;
   }
   const std::string dir = argv[1];
   const uint64_t size = (argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 112) << 20;
+  const bool scattered = argc > 3 && std::string(argv[3]) == "scattered";
   Random random{0x9E3779B97F4A7C15ULL};
 
   std::vector<uint8_t> source(size);
@@ -56,8 +60,8 @@ int main(int argc, char** argv) {
     for (int b = 0; b < 8; ++b) source[i + b] = static_cast<uint8_t>(word >> (8 * b));
   }
 
-  // Windows of source copies (16 to 256 KiB from anywhere in the source) with an add of 1 to 64
-  // new bytes between every few copies: the shape of a patch between two releases of a game.
+  // Windows of source copies of 16 to 256 KiB with an add of 1 to 64 new bytes between every few
+  // copies: the shape of a patch between two releases of a game.
   std::vector<uint8_t> patch = {0xD6, 0xC3, 0xC4, 0x00, 0x04};
   const std::string app_header = "target.wad//source.wad/";
   PutVarint(patch, app_header.size());
@@ -65,6 +69,7 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> target;
   target.reserve(size);
   uint64_t windows = 0, copies = 0, adds = 0;
+  uint64_t next_address = 0;  // where the last copy ended
   while (target.size() < size) {
     const uint64_t length = std::min<uint64_t>(kWindowSize, size - target.size());
     const size_t start = target.size();
@@ -83,7 +88,11 @@ int main(int argc, char** argv) {
         ++adds;
       } else {
         const uint64_t n = std::min<uint64_t>((16 << 10) + random.Below(240 << 10), left);
-        const uint64_t address = random.Below(size - n + 1);
+        uint64_t address = next_address + random.Below(4096);
+        if (scattered || random.Below(10) == 0 || address > size - n) {
+          address = random.Below(size - n + 1);
+        }
+        next_address = address + n;
         instructions.push_back(19);  // COPY mode 0 (VCD_SELF), size follows
         PutVarint(instructions, n);
         PutVarint(addresses, address);
