@@ -15,6 +15,11 @@ FileView FileView::Map(const File& file, FileError* error) {
     if (error) *error = file.is_open() ? static_cast<FileError>(errno) : EBADF;
     return view;
   }
+  // Pipes, devices and the like have no size to map, or one that says nothing of their bytes.
+  if (!S_ISREG(info.st_mode)) {
+    if (error) *error = ENODEV;
+    return view;
+  }
   const uint64_t size = static_cast<uint64_t>(info.st_size);
   if (size > std::numeric_limits<size_t>::max()) {
     if (error) *error = ENOMEM;

@@ -21,6 +21,11 @@ FileView FileView::Map(const File& file, FileError* error) {
   FileView view;
   HANDLE handle = reinterpret_cast<HANDLE>(file.handle_);
   LARGE_INTEGER size{};
+  // Only files on disk can be mapped; pipes and devices are read.
+  if (file.is_open() && GetFileType(handle) != FILE_TYPE_DISK) {
+    if (error) *error = ERROR_NOT_SUPPORTED;
+    return view;
+  }
   if (!file.is_open() || !GetFileSizeEx(handle, &size)) {
     if (error) *error = file.is_open() ? GetLastError() : ERROR_INVALID_HANDLE;
     return view;

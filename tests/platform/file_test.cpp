@@ -91,6 +91,17 @@ TEST(FileViewTest, EmptyFilesMapToNothingAndClosedFilesFail) {
   EXPECT_NE(error, 0u);
 }
 
+TEST(FileViewTest, DevicesAreNotMappedEvenWhenTheySayTheyAreEmpty) {
+  // The null device reports a size of 0 whatever it holds; only its reads tell the truth.
+#ifdef _WIN32
+  File device = File::OpenForRead(L"NUL");
+#else
+  File device = File::OpenForRead("/dev/zero");
+#endif
+  ASSERT_TRUE(device.is_open());
+  EXPECT_FALSE(FileView::Map(device).is_mapped());
+}
+
 TEST(LargeBufferTest, EverySizeIsWholeAndWritable) {
   const size_t mib = size_t{1} << 20;
   for (size_t size : {size_t{0}, size_t{1}, 2 * mib - 1, 2 * mib, 8 * mib + 16384}) {
