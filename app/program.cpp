@@ -9,30 +9,13 @@
 
 #include "app/main_window.h"
 #include "resources/program_ids.h"
+#include "ui/ole_session.h"
 
 namespace tvl {
 
 HWND MainWindow = nullptr;
 const IwadRecord* CurrentIwad = nullptr;
 wchar_t ProgramVersion[kProgramVersionSize] = {};
-
-namespace {
-
-// OLE for the user-interface thread, uninitialised only if it was initialised.
-class OleSession {
- public:
-  OleSession() : initialised_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~OleSession() {
-    if (initialised_) OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-
- private:
-  bool initialised_;
-};
-
-}  // namespace
 
 void ReadProgramVersion() {
   wchar_t path[MAX_PATH] = {};

@@ -15,7 +15,7 @@
 #include "tests/app/main_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/ui/fake_data_object.h"
-#include "tests/ui/ole_session.h"
+#include "ui/ole_session.h"
 
 namespace tvl::testing {
 namespace {

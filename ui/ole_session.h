@@ -1,9 +1,9 @@
-// OLE on the test's thread for one test, uninitialised only if it was initialised.
+// OLE for the calling thread while the object lives, uninitialised only if it was initialised.
 #pragma once
 
 #include <ole2.h>
 
-namespace tvl::testing {
+namespace tvl {
 
 class OleSession {
  public:
@@ -20,4 +20,4 @@ class OleSession {
   bool initialised_;
 };
 
-}  // namespace tvl::testing
+}  // namespace tvl
