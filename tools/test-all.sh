@@ -14,6 +14,19 @@ tools/install-deps.sh "$need"
 
 jobs=$(nproc)
 wine_ready=""
+# Whether this machine runs 32-bit programs: some kernels refuse them ("Exec format error"), and
+# then the win32 suites can't run, though win32 still builds. TVL_WINE32=0 forces the answer.
+wine32_runs() {
+  if [ -z "${wine32_answer:-}" ]; then
+    wine32_answer=no
+    if [ "${TVL_WINE32:-1}" != 0 ] && [ -x /usr/lib/wine/wine ] &&
+       /usr/lib/wine/wine --version >/dev/null 2>&1; then
+      wine32_answer=yes
+    fi
+  fi
+  [ "$wine32_answer" = yes ]
+}
+skipped=()
 xvfb_pid=""
 start_wine() {
   # One virtual display and a fresh prefix for all Windows suites of this run, so no earlier
@@ -28,7 +41,8 @@ start_wine() {
   for _ in $(seq 50); do [ -s "$WINEPREFIX.display" ] && break; sleep 0.1; done
   DISPLAY=":$(cat "$WINEPREFIX.display")"
   echo "== Preparing a Wine prefix on display $DISPLAY"
-  wineboot -i >/dev/null 2>&1
+  # The 64-bit loader sets the prefix up on any machine; the 32-bit one may not start at all.
+  tools/wine-loader wineboot -i >/dev/null 2>&1
   wineserver -w
   wine_ready=1
 }
@@ -39,6 +53,15 @@ for preset in "${presets[@]}"; do
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: test"
   case "$preset" in
+    win32)
+      if ! wine32_runs; then
+        echo "== win32: built, tests SKIPPED: this machine cannot run 32-bit programs"
+        skipped+=(win32)
+        continue
+      fi
+      [ -n "$wine_ready" ] || start_wine
+      ctest --preset "$preset" -j "$jobs"
+      ;;
     win*)
       [ -n "$wine_ready" ] || start_wine
       ctest --preset "$preset" -j "$jobs"
@@ -46,4 +69,8 @@ for preset in "${presets[@]}"; do
     *) ctest --preset "$preset" -j "$jobs" ;;
   esac
 done
-echo "== All suites passed: ${presets[*]}"
+if [ ${#skipped[@]} -eq 0 ]; then
+  echo "== All suites passed: ${presets[*]}"
+else
+  echo "== All suites passed: ${presets[*]}; suites skipped (no 32-bit programs here): ${skipped[*]}"
+fi
