@@ -3,6 +3,7 @@
 
 #include "catalogue/catalogue.h"
 #include "cli/commands.h"
+#include "tvl_version.h"
 
 namespace tvl::cli {
 namespace {
@@ -42,7 +43,7 @@ int RunCli(const Args& args) {
     return kExitOk;
   }
   if (name == "--version") {
-    std::printf("tarvelline-cli 1.4.1\n");
+    std::printf("tarvelline-cli " TVL_VERSION_SHORT "\n");
     return kExitOk;
   }
   for (const Command* command : kCommands) {

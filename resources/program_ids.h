@@ -4,6 +4,6 @@
 #define IDD_MAIN_WINDOW 101
 #define IDI_PROGRAM 104
 
-// Version resource: 1.4.1.90. The fourth number is the build's revision.
-#define TVL_VERSION_NUMBERS 1, 4, 1, 90
-#define TVL_VERSION_TEXT "1.4.1.90"
+// The version resource's numbers and text (TVL_VERSION_NUMBERS, TVL_VERSION_TEXT); the fourth
+// number is the build's revision.
+#include "tvl_version.h"

@@ -24,8 +24,8 @@ namespace {
 
 constexpr size_t kLineSize = 128;
 constexpr size_t kLinkSize = 512;
-// The fourth number of the version, 1.4.1.90.
-constexpr int kRevision = 90;
+// The fourth number of the version.
+constexpr int kRevision = TVL_VERSION_REVISION;
 constexpr COLORREF kBandLineColour = RGB(64, 64, 64);
 // The band reaches this far below the copyright line...
 constexpr LONG kBandBelowCopyright = 10;

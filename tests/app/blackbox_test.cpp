@@ -10,13 +10,14 @@
 #include "tests/test_files.h"
 #if defined(TVL_HAVE_SYNTHETIC)
 #include "tests/synthetic/synthetic_releases.h"
+#include "tvl_version.h"
 #endif
 
 namespace tvl::testing {
 namespace {
 
 constexpr DWORD kWaitMs = 60000;
-constexpr wchar_t kTitle[] = L"Tarvelline v1.4.1";
+constexpr wchar_t kTitle[] = L"Tarvelline v" TVL_VERSION_SHORT;
 constexpr wchar_t kPrompt[] = L"Select an IWAD with the ... button above";
 // Control ids of the main window.
 constexpr int kPatch = 1001, kInput = 1002, kBrowse = 1003, kLabel = 1005, kList = 1006,

@@ -13,6 +13,7 @@
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
+#include "tvl_version.h"
 
 namespace tvl::testing {
 namespace {
@@ -136,7 +137,7 @@ TEST_F(MainWindowTargetsTest, KnownFileOnTheCommandLineFillsTheWindowBeforeItSho
   EXPECT_FALSE(IsWindowVisible(window_));
   EXPECT_TRUE(ui_.messages.empty());
   ExpectIdentified(file, tnt);
-  EXPECT_EQ(WindowText(window_), L"Tarvelline v1.4.1");
+  EXPECT_EQ(WindowText(window_), L"Tarvelline v" TVL_VERSION_SHORT);
 
   // Modally, as the program runs it: the window shows, filled, and ends with 0 on close.
   std::wstring label;

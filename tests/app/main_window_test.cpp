@@ -81,7 +81,7 @@ void ExpectNoFileState(HWND window, const std::wstring& input) {
 TEST_F(MainWindowTest, StartsWithNoFile) {
   Open();
   EXPECT_EQ(MainWindow, window_);
-  EXPECT_EQ(WindowText(window_), L"Tarvelline v1.4.1");
+  EXPECT_EQ(WindowText(window_), L"Tarvelline v" TVL_VERSION_SHORT);
   ExpectNoFileState(window_, L"");
   EXPECT_EQ(SendMessageW(Item(IDC_IN_PLACE), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   EXPECT_FALSE(IsWindowVisible(window_));

@@ -36,7 +36,7 @@ std::wstring VersionString(const std::vector<unsigned char>& block, const wchar_
 TEST(ProgramTest, VersionIsReadFromTheVersionResource) {
   ProgramVersion[0] = L'\0';
   ReadProgramVersion();
-  EXPECT_STREQ(ProgramVersion, L"1.4.1");
+  EXPECT_STREQ(ProgramVersion, L"" TVL_VERSION_SHORT);
 
   wchar_t path[MAX_PATH] = {};
   GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -64,8 +64,8 @@ TEST(ProgramTest, VersionIsReadFromTheVersionResource) {
 
   EXPECT_EQ(VersionString(block, L"FileDescription"), L"Tarvelline");
   EXPECT_EQ(VersionString(block, L"ProductName"), L"Tarvelline");
-  EXPECT_EQ(VersionString(block, L"FileVersion"), L"1.4.1.90");
-  EXPECT_EQ(VersionString(block, L"ProductVersion"), L"1.4.1.90");
+  EXPECT_EQ(VersionString(block, L"FileVersion"), L"" TVL_VERSION_TEXT);
+  EXPECT_EQ(VersionString(block, L"ProductVersion"), L"" TVL_VERSION_TEXT);
   EXPECT_EQ(VersionString(block, L"InternalName"), L"tarvelline.exe");
   EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"tarvelline.exe");
   EXPECT_EQ(VersionString(block, L"CompanyName"), L"The Tarvelline developers");

@@ -5,6 +5,7 @@
 
 #include "tests/cli/cli_run.h"
 #include "tests/test_files.h"
+#include "tvl_version.h"
 
 namespace tvl::cli {
 namespace {
@@ -87,7 +88,7 @@ TEST(CliTest, UsageErrorsExitTwoWithAHint) {
 }
 
 TEST(CliTest, HelpAndVersion) {
-  EXPECT_EQ(RunCommand({"--version"}).out, "tarvelline-cli 1.4.1\n");
+  EXPECT_EQ(RunCommand({"--version"}).out, "tarvelline-cli " TVL_VERSION_SHORT "\n");
   CliRun help = RunCommand({"--help"});
   EXPECT_EQ(help.code, 0);
   for (const char* command : {"list", "identify", "targets"}) {

@@ -18,6 +18,7 @@
 #include "tests/ui/modal_dialog.h"
 #include "tests/ui/screenshot.h"
 #include "ui/hyperlink.h"
+#include "tvl_version.h"
 
 namespace tvl::testing {
 namespace {
@@ -108,7 +109,7 @@ TEST_F(AboutDialogTest, TemplateHoldsTheLayout) {
 TEST_F(AboutDialogTest, ShowsNameBuildAndRevision) {
   Open();
   EXPECT_EQ(WindowText(dialog_), L"About");
-  EXPECT_EQ(ItemText(dialog_, IDC_ABOUT_TITLE), L"Tarvelline 1.4.1");
+  EXPECT_EQ(ItemText(dialog_, IDC_ABOUT_TITLE), L"Tarvelline " TVL_VERSION_SHORT);
   std::wstring build = ItemText(dialog_, IDC_ABOUT_BUILD);
   // The compiler's date and time forms: "Apr 27 2022 23:21:43", with a space before a one-digit
   // day.
