@@ -7,7 +7,7 @@ want=${1:-all}
 packages=(cmake ninja-build g++ googletest libbenchmark-dev)
 if [ "$want" = all ]; then
   packages+=(mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wine32:i386
-             xvfb xauth imagemagick clang libclang-rt-14-dev)
+             xvfb xauth imagemagick clang libclang-rt-14-dev zip)
 fi
 
 missing=()
