@@ -13,12 +13,10 @@ uint32_t LoadBigEndian32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-Sha1BlocksFn ChooseBlocks() {
+Sha1BlocksFn SelectBlocks() {
   Sha1BlocksFn fast = Sha1BlocksShaExtensions();
   return fast ? fast : Sha1BlocksPortable;
 }
-
-Sha1BlocksFn g_blocks = ChooseBlocks();
 
 }  // namespace
 
@@ -49,14 +47,18 @@ void Sha1BlocksPortable(uint32_t state[5], const uint8_t* blocks, size_t count) 
   }
 }
 
-Sha1BlocksFn Sha1ActiveBlocks() { return g_blocks; }
-void Sha1SetActiveBlocks(Sha1BlocksFn blocks) { g_blocks = blocks; }
-
 void Sha1Init(Sha1Context* context) {
+  // Chosen once; the choice never changes, so concurrent first calls agree.
+  static const Sha1BlocksFn blocks = SelectBlocks();
+  Sha1InitWith(context, blocks);
+}
+
+void Sha1InitWith(Sha1Context* context, Sha1BlocksFn blocks) {
   static constexpr uint32_t kInitial[5] = {0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476,
                                            0xc3d2e1f0};
   std::memcpy(context->state, kInitial, sizeof kInitial);
   context->count[0] = context->count[1] = 0;
+  context->blocks = blocks;
 }
 
 void Sha1Update(Sha1Context* context, const void* data, size_t count) {
@@ -75,11 +77,11 @@ void Sha1Update(Sha1Context* context, const void* data, size_t count) {
       return;
     }
     std::memcpy(context->buffer + buffered, bytes, take);
-    g_blocks(context->state, context->buffer, 1);
+    context->blocks(context->state, context->buffer, 1);
     bytes += take, count -= take;
   }
   if (count >= 64) {
-    g_blocks(context->state, bytes, count / 64);
+    context->blocks(context->state, bytes, count / 64);
     bytes += count & ~size_t{63};
     count &= 63;
   }

@@ -1,7 +1,7 @@
 #include "vcdiff/adler32.h"
 
+#include "platform/cpu_features.h"
 #include "vcdiff/x86/adler32_x86.h"
-#include "vcdiff/x86/cpu_features.h"
 
 namespace tvl {
 namespace {

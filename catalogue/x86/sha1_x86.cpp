@@ -1,9 +1,9 @@
 // SHA-1 on the x86 SHA extensions, picked at run time when the CPU has them.
 #include "catalogue/sha1_blocks.h"
+#include "platform/cpu_features.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 
-#include <cpuid.h>
 #include <immintrin.h>
 
 namespace tvl {
@@ -54,14 +54,6 @@ TVL_SHA_TARGET void Sha1BlocksShaNi(uint32_t state[5], const uint8_t* blocks, si
   }
   _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(abcd, 0x1b));
   state[4] = static_cast<uint32_t>(_mm_extract_epi32(e0, 3));
-}
-
-bool CpuHasShaExtensions() {
-  unsigned eax, ebx, ecx, edx;
-  if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
-  const bool sse41 = ecx & bit_SSE4_1, ssse3 = ecx & bit_SSSE3;
-  if (!__get_cpuid_count(7, 0, &eax, &ebx, &ecx, &edx)) return false;
-  return sse41 && ssse3 && (ebx & bit_SHA);
 }
 
 }  // namespace

@@ -13,12 +13,12 @@
 
 #include "app/program.h"
 #include "resources/about_dialog_ids.h"
-#include "tests/app/window_probe.h"
 #include "tests/app/dialog_template.h"
+#include "tests/app/window_probe.h"
 #include "tests/ui/modal_dialog.h"
 #include "tests/ui/screenshot.h"
-#include "ui/hyperlink.h"
 #include "tvl_version.h"
+#include "ui/hyperlink.h"
 
 namespace tvl::testing {
 namespace {

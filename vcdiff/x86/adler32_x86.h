@@ -1,11 +1,11 @@
-// Vectorised Adler-32 for x86; callers check the CPU first (cpu_features.h).
+// Vectorised Adler-32 for x86; callers check the CPU first (platform/cpu_features.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/cpu_features.h"
 #include "vcdiff/adler32.h"
-#include "vcdiff/x86/cpu_features.h"
 
 namespace tvl {
 

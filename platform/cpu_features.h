@@ -1,4 +1,5 @@
-// Run-time detection of the x86 instruction sets our fast paths use.
+// Run-time detection of the x86 instruction sets our fast paths use (SHA-1 and Adler-32). Each
+// caller picks its implementation once, into a function-local constant, from these answers.
 #pragma once
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -21,6 +22,8 @@ namespace tvl {
 bool CpuHasSsse3();
 // AVX2 with the operating system saving the YMM registers.
 bool CpuHasAvx2();
+// The SHA extensions, with the SSSE3 and SSE4.1 that their code also uses.
+bool CpuHasShaExtensions();
 #endif
 
 }  // namespace tvl
