@@ -198,19 +198,39 @@ TEST_F(AboutDialogTest, TopLinesSitOnAWhiteBandAboveAGreyLine) {
   ReleaseDC(dialog_, dc);
 }
 
-TEST_F(AboutDialogTest, HighContrastHasNoBand) {
-  HIGHCONTRASTW contrast = {sizeof contrast, HCF_HIGHCONTRASTON, nullptr};
-  if (!SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof contrast, &contrast, 0)) {
-    GTEST_SKIP() << "high contrast cannot be switched on here";
+// Switches high contrast on for one test and puts back what the system had, on every way out.
+class HighContrastOn {
+ public:
+  HighContrastOn() {
+    saved_.cbSize = sizeof saved_;
+    saved_.lpszDefaultScheme = scheme_;
+    if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof saved_, &saved_, 0)) return;
+    HIGHCONTRASTW on = saved_;
+    on.dwFlags |= HCF_HIGHCONTRASTON;
+    switched_ = SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof on, &on, 0);
   }
+  ~HighContrastOn() {
+    if (switched_) SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof saved_, &saved_, 0);
+  }
+  HighContrastOn(const HighContrastOn&) = delete;
+  HighContrastOn& operator=(const HighContrastOn&) = delete;
+  bool switched() const { return switched_; }
+
+ private:
+  wchar_t scheme_[256] = {};
+  HIGHCONTRASTW saved_ = {};
+  bool switched_ = false;
+};
+
+TEST_F(AboutDialogTest, HighContrastHasNoBand) {
+  HighContrastOn high_contrast;
+  if (!high_contrast.switched()) GTEST_SKIP() << "high contrast cannot be switched on here";
   Open();
   HDC dc = GetDC(dialog_);
   LRESULT brush = SendMessageW(dialog_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
                                reinterpret_cast<LPARAM>(Item(IDC_ABOUT_TITLE)));
   EXPECT_NE(brush, reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH)));
   ReleaseDC(dialog_, dc);
-  contrast.dwFlags = 0;
-  SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof contrast, &contrast, 0);
 }
 
 // Run modally, as the main window's system menu does.
