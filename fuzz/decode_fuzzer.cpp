@@ -23,13 +23,13 @@
 
 namespace {
 
-// Windows are capped at 64 MiB; larger requests (section copies of absurd lengths) are refused
-// as the allocator of a small machine would, so they end in "out of memory" and not in the
-// fuzzer's own memory limit.
-constexpr size_t kMaxAllocation = 80u << 20;
+// Nothing a stream declares may make the decoder ask for more than its largest window: section
+// copies grow with the bytes delivered and the application header is bounded far below that. A
+// larger request is a finding.
+constexpr size_t kMaxAllocation = tvl::kMaxTargetWindow;
 
 void* CappedAlloc(void*, size_t count, size_t size) {
-  if (size != 0 && count > kMaxAllocation / size) return nullptr;
+  if (size != 0 && count > kMaxAllocation / size) std::abort();
   return std::malloc(count * size);
 }
 

@@ -125,5 +125,12 @@ int main(int argc, char** argv) {
                     {0x84, 0x08, 8, 0x82, 0x2C, 44}}});
   // No source attached and a window that needs none.
   ok &= WriteSeed(dir + "no_source", {0, 0, 1, 2}, {}, {{4, 0, 0, 3, {'a', 'b', 'c'}, {4}, {}}});
+  // A data section longer than one buffer growth step, in varying pieces: its copy must grow
+  // while keeping what it holds. ADD 16500 with an explicit size, then a target COPY of 4.
+  Bytes long_data(16500);
+  for (size_t i = 0; i < long_data.size(); ++i)
+    long_data[i] = static_cast<uint8_t>(i * 7 + i / 256);
+  ok &= WriteSeed(dir + "long_section", {0, 0, 200, 0x21}, {},
+                  {{4, 0, 0, 16504, long_data, {1, 0x81, 0x80, 0x74, 20}, {10}}});
   return ok ? 0 : 1;
 }

@@ -19,6 +19,9 @@ constexpr uint64_t kSecondaryLzma = 2;
 constexpr uint64_t kSecondaryFgk = 16;
 // Values with any of bits 57 to 63 set cannot take 7 more bits.
 constexpr uint64_t kVarintOverflowBits = ~uint64_t{0} << 57;
+// The part of a window's delta encoding before its sections, at most: the target length, the
+// delta indicator, three section lengths and the checksum.
+constexpr uint64_t kMaxEncodingHeader = 10 + 1 + 3 * 10 + 4;
 
 int NeedInput(DecodeStream* stream) {
   return Fail(stream, kStatusNeedInput, "further input required");
@@ -111,7 +114,22 @@ int CheckSourceSegment(DecodeStream* stream) {
   return 0;
 }
 
-// After state 13.
+// The longest delta encoding a window of `target_length` bytes can usefully have. Every
+// instruction worth writing produces at least one byte, and integers take their shortest form.
+// Per target byte the dearest instruction is a one-byte COPY with an explicit size: an opcode, a
+// size byte and an address. Every address mode writes either one byte or a value below
+// `position_limit`, so an address takes at most VarintSize(position_limit) bytes. A one-byte ADD
+// or RUN with an explicit size costs 3 bytes, and anything longer costs less per byte. So the
+// sections hold at most (2 + VarintSize(position_limit)) bytes per target byte: at most 12 times
+// 64 MiB plus the header, which neither overflows nor lets a header of a few bytes declare
+// gigabytes of sections.
+uint64_t MaxEncodingLength(const DecodeStream* stream) {
+  return kMaxEncodingHeader +
+         (2 + static_cast<uint64_t>(VarintSize(stream->position_limit))) * stream->target_length;
+}
+
+// After state 13. The source segment itself allocates nothing: its end is bounded by the check
+// after state 11, and bytes beyond the source's end fail when a COPY reads them.
 int CheckTargetLength(DecodeStream* stream) {
   if (stream->target_length > kMaxU64 - stream->copy_length) {
     return Fail(stream, kStatusBadData, "decoder target window overflows a usize_t");
@@ -120,6 +138,19 @@ int CheckTargetLength(DecodeStream* stream) {
     return Fail(stream, kStatusBadData, "hard window size exceeded");
   }
   stream->position_limit = stream->copy_length + stream->target_length;
+  if (stream->encoding_length > MaxEncodingLength(stream)) {
+    return Fail(stream, kStatusBadData, "incorrect encoding length (redundent)");
+  }
+  return 0;
+}
+
+// After states 15 to 17: a section can't be longer than what the encoding that contains it has
+// left after the sections before it. With the encoding length bounded, so is every section, and
+// their sum can't wrap.
+int CheckSectionLength(DecodeStream* stream, uint64_t length, uint64_t before) {
+  if (length > stream->encoding_length - before) {
+    return Fail(stream, kStatusBadData, "incorrect encoding length (redundent)");
+  }
   return 0;
 }
 
@@ -160,6 +191,23 @@ SectionCursor* CurrentSection(DecodeStream* stream) {
   }
 }
 
+// Makes the section's copy hold `needed` bytes, keeping those received. The copy grows with the
+// bytes that arrive, not with the length the header declares, so a truncated stream makes the
+// decoder hold at most twice what it delivered. Growth at least doubles (up to the section's
+// length), so a section given in small pieces is moved only a few times.
+int GrowSectionCopy(DecodeStream* stream, SectionCursor* section, uint64_t needed) {
+  if (section->copy == nullptr || section->copy_capacity < needed) {
+    // The capacity is below `needed`, itself at most the bounded length: doubling can't wrap.
+    const uint64_t grown = std::max(needed, std::min(section->length, section->copy_capacity * 2));
+    if (int status = GrowBufferKeeping(stream, &section->copy, &section->copy_capacity, grown,
+                                       section->received)) {
+      return status;
+    }
+  }
+  section->next = section->copy;
+  return 0;
+}
+
 // Takes in whatever part of the current section the input holds; 0 once it is complete.
 int TakeSection(DecodeStream* stream, SectionCursor* section, bool short_input) {
   if (section->received < section->length) {
@@ -169,13 +217,7 @@ int TakeSection(DecodeStream* stream, SectionCursor* section, bool short_input) 
       section->next = stream->input_next;  // used in place
     } else {
       take = std::min(section->length - section->received, stream->input_size);
-      if (section->received == 0) {
-        if (int status =
-                GrowBuffer(stream, &section->copy, &section->copy_capacity, section->length)) {
-          return status;
-        }
-        section->next = section->copy;
-      }
+      if (int status = GrowSectionCopy(stream, section, section->received + take)) return status;
       std::memcpy(section->copy + section->received, stream->input_next, take);
     }
     section->received += take;
@@ -196,6 +238,7 @@ int TakeSections(DecodeStream* stream) {
   const uint64_t data = stream->data.length;
   const uint64_t instructions = stream->instructions.length;
   const uint64_t addresses = stream->addresses.length;
+  // Defensive: the window header already bounds the sections by the encoding length.
   if (instructions > kMaxU64 - addresses || data > kMaxU64 - (instructions + addresses)) {
     return Fail(stream, kStatusFailed, "decoder section size overflow");
   }
@@ -273,7 +316,7 @@ int Advance(DecodeStream* s) {
       break;
     case kStateAppHeader:
       if (!app_header) break;
-      if (s->app_header_length == kMaxU64) {
+      if (s->app_header_length > kMaxAppHeaderLength) {
         return Fail(s, kStatusBadData, "exceptional appheader size");
       }
       if (s->app_header == nullptr) {
@@ -312,12 +355,18 @@ int Advance(DecodeStream* s) {
       break;
     case kStateDataLength:
       if ((status = ReadVarint(s, &s->data.length))) return status;
+      if ((status = CheckSectionLength(s, s->data.length, 0))) return status;
       break;
     case kStateInstructionsLength:
       if ((status = ReadVarint(s, &s->instructions.length))) return status;
+      if ((status = CheckSectionLength(s, s->instructions.length, s->data.length))) return status;
       break;
     case kStateAddressesLength:
       if ((status = ReadVarint(s, &s->addresses.length))) return status;
+      if ((status = CheckSectionLength(s, s->addresses.length,
+                                       s->data.length + s->instructions.length))) {
+        return status;
+      }
       break;
     case kStateChecksum:
       if ((s->window_indicator & kWindowChecksum) != 0) {

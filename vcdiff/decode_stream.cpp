@@ -1,5 +1,7 @@
 // The stream record's life: configuration, source, block requests, close and free.
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 
 #include "vcdiff/decoder.h"
@@ -99,12 +101,24 @@ int GrowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity, uint6
   ReleaseBytes(stream, *buffer);
   *buffer = nullptr;
   *capacity = 0;
+  return GrowBufferKeeping(stream, buffer, capacity, needed, 0);
+}
+
+int GrowBufferKeeping(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity, uint64_t needed,
+                      uint64_t keep) {
+  if (*buffer != nullptr && *capacity >= needed) return 0;
   if (needed > std::numeric_limits<uint64_t>::max() - (kBufferGrowthStep - 1)) {
     return Fail(stream, kStatusOutOfMemory, "out of memory");
   }
   const uint64_t rounded = (needed + kBufferGrowthStep - 1) / kBufferGrowthStep * kBufferGrowthStep;
-  *buffer = static_cast<uint8_t*>(AllocateBytes(stream, rounded));
-  if (*buffer == nullptr) return Fail(stream, kStatusOutOfMemory, "out of memory");
+  auto* grown = static_cast<uint8_t*>(AllocateBytes(stream, rounded));
+  if (grown == nullptr) return Fail(stream, kStatusOutOfMemory, "out of memory");
+  if (*buffer != nullptr) {
+    const uint64_t kept = std::min(keep, *capacity);
+    if (kept > 0) std::memcpy(grown, *buffer, kept);
+    ReleaseBytes(stream, *buffer);
+  }
+  *buffer = grown;
   *capacity = rounded;
   return 0;
 }

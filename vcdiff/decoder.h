@@ -61,6 +61,9 @@ inline constexpr uint64_t kDeltaAddressesCompressed = 0x04;     // VCD_ADDRCOMP
 
 // Largest target window accepted: 64 MiB.
 inline constexpr uint64_t kMaxTargetWindow = 67108864;
+// Longest application header accepted. The header names files; 1 MiB is far beyond any real one
+// and keeps a file header from claiming memory for bytes it will never deliver.
+inline constexpr uint64_t kMaxAppHeaderLength = 1048576;
 // Defaults that a zero configuration field selects.
 inline constexpr uint64_t kDefaultWindowSize = 8388608;
 inline constexpr uint64_t kDefaultSprevsz = 262144;

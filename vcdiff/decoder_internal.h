@@ -26,6 +26,10 @@ void ReleaseBytes(DecodeStream* stream, void* pointer);
 // it and allocates `needed` rounded up to a multiple of kBufferGrowthStep. Contents are not kept.
 // Returns 0, or kStatusOutOfMemory with "out of memory" (the buffer is then empty).
 int GrowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity, uint64_t needed);
+// As GrowBuffer, but the first `keep` bytes (at most the old capacity) move to the new buffer.
+// A failed allocation leaves the old buffer in place.
+int GrowBufferKeeping(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity, uint64_t needed,
+                      uint64_t keep);
 
 // Window execution, called by the input state machine.
 int AllocateAddressCache(DecodeStream* stream);

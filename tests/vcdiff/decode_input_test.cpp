@@ -80,16 +80,26 @@ TEST(DecodeInput, RefusesMalformedHeaders) {
       {"delta bits", RawWindow({0, 4, 0, 8}), kStatusBadData,
        "unrecognized delta indicator bits set"},
       {"delta", RawWindow({0, 4, 0, 1}), kStatusBadData, "invalid delta indicator bits set"},
-      {"section overflow",
-       RawWindow({0, 14, 0, 0, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F, 1, 0}), kStatusFailed,
-       "decoder section size overflow"},
+      {"appheader bound",
+       {0xD6, 0xC3, 0xC4, 0, 4, 0xC0, 0x80, 0x01},
+       kStatusBadData,
+       "exceptional appheader size"},
+      // A window of one byte without source needs at most 45 + 3 bytes of encoding.
+      {"encoding beyond target", RawWindow({0, 49, 1}), kStatusBadData,
+       "incorrect encoding length (redundent)"},
+      {"data beyond encoding", RawWindow({0, 14, 0, 0, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F}),
+       kStatusBadData, "incorrect encoding length (redundent)"},
+      {"instructions beyond encoding", RawWindow({0, 20, 4, 0, 10, 11}), kStatusBadData,
+       "incorrect encoding length (redundent)"},
+      {"addresses beyond encoding", RawWindow({0, 20, 4, 0, 5, 5, 11}), kStatusBadData,
+       "incorrect encoding length (redundent)"},
   };
   for (const Failure& c : cases) {
     const DecodeResult result = Decode(c.patch, {});
     EXPECT_EQ(result.status, c.status) << c.name;
     EXPECT_EQ(result.message, c.message) << c.name;
     // Every failure is found at the last byte given: nothing is read ahead.
-    if (std::string(c.name) != "code table" && std::string(c.name) != "section overflow") {
+    if (std::string(c.name) != "code table") {
       EXPECT_EQ(result.input_total, c.patch.size()) << c.name;
     }
   }
@@ -140,6 +150,55 @@ TEST(DecodeInput, WindowLimits) {
   larger.Run(67108865, 0);
   result = Decode(Join(test::FileHeader(), larger.Encode()), {});
   EXPECT_EQ(result.message, "hard window size exceeded");
+}
+
+// The bounds on declared lengths refuse nothing a real window can use.
+TEST(DecodeInput, DeclaredLengthsUpToTheirBounds) {
+  DecodeResult result = Decode(RawWindow({0, 48, 1}), {});
+  EXPECT_EQ(result.status, kStatusNeedInput) << result.message;
+
+  Bytes patch = {0xD6, 0xC3, 0xC4, 0, 4};
+  test::PutVarint(patch, kMaxAppHeaderLength);
+  patch.resize(patch.size() + kMaxAppHeaderLength, 'h');
+  result = Decode(patch, {});
+  EXPECT_EQ(result.status, kStatusNeedInput) << result.message;
+  EXPECT_EQ(result.final_state, kStateWindowIndicator);
+
+  // The densest useful window: one-byte COPYs with explicit sizes and 10-byte addresses, 12 bytes
+  // of sections per target byte.
+  const Bytes source;
+  const uint64_t copy_length = uint64_t{1} << 63;
+  test::WindowBuilder window(&source, 0, copy_length);
+  window.Add({'x'});
+  for (int i = 0; i < 1000; ++i) window.Copy(copy_length, 1, 0, true);
+  ASSERT_EQ(window.data.size() + window.instructions.size() + window.addresses.size(), 12002u);
+  result = Decode(Join(test::FileHeader(), window.Encode()), source);
+  EXPECT_EQ(result.status, kStatusNeedInput) << result.message;
+  EXPECT_EQ(result.output, Bytes(1001, 'x'));
+}
+
+// Sections longer than one growth step, given in small pieces, are gathered intact, also into a
+// copy that an earlier window left too small.
+TEST(DecodeInput, LongSectionsInSmallPieces) {
+  Bytes patch = test::FileHeader();
+  Bytes expected;
+  for (uint64_t size : {20000, 60000}) {
+    test::WindowBuilder window;
+    window.indicator = 0x04;
+    Bytes bytes(size);
+    for (uint64_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 131 + i / 251);
+    window.Add(bytes);
+    window.Copy(10, 30000, 0);
+    patch = Join(patch, window.Encode());
+    expected = Join(expected, window.expected);
+  }
+  for (size_t piece : {size_t{1}, size_t{4096}, size_t{16383}, size_t{16385}}) {
+    test::DriverOptions options;
+    options.pieces = {piece};
+    const DecodeResult result = Decode(patch, {}, options);
+    EXPECT_EQ(result.status, kStatusNeedInput) << piece << ": " << result.message;
+    EXPECT_TRUE(result.output == expected) << piece;
+  }
 }
 
 TEST(DecodeInput, EncodingLengthMustBeExact) {

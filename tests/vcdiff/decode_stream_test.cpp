@@ -1,6 +1,7 @@
 // The stream's life: configuration, source attachment, block requests, close, free, allocation.
 #include <map>
 #include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
 #include "tests/vcdiff/decode_driver.h"
@@ -252,33 +253,108 @@ TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
   EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144, 16384, 16384, 32768}));
 }
 
-// An application header or a section too long to hold fails as "out of memory", and the
-// allocator never sees a size cut down to what a 32-bit size_t holds.
-TEST(DecodeStreamAllocation, LengthsBeyondTheAllocatorFailCleanly) {
-  const uint64_t huge = (uint64_t{1} << 32) + 5;
-  Bytes app_header = {0xD6, 0xC3, 0xC4, 0, 4};
-  test::PutVarint(app_header, huge);
-  app_header.push_back('a');
-  Bytes section = {0xD6, 0xC3, 0xC4, 0, 0, 0};  // a window whose data section is `huge` long
-  test::PutVarint(section, 1 + 1 + 5 + 1 + 1 + huge);
-  section.insert(section.end(), {0, 0});
-  test::PutVarint(section, huge);
-  section.insert(section.end(), {0, 0, 'a', 'b'});
-  for (const Bytes* patch : {&app_header, &section}) {
-    Allocations allocations;
-    DecodeConfig config;
-    config.alloc = TrackingAlloc;
-    config.release = TrackingRelease;
-    config.alloc_opaque = &allocations;
-    test::DriverOptions options;
-    options.config = &config;
-    const test::DecodeResult result = test::Decode(*patch, {}, options);
-    EXPECT_EQ(result.status, kStatusOutOfMemory);
-    EXPECT_EQ(result.message, "out of memory");
-    EXPECT_TRUE(allocations.live.empty());
-    EXPECT_EQ(allocations.sizes.size(), sizeof(size_t) == 4 ? 2u : 3u);  // cache arrays first
-    EXPECT_TRUE(sizeof(size_t) == 4 || allocations.sizes.back() > huge);
+// A file header that declares an application header of `length` bytes, then one byte of it.
+Bytes AppHeaderOf(uint64_t length) {
+  Bytes patch = {0xD6, 0xC3, 0xC4, 0, 4};
+  test::PutVarint(patch, length);
+  patch.push_back('a');
+  return patch;
+}
+
+// A window without source whose header declares the given lengths, with an encoding length that
+// matches them (modulo 2^64, as a crafted header would), then a few bytes of its first section.
+Bytes WindowOf(uint64_t target, uint64_t data, uint64_t instructions, uint64_t addresses) {
+  Bytes body;
+  test::PutVarint(body, target);
+  body.push_back(0);
+  for (uint64_t length : {data, instructions, addresses}) test::PutVarint(body, length);
+  Bytes patch = test::FileHeader(0);
+  patch.push_back(0);
+  test::PutVarint(patch, body.size() + data + instructions + addresses);
+  patch.insert(patch.end(), body.begin(), body.end());
+  patch.insert(patch.end(), {'a', 'b', 'c'});
+  return patch;
+}
+
+struct Hostile {
+  const char* name;
+  Bytes patch;
+  const char* message;
+};
+
+// A patch of a few dozen bytes can't make the decoder ask for memory its header merely declares:
+// each of these is refused with nothing larger than the address cache allocated.
+TEST(DecodeStreamAllocation, DeclaredLengthsAreRefusedBeforeAllocating) {
+  const uint64_t gib30 = uint64_t{30} << 30;
+  const Hostile cases[] = {
+      {"30 GiB application header", AppHeaderOf(gib30), "exceptional appheader size"},
+      {"application header beyond a 32-bit size", AppHeaderOf((uint64_t{1} << 32) + 5),
+       "exceptional appheader size"},
+      {"application header one byte too long", AppHeaderOf(kMaxAppHeaderLength + 1),
+       "exceptional appheader size"},
+      {"30 GiB data section", WindowOf(1000, gib30, 2, 0), "incorrect encoding length (redundent)"},
+      {"30 GiB instructions section", WindowOf(1000, 5, gib30, 0),
+       "incorrect encoding length (redundent)"},
+      {"30 GiB addresses section", WindowOf(1000, 5, 2, gib30),
+       "incorrect encoding length (redundent)"},
+      {"sections whose sum wraps", WindowOf(1000, ~uint64_t{0} - 7, 16, 0),
+       "incorrect encoding length (redundent)"},
+      {"sections far beyond a 64 MiB target", WindowOf(kMaxTargetWindow, 800u << 20, 0, 0),
+       "incorrect encoding length (redundent)"},
+  };
+  for (const Hostile& c : cases) {
+    for (size_t piece : {size_t{0}, size_t{1}}) {
+      Allocations allocations;
+      DecodeConfig config;
+      config.alloc = TrackingAlloc;
+      config.release = TrackingRelease;
+      config.alloc_opaque = &allocations;
+      test::DriverOptions options;
+      options.config = &config;
+      if (piece != 0) options.pieces = {piece};
+      const test::DecodeResult result = test::Decode(c.patch, {}, options);
+      EXPECT_EQ(result.status, kStatusBadData) << c.name;
+      EXPECT_EQ(result.message, c.message) << c.name;
+      EXPECT_TRUE(allocations.live.empty()) << c.name;
+      EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144})) << c.name;
+    }
   }
+}
+
+// A header within the bounds may still declare far more than the patch holds: a section copy
+// grows with the bytes delivered, not with the declared length, and keeps what it has taken.
+TEST(DecodeStreamAllocation, SectionCopiesGrowWithTheInput) {
+  // A 64 MiB window whose addresses may take 10 bytes admits sections of up to 12 times that.
+  const Bytes source;
+  Bytes patch = test::FileHeader(0);
+  Bytes body;
+  test::PutVarint(body, kMaxTargetWindow);
+  body.push_back(0);
+  const uint64_t declared = 700u << 20;
+  for (uint64_t length : {declared, uint64_t{0}, uint64_t{0}}) test::PutVarint(body, length);
+  patch.push_back(0x01);
+  test::PutVarint(patch, uint64_t{1} << 63);  // source segment length
+  test::PutVarint(patch, 0);                  // and position
+  test::PutVarint(patch, body.size() + declared);
+  patch.insert(patch.end(), body.begin(), body.end());
+  const size_t delivered = 100000;
+  patch.resize(patch.size() + delivered, 'd');
+
+  Allocations allocations;
+  DecodeConfig config;
+  config.alloc = TrackingAlloc;
+  config.release = TrackingRelease;
+  config.alloc_opaque = &allocations;
+  test::DriverOptions options;
+  options.config = &config;
+  options.pieces = {4096};
+  const test::DecodeResult result = test::Decode(patch, source, options);
+  EXPECT_EQ(result.status, kStatusNeedInput) << result.message;
+  EXPECT_EQ(result.close_status, kStatusBadData);
+  EXPECT_EQ(result.message, "eof in decode");
+  EXPECT_TRUE(allocations.live.empty());
+  for (size_t size : allocations.sizes) EXPECT_LE(size, 2 * delivered);
+  EXPECT_LE(allocations.sizes.size(), 8u);  // the copy doubles; it doesn't grow per piece
 }
 
 }  // namespace
