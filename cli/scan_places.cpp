@@ -6,6 +6,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "cli/path_text.h"
 #include "cli/scan_steam.h"
 #include "platform/file_ops.h"
 
@@ -19,7 +20,7 @@ Path PathFromUtf8(std::string_view text) {
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool ContainsAnyWord(const Path& name, std::span<const std::string_view> words) {
-  std::string text = PathToUtf8(name);
+  std::string text = PathText(name);
   std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
   for (std::string_view word : words) {
     if (text.find(word) != std::string::npos) return true;
@@ -156,7 +157,7 @@ void AddSteam(const PlaceLookup& lookup, const Path& home, Roots* roots) {
   for (const Path& library : libraries) {
     // The folders' case is matched loosely: a library on a case-sensitive disk may differ.
     for (const Path& game : Subfolders(library / "steamapps" / "common")) {
-      std::string name = PathToUtf8(game.filename());
+      std::string name = PathText(game.filename());
       for (const char* known : SteamGameFolders()) {
         std::string_view want(known);
         bool same = name.size() == want.size() &&
@@ -273,7 +274,7 @@ PlaceLookup HostPlaceLookup() {
     std::wstring wide(name, name + std::char_traits<char>::length(name));
     const wchar_t* value = _wgetenv(wide.c_str());
     if (value == nullptr) return std::nullopt;
-    return PathToUtf8(Path(value));
+    return PathText(Path(value));
 #else
     const char* value = std::getenv(name);
     if (value == nullptr) return std::nullopt;
