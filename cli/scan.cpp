@@ -37,7 +37,7 @@ bool HasWadHeader(const Path& path) {
 struct Scan {
   const ScanRequest& request;
   ScanProgress progress;
-  std::set<Path> folders_seen, files_seen;
+  Seen folders_seen, files_seen;
   int result = kExitOk;
   size_t found = 0;
 
@@ -48,9 +48,7 @@ struct Scan {
   }
 
   void Identify(const Path& path, const std::string& rule) {
-    std::error_code error;
-    Path resolved = std::filesystem::canonical(path, error);
-    if (!files_seen.insert(error ? path : resolved).second) return;
+    if (!FirstVisit(&files_seen, path)) return;
     ++found;
     ++progress.game_files;
     const std::string display = PathText(path);

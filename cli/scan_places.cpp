@@ -8,6 +8,7 @@
 
 #include "cli/path_text.h"
 #include "cli/scan_steam.h"
+#include "cli/scan_walk.h"
 #include "platform/file_ops.h"
 
 namespace tvl::cli {
@@ -59,11 +60,7 @@ class Roots {
   void Add(const Path& path, const char* rule) {
     std::error_code error;
     if (path.empty() || !std::filesystem::exists(path, error)) return;
-    Path key = std::filesystem::weakly_canonical(path, error);
-    if (error) key = path;
-    if (std::find(seen_.begin(), seen_.end(), key) != seen_.end()) return;
-    seen_.push_back(key);
-    roots_.push_back({path, rule});
+    if (FirstVisit(&seen_, path)) roots_.push_back({path, rule});
   }
   // Adds the subfolders of `folder` whose names mark them as the family's games.
   void AddGameFolders(const Path& folder, const char* rule) {
@@ -75,7 +72,7 @@ class Roots {
 
  private:
   std::vector<ScanRoot> roots_;
-  std::vector<Path> seen_;
+  Seen seen_;
 };
 
 std::vector<std::string> Split(const std::string& text, char separator) {
@@ -133,15 +130,10 @@ void AddSteam(const PlaceLookup& lookup, const Path& home, Roots* roots) {
 
   // Every installation lists its libraries, itself among them; a library may be listed by
   // several installations, or reached through several links.
-  std::vector<Path> libraries, seen;
+  std::vector<Path> libraries;
+  Seen seen;
   auto add_library = [&](const Path& library) {
-    std::error_code error;
-    if (!IsFolder(library)) return;
-    Path key = std::filesystem::weakly_canonical(library, error);
-    if (error) key = library;
-    if (std::find(seen.begin(), seen.end(), key) != seen.end()) return;
-    seen.push_back(key);
-    libraries.push_back(library);
+    if (IsFolder(library) && FirstVisit(&seen, library)) libraries.push_back(library);
   };
   for (const Path& install : installs) {
     if (!IsFolder(install)) continue;

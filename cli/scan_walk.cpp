@@ -5,15 +5,9 @@
 namespace tvl::cli {
 namespace {
 
-Path Resolved(const Path& folder) {
-  std::error_code error;
-  Path resolved = std::filesystem::canonical(folder, error);
-  return error ? folder : resolved;
-}
-
-void Walk(const Path& folder, int depth, ListFolderFn list, std::set<Path>* visited,
+void Walk(const Path& folder, int depth, ListFolderFn list, Seen* folders,
           const WalkEvents& events) {
-  if (!visited->insert(Resolved(folder)).second) return;
+  if (!FirstVisit(folders, folder)) return;
   std::vector<FolderEntry> entries;
   std::error_code error;
   if (!list(folder, &entries, &error)) {
@@ -24,12 +18,20 @@ void Walk(const Path& folder, int depth, ListFolderFn list, std::set<Path>* visi
     if (entry.file) {
       events.file(entry.path);
     } else if (entry.folder && depth < kMaxScanDepth) {
-      Walk(entry.path, depth + 1, list, visited, events);
+      Walk(entry.path, depth + 1, list, folders, events);
     }
   }
 }
 
 }  // namespace
+
+bool FirstVisit(Seen* seen, const Path& path) {
+  DiskIdentity identity;
+  if (GetDiskIdentity(path, &identity)) return seen->identities.insert(identity).second;
+  std::error_code error;
+  Path resolved = std::filesystem::weakly_canonical(path, error);
+  return seen->paths.insert(error ? path : resolved).second;
+}
 
 bool ListFolder(const Path& folder, std::vector<FolderEntry>* entries, std::error_code* error) {
   entries->clear();
@@ -47,9 +49,8 @@ bool ListFolder(const Path& folder, std::vector<FolderEntry>* entries, std::erro
   return true;
 }
 
-void WalkFolder(const Path& root, ListFolderFn list, std::set<Path>* visited,
-                const WalkEvents& events) {
-  Walk(root, 0, list, visited, events);
+void WalkFolder(const Path& root, ListFolderFn list, Seen* folders, const WalkEvents& events) {
+  Walk(root, 0, list, folders, events);
 }
 
 }  // namespace tvl::cli

@@ -6,6 +6,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/disk_identity.h"
 #include "platform/file.h"
 
 namespace tvl::cli {
@@ -25,6 +26,16 @@ using ListFolderFn = bool (*)(const Path& folder, std::vector<FolderEntry>* entr
                               std::error_code* error);
 bool ListFolder(const Path& folder, std::vector<FolderEntry>* entries, std::error_code* error);
 
+// Files or folders met so far, by their identity on disk, so that a link, a junction or another
+// spelling of a path met before is known; by resolved path where the system cannot tell.
+struct Seen {
+  std::set<DiskIdentity> identities;
+  std::set<Path> paths;
+};
+
+// True the first time what `path` leads to is met.
+bool FirstVisit(Seen* seen, const Path& path);
+
 struct WalkEvents {
   std::function<void(const Path& file)> file;
   // A folder that could not be listed; the walk goes on without it.
@@ -32,9 +43,8 @@ struct WalkEvents {
 };
 
 // Visits every regular file below `root`, down to kMaxScanDepth folders. Links to folders are
-// followed, but no folder is entered twice: `visited` holds the folders entered so far, by
-// their resolved paths, so links that loop end, and so do walks that overlap.
-void WalkFolder(const Path& root, ListFolderFn list, std::set<Path>* visited,
-                const WalkEvents& events);
+// followed, but no folder is entered twice: `folders` holds those entered so far, so links that
+// loop end, and so do walks that overlap.
+void WalkFolder(const Path& root, ListFolderFn list, Seen* folders, const WalkEvents& events);
 
 }  // namespace tvl::cli
