@@ -12,5 +12,6 @@ extern const Command kApplyCommand;
 extern const Command kConvertCommand;
 extern const Command kMakePatchCommand;
 extern const Command kBuildStoreCommand;
+extern const Command kScanCommand;
 
 }  // namespace tvl::cli

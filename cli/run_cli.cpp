@@ -10,7 +10,7 @@ namespace {
 
 const Command* const kCommands[] = {
     &kListCommand,  &kIdentifyCommand,  &kTargetsCommand,    &kConvertCommand,
-    &kApplyCommand, &kMakePatchCommand, &kBuildStoreCommand,
+    &kApplyCommand, &kMakePatchCommand, &kBuildStoreCommand, &kScanCommand,
 };
 
 void PrintProgramHelp() {

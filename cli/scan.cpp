@@ -1,0 +1,126 @@
+#include "cli/scan.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/identify.h"
+#include "catalogue/wad_inspect.h"
+#include "cli/cli.h"
+#include "cli/path_text.h"
+#include "cli/scan_progress.h"
+
+namespace tvl::cli {
+namespace {
+
+bool HasGameExtension(const Path& path) {
+  std::string extension = PathText(path.extension());
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension == ".wad" || extension == ".iwad" || extension == ".ipk3";
+}
+
+bool HasWadHeader(const Path& path) {
+  File file = File::OpenForRead(path);
+  char id[4];
+  size_t got = 0;
+  while (got < sizeof id) {
+    int64_t n = file.Read(id + got, sizeof id - got);
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  return got == sizeof id && (std::memcmp(id, "IWAD", 4) == 0 || std::memcmp(id, "PWAD", 4) == 0);
+}
+
+struct Scan {
+  const ScanRequest& request;
+  ScanProgress progress;
+  Seen folders_seen, files_seen;
+  int result = kExitOk;
+  size_t found = 0;
+
+  void Report(const std::string& message) {
+    ClearProgress(&progress);
+    PrintError(message);
+    result = kExitFailure;
+  }
+
+  void Identify(const Path& path, const std::string& rule) {
+    if (!FirstVisit(&files_seen, path)) return;
+    ++found;
+    ++progress.game_files;
+    const std::string display = PathText(path);
+    FileDigest digest = Sha1OfFile(path);
+    if (!digest.complete) {
+      Report("cannot read " + display + ": " + DescribeFileError(digest.error));
+      return;
+    }
+    const std::string hex = FormatDigest(digest.bytes);
+    const int index = FindIwadByDigest(hex);
+    std::string line;
+    if (index < 0) {
+      line = "-1\t" + hex + "\t-\tunknown\t" + display + "\t" + rule;
+      if (request.explain) line.append("\t").append(ExplainWad(InspectWadFile(path)));
+      result = kExitFailure;
+    } else {
+      const IwadRecord& entry = GetIwad(index);
+      line = std::to_string(index) + "\t" + hex + "\t" + Narrow(FormatReleaseId(entry)) + "\t" +
+             Narrow(entry.title) + "\t" + display + "\t" + rule;
+      if (request.explain) line += "\tknown release";
+    }
+    ClearProgress(&progress);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  }
+
+  void Check(const Path& path, const std::string& rule) {
+    ++progress.files_checked;
+    if (IsGameFile(path)) Identify(path, rule);
+    ShowProgress(&progress);
+  }
+
+  void Root(const ScanRoot& root) {
+    std::error_code error;
+    std::filesystem::file_status status = std::filesystem::status(root.path, error);
+    if (std::filesystem::is_regular_file(status)) {
+      // A file named outright is identified whatever its name or first bytes.
+      ++progress.files_checked;
+      Identify(root.path, root.rule);
+      return;
+    }
+    if (!std::filesystem::is_directory(status)) {
+      if (request.named_roots) {
+        Report("cannot read " + PathText(root.path) + ": " +
+               (error ? error.message() : std::string("not a folder or a file")));
+      }
+      return;
+    }
+    WalkEvents events;
+    events.file = [this, &root](const Path& file) { Check(file, root.rule); };
+    events.unreadable = [this](const Path& folder, std::error_code why) {
+      Report("cannot read folder " + PathText(folder) + ": " + why.message());
+    };
+    WalkFolder(root.path, request.list, &folders_seen, events);
+  }
+};
+
+}  // namespace
+
+bool IsGameFile(const Path& path) { return HasGameExtension(path) || HasWadHeader(path); }
+
+int RunScan(const ScanRequest& request) {
+  Scan scan{request, {}, {}, {}};
+  scan.progress.enabled = request.progress;
+  for (const ScanRoot& root : request.roots) scan.Root(root);
+  ClearProgress(&scan.progress);
+  if (scan.found == 0) {
+    PrintError(request.named_roots ? "no game files found"
+                                   : "no game files found in the usual places");
+    return kExitFailure;
+  }
+  return scan.result;
+}
+
+}  // namespace tvl::cli

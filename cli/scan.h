@@ -1,0 +1,29 @@
+// tarvelline-cli scan: finds game files in folders and identifies each one.
+#pragma once
+
+#include <vector>
+
+#include "cli/scan_places.h"
+#include "cli/scan_walk.h"
+
+namespace tvl::cli {
+
+struct ScanRequest {
+  std::vector<ScanRoot> roots;
+  // Roots the user named: one that does not exist is an error, not just an empty place.
+  bool named_roots = false;
+  bool explain = false;  // add what each unknown file is, as identify --explain does
+  bool progress = false;
+  ListFolderFn list = ListFolder;
+};
+
+// True for a file the scan identifies: its name ends in .wad, .iwad or .ipk3 (in any case),
+// or its first bytes are a WAD header's "IWAD" or "PWAD".
+bool IsGameFile(const Path& path);
+
+// Prints one line per game file found, INDEX SHA1 ID TITLE FILE RULE [EXPLANATION], TAB-separated;
+// reports unreadable files and folders on stderr. Returns kExitOk when at least one file was
+// found and every file was identified and every folder read, kExitFailure otherwise.
+int RunScan(const ScanRequest& request);
+
+}  // namespace tvl::cli
