@@ -124,13 +124,6 @@ INT_PTR ShowAboutDialog(HWND owner) {
                          AboutDialogProc, 0);
 }
 
-bool IsHighContrast() {
-  HIGHCONTRASTW contrast = {};
-  contrast.cbSize = sizeof contrast;
-  if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0)) return true;
-  return (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
 ControlBounds GetControlBounds(HWND dialog, int id) {
   return BoundsOf(dialog, GetDlgItem(dialog, id));
 }

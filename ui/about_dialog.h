@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/accessibility.h"
+
 namespace tvl {
 
 // The shell call that opens the link: ShellExecuteW unless a test has put a recorder in its place.
@@ -16,9 +18,6 @@ ShellExecuteCall& LinkOpener();
 INT_PTR ShowAboutDialog(HWND owner);
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
-
-// True when the system runs in high-contrast mode, or when that cannot be told.
-bool IsHighContrast();
 
 // Edges of a control in its dialog's client coordinates.
 struct ControlBounds {
