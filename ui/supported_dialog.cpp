@@ -102,6 +102,10 @@ INT_PTR CALLBACK SupportedIwadsDialogProc(HWND dialog, UINT message, WPARAM wpar
         case IDOK:
           EndDialog(dialog, 1);
           break;
+        case IDCANCEL:
+          // Escape, like the close box.
+          EndDialog(dialog, 0);
+          break;
         case IDC_SUPPORTED_FILTER:
           if (HIWORD(wparam) == CBN_SELCHANGE) FillSupportedList(dialog);
           break;
@@ -113,7 +117,6 @@ INT_PTR CALLBACK SupportedIwadsDialogProc(HWND dialog, UINT message, WPARAM wpar
           if (HIWORD(wparam) == BN_CLICKED) PutBackCheck(dialog, LOWORD(wparam));
           break;
         default:
-          // Including IDCANCEL: Escape does not close this dialog.
           break;
       }
       return TRUE;
