@@ -15,6 +15,7 @@
 #include "resources/about_dialog_ids.h"
 #include "tests/app/dialog_template.h"
 #include "tests/app/window_probe.h"
+#include "tests/ui/high_contrast.h"
 #include "tests/ui/modal_dialog.h"
 #include "tests/ui/screenshot.h"
 #include "tvl_version.h"
@@ -44,11 +45,14 @@ HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR para
   return reinterpret_cast<HINSTANCE>(33);  // what the shell returns on success
 }
 
-LOGFONTW Describe(HWND window) {
+LOGFONTW Describe(HGDIOBJ font) {
   LOGFONTW description = {};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof description,
-             &description);
+  GetObjectW(font, sizeof description, &description);
   return description;
+}
+
+LOGFONTW Describe(HWND window) {
+  return Describe(reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
 }
 
 class AboutDialogTest : public ::testing::Test {
@@ -198,30 +202,6 @@ TEST_F(AboutDialogTest, TopLinesSitOnAWhiteBandAboveAGreyLine) {
   ReleaseDC(dialog_, dc);
 }
 
-// Switches high contrast on for one test and puts back what the system had, on every way out.
-class HighContrastOn {
- public:
-  HighContrastOn() {
-    saved_.cbSize = sizeof saved_;
-    saved_.lpszDefaultScheme = scheme_;
-    if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof saved_, &saved_, 0)) return;
-    HIGHCONTRASTW on = saved_;
-    on.dwFlags |= HCF_HIGHCONTRASTON;
-    switched_ = SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof on, &on, 0);
-  }
-  ~HighContrastOn() {
-    if (switched_) SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof saved_, &saved_, 0);
-  }
-  HighContrastOn(const HighContrastOn&) = delete;
-  HighContrastOn& operator=(const HighContrastOn&) = delete;
-  bool switched() const { return switched_; }
-
- private:
-  wchar_t scheme_[256] = {};
-  HIGHCONTRASTW saved_ = {};
-  bool switched_ = false;
-};
-
 TEST_F(AboutDialogTest, HighContrastHasNoBand) {
   HighContrastOn high_contrast;
   if (!high_contrast.switched()) GTEST_SKIP() << "high contrast cannot be switched on here";
@@ -259,6 +239,47 @@ TEST_F(AboutDialogTest, DoubleClickOnTheLinkOpensItOnceAndEndsTheDialog) {
   EXPECT_EQ(result, 1);
   ASSERT_EQ(g_opened.size(), 1u);
   EXPECT_EQ(g_opened[0].file, kLink);
+}
+
+TEST_F(AboutDialogTest, KeyboardReachesTheLinkAndOpensItWithEnterOrSpace) {
+  bool link_focused = false;
+  bool focus_shown = false;
+  size_t opened_by_enter = 0;
+  bool open_after_enter = false;
+  size_t opened_by_space = 0;
+  bool back_on_close = false;
+  INT_PTR result = RunAbout({
+      // From Close, the first tab stop.
+      [](HWND dialog) { PressKey(dialog, VK_TAB); },
+      [&](HWND dialog) {
+        HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
+        link_focused = GetFocus() == link;
+        focus_shown = !(SendMessageW(link, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+        PressKey(dialog, VK_RETURN);
+      },
+      [&](HWND dialog) {
+        opened_by_enter = g_opened.size();
+        open_after_enter = IsWindowVisible(dialog) != FALSE;
+        PressKey(dialog, VK_SPACE);
+      },
+      [&](HWND dialog) {
+        opened_by_space = g_opened.size();
+        SaveScreenshot(dialog, L"about-dialog-link-focus.png");
+        PressKey(dialog, VK_TAB);
+      },
+      [&](HWND dialog) {
+        back_on_close = GetFocus() == GetDlgItem(dialog, IDOK);
+        PressKey(dialog, VK_RETURN);
+      },
+  });
+  EXPECT_TRUE(link_focused);
+  EXPECT_TRUE(focus_shown);
+  EXPECT_EQ(opened_by_enter, 1u);
+  EXPECT_TRUE(open_after_enter);
+  EXPECT_EQ(opened_by_space, 2u);
+  EXPECT_TRUE(back_on_close);
+  EXPECT_EQ(result, 1);
+  for (const OpenCall& call : g_opened) EXPECT_EQ(call.file, kLink);
 }
 
 TEST_F(AboutDialogTest, EachOpeningMakesItsFontsAndDeletesThem) {
