@@ -19,6 +19,10 @@ INT_PTR ShowAboutDialog(HWND owner);
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
+// Posted to the dialog after a DPI change, once the system has made the dialog's font for the
+// new DPI: the title's and the link's fonts are made anew from it.
+inline constexpr UINT kAboutRefreshFonts = WM_APP + 1;
+
 // Edges of a control in its dialog's client coordinates.
 struct ControlBounds {
   LONG right = 0;
