@@ -13,6 +13,7 @@
 #include <string>
 #include <tuple>
 
+#include "app/main_window.h"
 #include "catalogue/catalogue.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
@@ -121,10 +122,6 @@ IAccPropServices* HandOutRecorder() {
   return g_services;
 }
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) {
-  return message == WM_INITDIALOG;
-}
-
 class AccessibilityTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -181,11 +178,10 @@ TEST_F(AccessibilityTest, NoServiceOrARefusalLeavesTheControlAsItWas) {
   EXPECT_EQ(GetWindowLongPtrW(list, GWLP_WNDPROC), proc);
 }
 
-TEST_F(AccessibilityTest, TargetListIsNamedAfterItsLabel) {
+TEST_F(AccessibilityTest, MainWindowNamesItsTargetListAfterTheListsLabel) {
   window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_WINDOW),
-                               nullptr, PlainDialogProc, 0);
+                               nullptr, MainDialogProc, 0);
   ASSERT_NE(window_, nullptr);
-  NameMainWindowControls(window_);
   std::wstring name = services_.NameOf(GetDlgItem(window_, IDC_TARGET_LIST));
   EXPECT_EQ(name, L"Select the version you wish to patch it to:");
 
