@@ -8,10 +8,8 @@
 
 #include <oleacc.h>
 
-#include <cstring>
 #include <map>
 #include <string>
-#include <tuple>
 
 #include "app/main_window.h"
 #include "catalogue/catalogue.h"
@@ -26,30 +24,18 @@
 namespace tvl::testing {
 namespace {
 
-// Keeps the string properties it is given, as oleacc's service would, and counts references.
+// Keeps the names it is given for windows' client objects, as oleacc's service would, and counts
+// its references. Any other kind of annotation is a fault here.
 class RecordingServices final : public IAccPropServices {
  public:
-  struct Key {
-    HWND window;
-    DWORD object;
-    DWORD child;
-    GUID property;
-    bool operator<(const Key& other) const {
-      return std::tie(window, object, child) < std::tie(other.window, other.object, other.child) ||
-             (std::tie(window, object, child) ==
-                  std::tie(other.window, other.object, other.child) &&
-              std::memcmp(&property, &other.property, sizeof property) < 0);
-    }
-  };
-  std::map<Key, std::wstring> strings;
+  std::map<HWND, std::wstring> names;
   ULONG references = 0;
   bool refuse = false;
+  bool unexpected = false;
 
-  // The name the service holds for a window's client object, or "(none)".
   std::wstring NameOf(HWND window) const {
-    auto found =
-        strings.find({window, static_cast<DWORD>(OBJID_CLIENT), CHILDID_SELF, PROPID_ACC_NAME});
-    return found == strings.end() ? L"(none)" : found->second;
+    auto found = names.find(window);
+    return found == names.end() ? L"(none)" : found->second;
   }
 
   HRESULT WINAPI QueryInterface(REFIID iid, void** out) override {
@@ -67,13 +53,19 @@ class RecordingServices final : public IAccPropServices {
   HRESULT WINAPI SetHwndPropStr(HWND window, DWORD object, DWORD child, MSAAPROPID property,
                                 LPCWSTR text) override {
     if (refuse) return E_FAIL;
-    strings[{window, object, child, property}] = text;
+    unexpected |= !IsClientName(object, child, property);
+    names[window] = text;
     return S_OK;
   }
   HRESULT WINAPI ClearHwndProps(HWND window, DWORD object, DWORD child,
                                 const MSAAPROPID* properties, int count) override {
-    for (int i = 0; i < count; ++i) strings.erase({window, object, child, properties[i]});
+    unexpected |= count != 1 || !IsClientName(object, child, properties[0]);
+    names.erase(window);
     return S_OK;
+  }
+  static bool IsClientName(DWORD object, DWORD child, const MSAAPROPID& property) {
+    return object == static_cast<DWORD>(OBJID_CLIENT) && child == CHILDID_SELF &&
+           property == PROPID_ACC_NAME;
   }
 
   HRESULT WINAPI SetPropValue(const BYTE*, DWORD, MSAAPROPID, VARIANT) override {
@@ -130,6 +122,7 @@ class AccessibilityTest : public ::testing::Test {
   }
   void TearDown() override {
     if (window_) DestroyWindow(window_);
+    EXPECT_FALSE(services_.unexpected);
     AccessibilityServices() = saved_source_;
     g_services = nullptr;
   }
@@ -160,7 +153,7 @@ TEST_F(AccessibilityTest, NameLastsAsLongAsTheControl) {
 
   DestroyWindow(list);
   window_ = nullptr;
-  EXPECT_TRUE(services_.strings.empty());
+  EXPECT_TRUE(services_.names.empty());
   EXPECT_EQ(services_.references, 0u);
 }
 
@@ -199,7 +192,7 @@ TEST_F(AccessibilityTest, MainWindowNamesItsTargetListAfterTheListsLabel) {
   EXPECT_EQ(label->x, list->x);
   EXPECT_EQ(label->y + label->cy, list->y - 1);
   // Only the list needed a name.
-  EXPECT_EQ(services_.strings.size(), 1u);
+  EXPECT_EQ(services_.names.size(), 1u);
 }
 
 TEST_F(AccessibilityTest, SupportedIwadsNamesItsFilterAndList) {
@@ -211,7 +204,7 @@ TEST_F(AccessibilityTest, SupportedIwadsNamesItsFilterAndList) {
   EXPECT_EQ(services_.NameOf(GetDlgItem(window_, IDC_SUPPORTED_LIST)), L"Releases");
   DestroyWindow(window_);
   window_ = nullptr;
-  EXPECT_TRUE(services_.strings.empty());
+  EXPECT_TRUE(services_.names.empty());
   EXPECT_EQ(services_.references, 0u);
 }
 

@@ -1,11 +1,9 @@
-// The program icon as the program carries it: an image with alpha for every common scale, and
-// the system's loading of each.
+// The program icon as the program carries it: an image with alpha for every common scale.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <cstring>
 #include <set>
-#include <vector>
 
 #include "resources/program_ids.h"
 
@@ -95,60 +93,10 @@ TEST(IconTest, CarriesAnImageWithAlphaForEveryScale) {
     EXPECT_GT(alpha.size(), 3u) << size;
   }
   EXPECT_EQ(sizes, (std::set<int>{16, 20, 24, 32, 48, 64, 256}));
-}
-
-// The alpha of the icon the system loads at `size`, at a corner and in the middle.
-struct LoadedIcon {
-  LONG width = 0;
-  WORD bits = 0;
-  BYTE corner_alpha = 0;
-  BYTE middle_alpha = 0;
-};
-
-LoadedIcon LoadAt(int size) {
-  LoadedIcon loaded;
-  HICON icon =
-      static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM),
-                                    IMAGE_ICON, size, size, LR_CREATEDIBSECTION));
-  if (!icon) return loaded;
-  ICONINFO info = {};
-  if (GetIconInfo(icon, &info) && info.hbmColor) {
-    BITMAP bitmap = {};
-    GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
-    loaded.width = bitmap.bmWidth;
-    loaded.bits = bitmap.bmBitsPixel;
-    BITMAPINFO format = {};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = bitmap.bmWidth;
-    format.bmiHeader.biHeight = -bitmap.bmHeight;  // top-down
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    std::vector<RGBQUAD> pixels(static_cast<size_t>(bitmap.bmWidth) * bitmap.bmHeight);
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, info.hbmColor, 0, bitmap.bmHeight, pixels.data(), &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    loaded.corner_alpha = pixels[0].rgbReserved;
-    loaded.middle_alpha = pixels[pixels.size() / 2 + bitmap.bmWidth / 2].rgbReserved;
-  }
-  if (info.hbmColor) DeleteObject(info.hbmColor);
-  if (info.hbmMask) DeleteObject(info.hbmMask);
-  DestroyIcon(icon);
-  return loaded;
-}
-
-TEST(IconTest, SystemLoadsEachSizeWithItsAlpha) {
   // As the main window takes it.
   EXPECT_NE(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 0, 0,
                        LR_DEFAULTSIZE | LR_SHARED),
             nullptr);
-  for (int size : {16, 20, 24, 32, 48, 64, 256}) {
-    LoadedIcon loaded = LoadAt(size);
-    EXPECT_EQ(loaded.width, size);
-    EXPECT_EQ(loaded.bits, 32) << size;
-    EXPECT_EQ(loaded.corner_alpha, 0) << size;
-    EXPECT_EQ(loaded.middle_alpha, 255) << size;
-  }
 }
 
 }  // namespace
