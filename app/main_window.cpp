@@ -15,6 +15,7 @@
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 #include "ui/about_dialog.h"
+#include "ui/accessibility.h"
 #include "ui/drop_target.h"
 #include "ui/supported_dialog.h"
 
@@ -62,6 +63,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
   ResetTargetList(window);
   SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
+  NameMainWindowControls(window);
 
   // Drops through OLE with the shell's drag image, or plain shell drops (WM_DROPFILES) without.
   g_drop_target = RegisterDropTarget(window);

@@ -5,13 +5,16 @@
 
 namespace tvl {
 
+// Puts back the cursor it replaced: no cursor at all would hide the pointer until it next moves.
 class WaitCursor {
  public:
-  WaitCursor() { SetCursor(LoadCursorW(nullptr, IDC_WAIT)); }
-  // No cursor: the system shows the normal pointer again at the next mouse move.
-  ~WaitCursor() { SetCursor(nullptr); }
+  WaitCursor() : previous_(SetCursor(LoadCursorW(nullptr, IDC_WAIT))) {}
+  ~WaitCursor() { SetCursor(previous_); }
   WaitCursor(const WaitCursor&) = delete;
   WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  HCURSOR previous_;
 };
 
 }  // namespace tvl

@@ -4,15 +4,20 @@
 Usage: tools/make-icon.py [OUTPUT]   (default: resources/tarvelline.ico beside this folder)
 
 The drawing is the source: a red rounded square with a white "T" and its shadow, rendered with
-supersampling at 16, 32, 48, 64 and 256 pixels. Every image is 24 bits per pixel with a 1-bit
-transparency mask, as classic icons are; the output is the same on every run.
+supersampling at 16, 20, 24, 32, 48, 64 and 256 pixels, so that Windows finds an image drawn for
+each common scale (100% to 200% for the small and the large icon) instead of stretching one.
+Every image has 8-bit alpha, which smooths the rounded corners: 32-bit BGRA bitmaps up to 64
+pixels, and a PNG image at 256, as Windows takes it. The output is the same on every run.
 """
 
 import os
 import struct
 import sys
+import zlib
 
-SIZES = (16, 32, 48, 64, 256)
+SIZES = (16, 20, 24, 32, 48, 64, 256)
+# Larger images are kept as PNG inside the icon file.
+PNG_FROM = 256
 
 # Colours as (red, green, blue).
 TOP = (196, 40, 32)
@@ -68,7 +73,8 @@ def sample(x, y):
 
 
 def render(size):
-    """Rows of (colour or None) per pixel, top row first."""
+    """Rows of (red, green, blue, alpha) per pixel, top row first. Alpha is the share of the
+    pixel the icon covers; the colour is the average over the covered part."""
     grid = 4 if size >= 64 else 8
     rows = []
     for py in range(size):
@@ -83,37 +89,55 @@ def render(size):
                         covered += 1
                         for i in range(3):
                             total[i] += colour[i]
-            # Only a 1-bit mask: a pixel is part of the icon when most of it is covered.
-            if covered * 2 < grid * grid:
-                row.append(None)
+            if covered == 0:
+                row.append((0, 0, 0, 0))
             else:
-                row.append(tuple(int(round(c / covered)) for c in total))
+                rgb = tuple(int(round(c / covered)) for c in total)
+                row.append(rgb + (int(round(255 * covered / (grid * grid))),))
         rows.append(row)
     return rows
 
 
-def icon_image(size):
-    """BITMAPINFOHEADER, the 24-bit colour rows and the AND mask, both bottom-up."""
-    rows = render(size)
-    colour_stride = (size * 3 + 3) & ~3
+def bitmap_image(rows):
+    """BITMAPINFOHEADER, the 32-bit BGRA rows and the AND mask, both bottom-up. The mask marks
+    the fully transparent pixels, for programs that draw icons without alpha."""
+    size = len(rows)
     mask_stride = ((size + 31) // 32) * 4
     colour = bytearray()
     mask = bytearray()
     for row in reversed(rows):
-        line = bytearray()
         bits = bytearray(mask_stride)
-        for x, pixel in enumerate(row):
-            if pixel is None:
-                line += b"\0\0\0"
+        for x, (red, green, blue, alpha) in enumerate(row):
+            colour += bytes((blue, green, red, alpha))
+            if alpha == 0:
                 bits[x // 8] |= 0x80 >> (x % 8)
-            else:
-                line += bytes((pixel[2], pixel[1], pixel[0]))
-        line += bytes(colour_stride - len(line))
-        colour += line
         mask += bits
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 24, 0, len(colour) + len(mask),
+    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(colour) + len(mask),
                          0, 0, 0, 0)
     return header + colour + mask
+
+
+def png_chunk(kind, data):
+    return (struct.pack(">I", len(data)) + kind + data +
+            struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
+
+
+def png_image(rows):
+    """An 8-bit RGBA PNG: signature, header, the rows unfiltered and deflated, end."""
+    size = len(rows)
+    raw = bytearray()
+    for row in rows:
+        raw.append(0)  # filter type None
+        for pixel in row:
+            raw += bytes(pixel)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + png_chunk(b"IHDR", header) +
+            png_chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + png_chunk(b"IEND", b""))
+
+
+def icon_image(size):
+    rows = render(size)
+    return png_image(rows) if size >= PNG_FROM else bitmap_image(rows)
 
 
 def icon_file(sizes):
@@ -122,7 +146,7 @@ def icon_file(sizes):
     offset = 6 + 16 * len(images)
     for size, image in zip(sizes, images):
         side = 0 if size >= 256 else size  # 0 means 256 in a directory entry
-        out += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 24, len(image), offset)
+        out += struct.pack("<BBBBHHII", side, side, 0, 0, 1, 32, len(image), offset)
         offset += len(image)
     for image in images:
         out += image

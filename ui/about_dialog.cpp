@@ -42,6 +42,8 @@ ControlBounds BoundsOf(HWND dialog, HWND control) {
   return {rect.right, rect.top, rect.bottom};
 }
 
+// Made anew at each call, for a new DPI too; the previous one is deleted once the control no
+// longer holds it.
 void SetTitleFont(HWND dialog) {
   HFONT dialog_font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
   LOGFONTW description = {};
@@ -51,8 +53,18 @@ void SetTitleFont(HWND dialog) {
   OwnedFont title(CreateFontIndirectW(&description));
   if (!title) return;
   SendDlgItemMessageW(dialog, IDC_ABOUT_TITLE, WM_SETFONT, reinterpret_cast<WPARAM>(title.get()),
-                      FALSE);
+                      TRUE);
+  OwnedFont previous(static_cast<HFONT>(RemovePropW(dialog, kTitleFontProperty)));
   SetPropW(dialog, kTitleFontProperty, title.Detach());
+}
+
+// The system gives the dialog and the controls that use its font a font for the new DPI; the
+// fonts made from it here would stay at the old size, or lose their weight and underline.
+void RefreshFonts(HWND dialog) {
+  SetTitleFont(dialog);
+  // The link makes its underlined copy from the font it is given.
+  SendDlgItemMessageW(dialog, IDC_ABOUT_LINK, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0),
+                      TRUE);
 }
 
 void SetTexts(HWND dialog) {
@@ -124,13 +136,6 @@ INT_PTR ShowAboutDialog(HWND owner) {
                          AboutDialogProc, 0);
 }
 
-bool IsHighContrast() {
-  HIGHCONTRASTW contrast = {};
-  contrast.cbSize = sizeof contrast;
-  if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0)) return true;
-  return (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
-}
-
 ControlBounds GetControlBounds(HWND dialog, int id) {
   return BoundsOf(dialog, GetDlgItem(dialog, id));
 }
@@ -151,12 +156,24 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
       InvalidateRect(dialog, nullptr, TRUE);
       return TRUE;
 
+    case WM_DPICHANGED:
+      // The default handling makes the dialog's font for the new DPI; the fonts made from it
+      // follow once it has.
+      PostMessageW(dialog, kAboutRefreshFonts, 0, 0);
+      return FALSE;
+
+    case kAboutRefreshFonts:
+      RefreshFonts(dialog);
+      return TRUE;
+
     case WM_COMMAND:
-      if (HIWORD(wparam) == STN_CLICKED && LOWORD(wparam) == IDC_ABOUT_LINK) {
-        OpenLink(dialog);
+      if (LOWORD(wparam) == IDC_ABOUT_LINK) {
+        // A click, or Enter or Space on the link, opens it. Its other notifications (the second
+        // click of a double click, being enabled or disabled) leave the dialog open.
+        if (HIWORD(wparam) == STN_CLICKED) OpenLink(dialog);
         return TRUE;
       }
-      // Close, Escape, and any other notification, the link's double click included.
+      // Close, Escape, and any other command.
       EndDialog(dialog, 1);
       return TRUE;
 

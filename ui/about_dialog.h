@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "ui/accessibility.h"
+
 namespace tvl {
 
 // The shell call that opens the link: ShellExecuteW unless a test has put a recorder in its place.
@@ -17,8 +19,9 @@ INT_PTR ShowAboutDialog(HWND owner);
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-// True when the system runs in high-contrast mode, or when that cannot be told.
-bool IsHighContrast();
+// Posted to the dialog after a DPI change, once the system has made the dialog's font for the
+// new DPI: the title's and the link's fonts are made anew from it.
+inline constexpr UINT kAboutRefreshFonts = WM_APP + 1;
 
 // Edges of a control in its dialog's client coordinates.
 struct ControlBounds {

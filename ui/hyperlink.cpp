@@ -2,6 +2,9 @@
 
 #include <windowsx.h>
 
+#include <string>
+
+#include "ui/accessibility.h"
 #include "ui/handle.h"
 
 namespace tvl {
@@ -31,9 +34,24 @@ LRESULT CallPrevious(WNDPROC previous, HWND window, UINT message, WPARAM wparam,
   return CallWindowProcW(previous, window, message, wparam, lparam);
 }
 
+// Straight to the static control, past HyperlinkProc, which takes every WM_SETFONT it sees for a
+// new normal font.
 void SetFontQuietly(HWND control, HANDLE font) {
-  SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+  CallPrevious(OriginalProc(control), control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   InvalidateRect(control, nullptr, FALSE);
+}
+
+// Keeps `font` as the link's normal font and makes the underlined copy from it, deleting the
+// copy made before.
+void TakeNormalFont(HWND control, HFONT font) {
+  SetPropW(control, kHyperlinkOriginalFont, font);
+  LOGFONTW description = {};
+  GetObjectW(font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT), sizeof description,
+             &description);
+  description.lfUnderline = TRUE;
+  OwnedFont underlined(CreateFontIndirectW(&description));
+  OwnedFont previous(static_cast<HFONT>(RemovePropW(control, kHyperlinkUnderlineFont)));
+  if (underlined) SetPropW(control, kHyperlinkUnderlineFont, underlined.Detach());
 }
 
 bool PointerOutside(HWND control, LPARAM position) {
@@ -44,7 +62,64 @@ bool PointerOutside(HWND control, LPARAM position) {
   return !PtInRect(&bounds, point);
 }
 
+// Reported as a click, so the parent has one command to handle whatever the device.
+void ReportClick(HWND control) {
+  SendMessageW(GetParent(control), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), STN_CLICKED),
+               reinterpret_cast<LPARAM>(control));
+}
+
+// The system hides focus rectangles until the keyboard is used.
+bool ShowsFocus(HWND control) {
+  return GetFocus() == control && !(SendMessageW(control, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+}
+
+// Where the static control draws its text, within its client area.
+RECT TextBounds(HWND control, HDC dc) {
+  RECT client = {};
+  GetClientRect(control, &client);
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)), L'\0');
+  if (text.empty()) return client;
+  GetWindowTextW(control, text.data(), static_cast<int>(text.size()) + 1);
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
+  HGDIOBJ old_font = font ? SelectObject(dc, font) : nullptr;
+  RECT bounds = client;
+  DrawTextW(dc, text.c_str(), -1, &bounds, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS);
+  if (old_font) SelectObject(dc, old_font);
+  LONG width = bounds.right - bounds.left;
+  switch (GetWindowLongPtrW(control, GWL_STYLE) & SS_TYPEMASK) {
+    case SS_CENTER:
+      OffsetRect(&bounds, (client.right - width) / 2, 0);
+      break;
+    case SS_RIGHT:
+      OffsetRect(&bounds, client.right - width, 0);
+      break;
+    default:
+      break;
+  }
+  IntersectRect(&bounds, &bounds, &client);
+  return bounds;
+}
+
+// The static control paints itself into this paint's context, then the focus rectangle goes on
+// top of its text.
+void PaintWithFocus(HWND control, WNDPROC previous) {
+  PAINTSTRUCT paint = {};
+  HDC dc = BeginPaint(control, &paint);
+  CallPrevious(previous, control, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  if (ShowsFocus(control)) {
+    RECT bounds = TextBounds(control, dc);
+    DrawFocusRect(dc, &bounds);
+  }
+  EndPaint(control, &paint);
+}
+
+bool IsFirstPress(LPARAM key_data) { return (key_data & (1 << 30)) == 0; }
+
 }  // namespace
+
+COLORREF LinkColour(bool high_contrast) {
+  return high_contrast ? GetSysColor(COLOR_HOTLIGHT) : kLinkColour;
+}
 
 void AttachHyperlink(HWND control) {
   if (!control || GetPropW(control, kHyperlinkFromStatic)) return;
@@ -57,19 +132,13 @@ void AttachHyperlink(HWND control) {
     Subclass(parent, HyperlinkParentProc);
   }
 
-  // Clicks reach the parent only from a notifying static.
-  SetWindowLongPtrW(control, GWL_STYLE, GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY);
+  // Clicks reach the parent only from a notifying static; the keyboard reaches only tab stops.
+  SetWindowLongPtrW(control, GWL_STYLE,
+                    GetWindowLongPtrW(control, GWL_STYLE) | SS_NOTIFY | WS_TABSTOP);
   Subclass(control, HyperlinkProc);
 
   // The control's own font belongs to whoever gave it; only the underlined copy is ours.
-  HFONT font = reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0));
-  SetPropW(control, kHyperlinkOriginalFont, font);
-  LOGFONTW description = {};
-  GetObjectW(font ? static_cast<HGDIOBJ>(font) : GetStockObject(SYSTEM_FONT), sizeof description,
-             &description);
-  description.lfUnderline = TRUE;
-  OwnedFont underlined(CreateFontIndirectW(&description));
-  if (underlined) SetPropW(control, kHyperlinkUnderlineFont, underlined.Detach());
+  TakeNormalFont(control, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
 
   SetPropW(control, kHyperlinkFromStatic, reinterpret_cast<HANDLE>(1));
 }
@@ -78,10 +147,10 @@ LRESULT CALLBACK HyperlinkParentProc(HWND window, UINT message, WPARAM wparam, L
   WNDPROC previous = OriginalProc(window);
   switch (message) {
     case WM_CTLCOLORSTATIC: {
-      // The link keeps the background its dialog chose; only the text turns blue.
+      // The link keeps the background its dialog chose; only the text takes the link colour.
       LRESULT brush = CallPrevious(previous, window, message, wparam, lparam);
       if (GetPropW(reinterpret_cast<HWND>(lparam), kHyperlinkFromStatic)) {
-        SetTextColor(reinterpret_cast<HDC>(wparam), kLinkColour);
+        SetTextColor(reinterpret_cast<HDC>(wparam), LinkColour(IsHighContrast()));
       }
       return brush;
     }
@@ -118,6 +187,42 @@ LRESULT CALLBACK HyperlinkProc(HWND control, UINT message, WPARAM wparam, LPARAM
         SetFontQuietly(control, GetPropW(control, kHyperlinkOriginalFont));
       }
       break;
+    case WM_SETFONT:
+      // A font from outside: the dialog's, made anew for a new DPI, say. The underlined copy
+      // follows it, and a link under the pointer stays underlined.
+      TakeNormalFont(control, reinterpret_cast<HFONT>(wparam));
+      if (GetCapture() == control) {
+        wparam = reinterpret_cast<WPARAM>(GetPropW(control, kHyperlinkUnderlineFont));
+      }
+      break;
+    case WM_GETDLGCODE: {
+      // Enter would otherwise press the dialog's default button. Not a static any more either:
+      // the dialog treats the link as a control of its own.
+      LRESULT code = CallPrevious(previous, control, message, wparam, lparam) & ~DLGC_STATIC;
+      const MSG* key = reinterpret_cast<const MSG*>(lparam);
+      if (key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN) code |= DLGC_WANTMESSAGE;
+      return code;
+    }
+    case WM_KEYDOWN:
+      // Once per press: a held key does not open the link again and again.
+      if ((wparam == VK_RETURN || wparam == VK_SPACE) && IsFirstPress(lparam)) {
+        ReportClick(control);
+        return 0;
+      }
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+      InvalidateRect(control, nullptr, TRUE);
+      break;
+    case WM_UPDATEUISTATE: {
+      LRESULT result = CallPrevious(previous, control, message, wparam, lparam);
+      InvalidateRect(control, nullptr, TRUE);
+      return result;
+    }
+    case WM_PAINT:
+      if (wparam) break;  // painting into a context of the caller's
+      PaintWithFocus(control, previous);
+      return 0;
     case WM_DESTROY: {
       Unsubclass(control);
       SendMessageW(control, WM_SETFONT,

@@ -5,6 +5,7 @@
 #include "app/wide_text.h"
 #include "catalogue/catalogue.h"
 #include "resources/supported_dialog_ids.h"
+#include "ui/accessibility.h"
 
 namespace tvl {
 namespace {
@@ -13,6 +14,9 @@ constexpr wchar_t kAllGames[] = L"(all)";
 constexpr size_t kFilterSize = 64;
 constexpr size_t kReleaseIdSize = 32;
 constexpr size_t kDigestSize = 41;
+// The filter and the list have no labels of their own to be announced by.
+constexpr wchar_t kFilterName[] = L"Game";
+constexpr wchar_t kListName[] = L"Releases";
 
 void FillFilter(HWND dialog) {
   HWND filter = GetDlgItem(dialog, IDC_SUPPORTED_FILTER);
@@ -87,6 +91,8 @@ void ShowSupportedDetails(HWND dialog) {
 INT_PTR CALLBACK SupportedIwadsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
   switch (message) {
     case WM_INITDIALOG:
+      SetAccessibleName(GetDlgItem(dialog, IDC_SUPPORTED_FILTER), kFilterName);
+      SetAccessibleName(GetDlgItem(dialog, IDC_SUPPORTED_LIST), kListName);
       FillFilter(dialog);
       FillSupportedList(dialog);
       return TRUE;
@@ -95,6 +101,10 @@ INT_PTR CALLBACK SupportedIwadsDialogProc(HWND dialog, UINT message, WPARAM wpar
       switch (LOWORD(wparam)) {
         case IDOK:
           EndDialog(dialog, 1);
+          break;
+        case IDCANCEL:
+          // Escape, like the close box.
+          EndDialog(dialog, 0);
           break;
         case IDC_SUPPORTED_FILTER:
           if (HIWORD(wparam) == CBN_SELCHANGE) FillSupportedList(dialog);
@@ -107,7 +117,6 @@ INT_PTR CALLBACK SupportedIwadsDialogProc(HWND dialog, UINT message, WPARAM wpar
           if (HIWORD(wparam) == BN_CLICKED) PutBackCheck(dialog, LOWORD(wparam));
           break;
         default:
-          // Including IDCANCEL: Escape does not close this dialog.
           break;
       }
       return TRUE;

@@ -6,8 +6,8 @@
 
 namespace tvl {
 
-// Runs the dialog modally, owned by `owner`. The result is 1 after Close, 0 after the title bar's
-// close box, and -1 when it could not be created.
+// Runs the dialog modally, owned by `owner`. The result is 1 after Close, 0 after Escape or the
+// title bar's close box, and -1 when it could not be created.
 INT_PTR ShowSupportedIwadsDialog(HWND owner);
 
 INT_PTR CALLBACK SupportedIwadsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

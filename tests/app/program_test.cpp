@@ -73,42 +73,6 @@ TEST(ProgramTest, VersionIsReadFromTheVersionResource) {
             L"Copyright (C) 2026 The Tarvelline developers");
 }
 
-#pragma pack(push, 2)
-struct IconGroupEntry {
-  BYTE width, height, colours, reserved;
-  WORD planes, bit_count;
-  DWORD bytes;
-  WORD id;
-};
-#pragma pack(pop)
-
-TEST(ProgramTest, IconHasFiveSizesOf24Bits) {
-  std::string group = ResourceBytes(RT_GROUP_ICON, MAKEINTRESOURCEW(IDI_PROGRAM));
-  ASSERT_GE(group.size(), 6u);
-  WORD count = 0;
-  std::memcpy(&count, group.data() + 4, 2);
-  ASSERT_EQ(group.size(), 6 + count * sizeof(IconGroupEntry));
-  std::vector<int> sizes;
-  for (WORD i = 0; i < count; ++i) {
-    IconGroupEntry entry;
-    std::memcpy(&entry, group.data() + 6 + i * sizeof entry, sizeof entry);
-    sizes.push_back(entry.width == 0 ? 256 : entry.width);
-    EXPECT_EQ(entry.width, entry.height);
-    EXPECT_EQ(entry.bit_count, 24);
-    // The image itself is there and of that depth.
-    std::string image = ResourceBytes(RT_ICON, MAKEINTRESOURCEW(entry.id));
-    ASSERT_EQ(image.size(), entry.bytes);
-    BITMAPINFOHEADER header;
-    std::memcpy(&header, image.data(), sizeof header);
-    EXPECT_EQ(header.biBitCount, 24);
-    EXPECT_EQ(header.biWidth, sizes.back());
-  }
-  EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 64, 256}));
-  EXPECT_NE(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON, 0, 0,
-                       LR_DEFAULTSIZE | LR_SHARED),
-            nullptr);
-}
-
 TEST(ProgramTest, ManifestAsksForCommonControls6AndDpiAwareness) {
   std::string manifest = ResourceBytes(RT_MANIFEST, MAKEINTRESOURCEW(1));
   ASSERT_FALSE(manifest.empty());

@@ -15,9 +15,11 @@
 #include "resources/about_dialog_ids.h"
 #include "tests/app/dialog_template.h"
 #include "tests/app/window_probe.h"
+#include "tests/ui/high_contrast.h"
 #include "tests/ui/modal_dialog.h"
 #include "tests/ui/screenshot.h"
 #include "tvl_version.h"
+#include "ui/handle.h"
 #include "ui/hyperlink.h"
 
 namespace tvl::testing {
@@ -44,11 +46,14 @@ HINSTANCE WINAPI RecordOpen(HWND owner, LPCWSTR verb, LPCWSTR file, LPCWSTR para
   return reinterpret_cast<HINSTANCE>(33);  // what the shell returns on success
 }
 
-LOGFONTW Describe(HWND window) {
+LOGFONTW Describe(HGDIOBJ font) {
   LOGFONTW description = {};
-  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof description,
-             &description);
+  GetObjectW(font, sizeof description, &description);
   return description;
+}
+
+LOGFONTW Describe(HWND window) {
+  return Describe(reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
 }
 
 class AboutDialogTest : public ::testing::Test {
@@ -198,30 +203,6 @@ TEST_F(AboutDialogTest, TopLinesSitOnAWhiteBandAboveAGreyLine) {
   ReleaseDC(dialog_, dc);
 }
 
-// Switches high contrast on for one test and puts back what the system had, on every way out.
-class HighContrastOn {
- public:
-  HighContrastOn() {
-    saved_.cbSize = sizeof saved_;
-    saved_.lpszDefaultScheme = scheme_;
-    if (!SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof saved_, &saved_, 0)) return;
-    HIGHCONTRASTW on = saved_;
-    on.dwFlags |= HCF_HIGHCONTRASTON;
-    switched_ = SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof on, &on, 0);
-  }
-  ~HighContrastOn() {
-    if (switched_) SystemParametersInfoW(SPI_SETHIGHCONTRAST, sizeof saved_, &saved_, 0);
-  }
-  HighContrastOn(const HighContrastOn&) = delete;
-  HighContrastOn& operator=(const HighContrastOn&) = delete;
-  bool switched() const { return switched_; }
-
- private:
-  wchar_t scheme_[256] = {};
-  HIGHCONTRASTW saved_ = {};
-  bool switched_ = false;
-};
-
 TEST_F(AboutDialogTest, HighContrastHasNoBand) {
   HighContrastOn high_contrast;
   if (!high_contrast.switched()) GTEST_SKIP() << "high contrast cannot be switched on here";
@@ -248,17 +229,67 @@ TEST_F(AboutDialogTest, EscapeCloseAndTheCloseBoxEndIt) {
   EXPECT_TRUE(g_opened.empty());
 }
 
-TEST_F(AboutDialogTest, DoubleClickOnTheLinkOpensItOnceAndEndsTheDialog) {
+TEST_F(AboutDialogTest, DoubleClickOnTheLinkOpensItOnceAndLeavesTheDialogOpen) {
+  bool open = false;
   INT_PTR result = RunAbout({[](HWND dialog) {
-    HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
-    PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
-    PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-    PostMessageW(link, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
-    PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
-  }});
-  EXPECT_EQ(result, 1);
+                               HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
+                               PostMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+                               PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+                               PostMessageW(link, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(2, 2));
+                               PostMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+                               // Its other notifications, too.
+                               EnableWindow(link, FALSE);
+                               EnableWindow(link, TRUE);
+                             },
+                             [&](HWND dialog) {
+                               open = IsWindowVisible(dialog) != FALSE;
+                               EndDialog(dialog, kModalTimedOut);
+                             }});
+  EXPECT_TRUE(open);
+  EXPECT_EQ(result, kModalTimedOut);
   ASSERT_EQ(g_opened.size(), 1u);
   EXPECT_EQ(g_opened[0].file, kLink);
+}
+
+TEST_F(AboutDialogTest, KeyboardReachesTheLinkAndOpensItWithEnterOrSpace) {
+  bool link_focused = false;
+  bool focus_shown = false;
+  size_t opened_by_enter = 0;
+  bool open_after_enter = false;
+  size_t opened_by_space = 0;
+  bool back_on_close = false;
+  INT_PTR result = RunAbout({
+      // From Close, the first tab stop.
+      [](HWND dialog) { PressKey(dialog, VK_TAB); },
+      [&](HWND dialog) {
+        HWND link = GetDlgItem(dialog, IDC_ABOUT_LINK);
+        link_focused = GetFocus() == link;
+        focus_shown = !(SendMessageW(link, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS);
+        PressKey(dialog, VK_RETURN);
+      },
+      [&](HWND dialog) {
+        opened_by_enter = g_opened.size();
+        open_after_enter = IsWindowVisible(dialog) != FALSE;
+        PressKey(dialog, VK_SPACE);
+      },
+      [&](HWND dialog) {
+        opened_by_space = g_opened.size();
+        SaveScreenshot(dialog, L"about-dialog-link-focus.png");
+        PressKey(dialog, VK_TAB);
+      },
+      [&](HWND dialog) {
+        back_on_close = GetFocus() == GetDlgItem(dialog, IDOK);
+        PressKey(dialog, VK_RETURN);
+      },
+  });
+  EXPECT_TRUE(link_focused);
+  EXPECT_TRUE(focus_shown);
+  EXPECT_EQ(opened_by_enter, 1u);
+  EXPECT_TRUE(open_after_enter);
+  EXPECT_EQ(opened_by_space, 2u);
+  EXPECT_TRUE(back_on_close);
+  EXPECT_EQ(result, 1);
+  for (const OpenCall& call : g_opened) EXPECT_EQ(call.file, kLink);
 }
 
 TEST_F(AboutDialogTest, EachOpeningMakesItsFontsAndDeletesThem) {
@@ -275,6 +306,96 @@ TEST_F(AboutDialogTest, EachOpeningMakesItsFontsAndDeletesThem) {
   ASSERT_NE(fonts[1], nullptr);
   EXPECT_EQ(GetObjectType(fonts[0]), 0u);
   EXPECT_EQ(GetObjectType(fonts[1]), 0u);
+}
+
+// The font the dialog answers WM_GETFONT with, standing in for the one the system makes for a
+// new DPI (a dialog does not take a new font from WM_SETFONT everywhere).
+struct NewDpiFont {
+  WNDPROC previous = nullptr;
+  HFONT font = nullptr;
+};
+NewDpiFont g_new_dpi_font;
+
+LRESULT CALLBACK AnswerNewDpiFont(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_GETFONT) return reinterpret_cast<LRESULT>(g_new_dpi_font.font);
+  return CallWindowProcW(g_new_dpi_font.previous, window, message, wparam, lparam);
+}
+
+// What the system does for a new DPI: a dialog font made for it, given to the dialog and to the
+// controls that had the dialog's font; the fonts the dialog made from its font are its own
+// business. Then the message.
+void GiveDialogFont(HWND dialog, HFONT font) {
+  HFONT previous = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+  for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(child) == IDC_ABOUT_LINK) continue;  // held under the pointer, say
+    if (reinterpret_cast<HFONT>(SendMessageW(child, WM_GETFONT, 0, 0)) == previous) {
+      SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
+  }
+  if (!g_new_dpi_font.previous) {
+    g_new_dpi_font.previous = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&AnswerNewDpiFont)));
+  }
+  g_new_dpi_font.font = font;
+  RECT bounds = {};
+  GetWindowRect(dialog, &bounds);
+  SendMessageW(dialog, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&bounds));
+  MSG message = {};
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void TakeBackDialogFont(HWND dialog) {
+  SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_new_dpi_font.previous));
+  g_new_dpi_font = {};
+}
+
+TEST_F(AboutDialogTest, DpiChangeMakesTheTitleAndLinkFontsAnewFromTheDialogsFont) {
+  Open();
+  HWND title = Item(IDC_ABOUT_TITLE);
+  HWND link = Item(IDC_ABOUT_LINK);
+  HFONT original = reinterpret_cast<HFONT>(SendMessageW(dialog_, WM_GETFONT, 0, 0));
+  LOGFONTW base = Describe(dialog_);
+  OwnedFont given;
+  DWORD gdi_objects = 0;
+  for (int round = 0; round < 6; ++round) {
+    HGDIOBJ old_title = reinterpret_cast<HGDIOBJ>(SendMessageW(title, WM_GETFONT, 0, 0));
+    HGDIOBJ old_copy = GetPropW(link, kHyperlinkUnderlineFont);
+    LOGFONTW scaled = base;
+    scaled.lfHeight = base.lfHeight * (round % 2 ? 3 : 2) / 2;  // 150% and 100%, in turn
+    OwnedFont font(CreateFontIndirectW(&scaled));
+    GiveDialogFont(dialog_, font.get());
+    given = std::move(font);
+
+    LOGFONTW now = Describe(title);
+    EXPECT_EQ(now.lfHeight, scaled.lfHeight) << round;
+    EXPECT_EQ(now.lfWeight, FW_BOLD);
+    EXPECT_TRUE(now.lfUnderline);
+    EXPECT_STREQ(now.lfFaceName, base.lfFaceName);
+    EXPECT_EQ(GetObjectType(old_title), 0u) << "the old title font was deleted";
+
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)), given.get());
+    EXPECT_EQ(GetPropW(link, kHyperlinkOriginalFont), given.get());
+    HGDIOBJ copy = GetPropW(link, kHyperlinkUnderlineFont);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(Describe(copy).lfHeight, scaled.lfHeight);
+    EXPECT_TRUE(Describe(copy).lfUnderline);
+    EXPECT_EQ(GetObjectType(old_copy), 0u) << "the old underlined copy was deleted";
+
+    // Every round makes as many fonts as it deletes (where the system counts them: Wine
+    // answers 0).
+    DWORD count = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    if (round == 1) gdi_objects = count;
+    if (round > 1) {
+      EXPECT_EQ(count, gdi_objects) << round;
+    }
+  }
+  // The dialog's own font back, before the one given here goes.
+  GiveDialogFont(dialog_, original);
+  TakeBackDialogFont(dialog_);
+  EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)), original);
 }
 
 TEST_F(AboutDialogTest, Screenshot) {

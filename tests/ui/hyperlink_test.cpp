@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/ui/high_contrast.h"
 #include "ui/handle.h"
 
 namespace tvl::testing {
@@ -38,6 +39,19 @@ struct LastLook {
   HFONT font = nullptr;
   bool seen = false;
 };
+
+// The commands the parent window of the fixture received.
+struct Command {
+  WPARAM wparam;
+  LPARAM lparam;
+  bool operator==(const Command&) const = default;
+};
+std::vector<Command> g_commands;
+
+LRESULT CALLBACK RecordingParentProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_COMMAND) g_commands.push_back({wparam, lparam});
+  return DefWindowProcW(window, message, wparam, lparam);
+}
 
 std::map<HWND, WNDPROC> g_previous;
 std::map<HWND, LastLook> g_last_look;
@@ -73,7 +87,7 @@ class HyperlinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
     WNDCLASSW window_class = {};
-    window_class.lpfnWndProc = DefWindowProcW;
+    window_class.lpfnWndProc = RecordingParentProc;
     window_class.hInstance = GetModuleHandleW(nullptr);
     window_class.lpszClassName = kParentClass;
     window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
@@ -95,11 +109,14 @@ class HyperlinkTest : public ::testing::Test {
     if (parent_) DestroyWindow(parent_);
     g_previous.clear();
     g_last_look.clear();
+    g_commands.clear();
   }
 
   HWND MakeStatic(const wchar_t* text, int y) {
+    // Numbered by position, so their commands tell them apart.
     HWND control = CreateWindowExW(0, L"Static", text, WS_CHILD | WS_VISIBLE | SS_LEFT, 10, y, 200,
-                                   20, parent_, nullptr, GetModuleHandleW(nullptr), nullptr);
+                                   20, parent_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(y)),
+                                   GetModuleHandleW(nullptr), nullptr);
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     return control;
   }
@@ -227,6 +244,120 @@ TEST_F(HyperlinkTest, DestroyingUndoesEverything) {
   EXPECT_EQ(GetObjectType(underlined[0]), 0u);
   EXPECT_EQ(GetObjectType(underlined[1]), 0u);
   EXPECT_EQ(GetObjectType(font_.get()), static_cast<DWORD>(OBJ_FONT));
+}
+
+TEST_F(HyperlinkTest, EnterOrSpaceReportsAClickOncePerPress) {
+  AttachHyperlink(first_);
+  EXPECT_NE(GetWindowLongPtrW(first_, GWL_STYLE) & WS_TABSTOP, 0);
+
+  // Enter reaches the link instead of pressing the dialog's default button; Tab still moves on.
+  MSG enter = {first_, WM_KEYDOWN, VK_RETURN, 1, 0, {}};
+  LRESULT code = SendMessageW(first_, WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&enter));
+  EXPECT_NE(code & DLGC_WANTMESSAGE, 0);
+  EXPECT_EQ(code & DLGC_STATIC, 0);
+  MSG tab = {first_, WM_KEYDOWN, VK_TAB, 1, 0, {}};
+  code = SendMessageW(first_, WM_GETDLGCODE, VK_TAB, reinterpret_cast<LPARAM>(&tab));
+  EXPECT_EQ(code & (DLGC_WANTMESSAGE | DLGC_WANTTAB | DLGC_WANTALLKEYS), 0);
+
+  constexpr LPARAM kHeld = 1 | (1 << 30);
+  SendMessageW(first_, WM_KEYDOWN, VK_RETURN, 1);
+  SendMessageW(first_, WM_KEYDOWN, VK_RETURN, kHeld);
+  SendMessageW(first_, WM_KEYDOWN, VK_SPACE, 1);
+  SendMessageW(first_, WM_KEYDOWN, VK_SPACE, kHeld);
+  SendMessageW(first_, WM_KEYDOWN, 'A', 1);
+  // Not a link: keys do nothing.
+  SendMessageW(plain_, WM_KEYDOWN, VK_RETURN, 1);
+  Command click = {MAKEWPARAM(GetDlgCtrlID(first_), STN_CLICKED), reinterpret_cast<LPARAM>(first_)};
+  EXPECT_EQ(g_commands, (std::vector<Command>{click, click}));
+}
+
+// Pixels of the link's top row that differ from its background: the top edge of the focus
+// rectangle, since the font leaves that row free.
+int MarksOnTopRow(HWND link) {
+  RedrawWindow(link, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  HDC dc = GetDC(link);
+  COLORREF background = GetSysColor(COLOR_3DFACE);
+  RECT client = {};
+  GetClientRect(link, &client);
+  int marks = 0;
+  for (int x = 0; x < client.right; ++x) marks += GetPixel(dc, x, 0) != background;
+  ReleaseDC(link, dc);
+  return marks;
+}
+
+TEST_F(HyperlinkTest, FocusRectangleShowsWhileTheKeyboardHasTheLink) {
+  AttachHyperlink(first_);
+  SetFocus(first_);
+  ASSERT_EQ(GetFocus(), first_);
+  // As after a key press in a dialog.
+  SendMessageW(first_, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+  int focused = MarksOnTopRow(first_);
+  EXPECT_GT(focused, 10);
+
+  // Around the text, not the whole control.
+  HDC dc = GetDC(first_);
+  HGDIOBJ old_font = SelectObject(dc, font_.get());
+  SIZE text = {};
+  GetTextExtentPoint32W(dc, L"https://tarvelline.org", 22, &text);
+  SelectObject(dc, old_font);
+  ReleaseDC(first_, dc);
+  EXPECT_LE(focused, text.cx);
+  EXPECT_GE(focused, text.cx / 3);  // dotted
+
+  // Before the keyboard is used, the system hides focus rectangles (where it keeps that state:
+  // Wine does not).
+  SendMessageW(first_, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+  if (SendMessageW(first_, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) {
+    EXPECT_EQ(MarksOnTopRow(first_), 0);
+    SendMessageW(first_, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    EXPECT_EQ(MarksOnTopRow(first_), focused);
+  }
+
+  SetFocus(parent_);
+  EXPECT_EQ(MarksOnTopRow(first_), 0);
+}
+
+TEST_F(HyperlinkTest, HighContrastDrawsTheLinkInTheHotLightColour) {
+  EXPECT_EQ(LinkColour(false), kLinkColour);
+  EXPECT_EQ(LinkColour(true), GetSysColor(COLOR_HOTLIGHT));
+
+  HighContrastOn high_contrast;
+  if (!high_contrast.switched()) GTEST_SKIP() << "high contrast cannot be switched on here";
+  AttachHyperlink(first_);
+  HDC dc = GetDC(parent_);
+  SendMessageW(parent_, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+               reinterpret_cast<LPARAM>(first_));
+  EXPECT_EQ(GetTextColor(dc), GetSysColor(COLOR_HOTLIGHT));
+  ReleaseDC(parent_, dc);
+}
+
+TEST_F(HyperlinkTest, AFontGivenLaterIsTheNewNormalFontWithItsOwnUnderlinedCopy) {
+  AttachHyperlink(first_);
+  HGDIOBJ first_copy = GetPropW(first_, kHyperlinkUnderlineFont);
+  LOGFONTW description = Describe(font_.get());
+  description.lfHeight = -22;  // as at twice the DPI
+  OwnedFont larger(CreateFontIndirectW(&description));
+
+  SendMessageW(first_, WM_SETFONT, reinterpret_cast<WPARAM>(larger.get()), FALSE);
+  EXPECT_EQ(FontOf(first_), larger.get());
+  EXPECT_EQ(GetPropW(first_, kHyperlinkOriginalFont), larger.get());
+  HGDIOBJ larger_copy = GetPropW(first_, kHyperlinkUnderlineFont);
+  ASSERT_NE(larger_copy, nullptr);
+  EXPECT_TRUE(Describe(larger_copy).lfUnderline);
+  EXPECT_EQ(Describe(larger_copy).lfHeight, -22);
+  EXPECT_EQ(GetObjectType(first_copy), 0u);
+
+  // Under the pointer the link stays underlined, in the size of the font it is given.
+  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+  EXPECT_EQ(FontOf(first_), larger_copy);
+  SendMessageW(first_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  HGDIOBJ copy = GetPropW(first_, kHyperlinkUnderlineFont);
+  EXPECT_EQ(FontOf(first_), copy);
+  EXPECT_EQ(Describe(copy).lfHeight, -11);
+  EXPECT_EQ(GetObjectType(larger_copy), 0u);
+  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(5, 50));
+  EXPECT_EQ(FontOf(first_), font_.get());
+  EXPECT_EQ(GetPropW(first_, kHyperlinkOriginalFont), font_.get());
 }
 
 }  // namespace
