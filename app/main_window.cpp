@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "app/patch_command.h"
@@ -85,6 +86,14 @@ void OnBrowse(HWND window) {
   settings.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
   if (!Ui().get_open_file_name(&settings)) return;
   SetInputPath(window, file);
+  IdentifyInputFile(window);
+}
+
+// A drop's path, handed on by the drop target once the drag source was free again.
+void OnDroppedPath(HWND window) {
+  std::optional<std::wstring> path = TakeDroppedPath(window);
+  if (!path) return;
+  SetInputPath(window, path->c_str());
   IdentifyInputFile(window);
 }
 
@@ -174,6 +183,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       AcceptDroppedFiles(window, reinterpret_cast<HDROP>(wparam));
       return TRUE;
 
+    case kDroppedPathMessage:
+      OnDroppedPath(window);
+      return TRUE;
+
     case WM_CLOSE:
       EndDialog(window, 0);
       return TRUE;
@@ -183,6 +196,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       // here: the drop target is revoked before the window is gone.
       RevokeDropTarget(window, g_drop_target);
       g_drop_target = nullptr;
+      // A drop whose message is still queued is never handled now.
+      DiscardDroppedPaths(window);
       if (MainWindow == window) MainWindow = nullptr;
       return FALSE;
 
