@@ -81,11 +81,10 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
 }
 
 void OnBrowse(HWND window) {
-  wchar_t file[MAX_PATH] = {};
-  OPENFILENAMEW settings = WadFileDialogSettings(window, file, L"Select an IWAD");
-  settings.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!Ui().get_open_file_name(&settings)) return;
-  SetInputPath(window, file);
+  WadFileDialog dialog(window, L"Select an IWAD");
+  dialog.settings()->Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!Ui().get_open_file_name(dialog.settings())) return;
+  SetInputPath(window, dialog.path().c_str());
   IdentifyInputFile(window);
 }
 
