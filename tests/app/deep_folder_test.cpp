@@ -89,23 +89,10 @@ TEST_F(DeepFolderTest, IntoANewFileBesideTheInput) {
   Prepare(u"doom2_v1666", u"doom2_v19");
   ui_.ChooseFile(deep_->path() / L"doom2-v19.wad");
   Click(IDC_PATCH);
-  ASSERT_EQ(ui_.save_dialogs.size(), 1u);
-  EXPECT_EQ(ui_.save_dialogs[0].capacity, kFileDialogCapacity);
   ExpectSuccessOnly(1);
   EXPECT_EQ(ReadFileBytes(deep_->path() / L"doom2-v19.wad"), Bytes(u"doom2_v19"));
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
   ExpectOnly({L"doom2-v19.wad", L"input.wad"});
-}
-
-TEST_F(DeepFolderTest, FailedStepLeavesNoTemporaryFile) {
-  Prepare(u"tnt_psneur", u"tnt_v19");
-  SendMessageW(Item(IDC_IN_PLACE), BM_SETCHECK, BST_CHECKED, 0);
-  ui_.AnswerMessage(IDYES);
-  Click(IDC_PATCH);
-  ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[1].text, L"An error occured while patching.");
-  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"tnt_psneur"));
-  ExpectOnly({L"input.wad"});
 }
 
 }  // namespace

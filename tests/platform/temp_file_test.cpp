@@ -97,26 +97,6 @@ TEST(TempFileTest, DeepFolderGetsItsFileWithoutOverrun) {
   }
 }
 
-TEST(TempFileTest, EveryFileOperationWorksInADeepFolder) {
-  ScratchDir dir;
-  DeepFolder deep(dir.path(), 300);
-  Path file = deep / L"doom2.wad";
-  testing::WriteFileText(file, "IWAD and more");
-  EXPECT_TRUE(DeepFolder::Exists(file));
-  EXPECT_EQ(testing::ReadFileBytes(file).size(), 13u);
-  FileError error = 0;
-  EXPECT_TRUE(CanReplaceFile(file, &error)) << error;
-  Path temp = MakeTempFile(deep.path(), &error);
-  ASSERT_FALSE(temp.empty());
-  testing::WriteFileText(temp, "PWAD");
-  EXPECT_TRUE(MoveFileReplacing(temp, file, &error)) << error;
-  EXPECT_FALSE(DeepFolder::Exists(temp));
-  std::vector<uint8_t> moved = testing::ReadFileBytes(file);
-  EXPECT_EQ(std::string(moved.begin(), moved.end()), "PWAD");
-  EXPECT_TRUE(RemoveFile(file, &error)) << error;
-  EXPECT_TRUE(deep.Names().empty());
-}
-
 TEST(LongPathTest, OnlyLongPathsTakeTheExtendedForm) {
   EXPECT_EQ(Win32Path(Path(L"C:\\Games\\doom2.wad")), L"C:\\Games\\doom2.wad");
   EXPECT_EQ(Win32Path(Path()), L"");

@@ -323,13 +323,6 @@ TEST_F(DropTargetTest, FileInADeepFolderIsDescribedAndIdentified) {
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), file.native());
   EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
   EXPECT_TRUE(ui_.messages.empty());
-
-  // The plain shell drop takes such a path too.
-  Path other = WriteSyntheticRelease(deep.path(), u"tnt_v19", "tnt.wad");
-  EXPECT_TRUE(AcceptDroppedFiles(window_, reinterpret_cast<HDROP>(MakeDropFiles({other}))));
-  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), other.native());
-  ASSERT_NE(CurrentIwad, nullptr);
-  EXPECT_EQ(std::u16string_view(CurrentIwad->game_id), u"tnt");
 }
 
 // A file of exactly `length` characters in the \\?\ form, which opens paths past the usual
