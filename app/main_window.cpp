@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "app/patch_command.h"
@@ -82,11 +83,18 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
 }
 
 void OnBrowse(HWND window) {
-  wchar_t file[MAX_PATH] = {};
-  OPENFILENAMEW settings = WadFileDialogSettings(window, file, L"Select an IWAD");
-  settings.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!Ui().get_open_file_name(&settings)) return;
-  SetInputPath(window, file);
+  WadFileDialog dialog(window, L"Select an IWAD");
+  dialog.settings()->Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!Ui().get_open_file_name(dialog.settings())) return;
+  SetInputPath(window, dialog.path().c_str());
+  IdentifyInputFile(window);
+}
+
+// A drop's path, handed on by the drop target once the drag source was free again.
+void OnDroppedPath(HWND window) {
+  std::optional<std::wstring> path = TakeDroppedPath(window);
+  if (!path) return;
+  SetInputPath(window, path->c_str());
   IdentifyInputFile(window);
 }
 
@@ -176,6 +184,10 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       AcceptDroppedFiles(window, reinterpret_cast<HDROP>(wparam));
       return TRUE;
 
+    case kDroppedPathMessage:
+      OnDroppedPath(window);
+      return TRUE;
+
     case WM_CLOSE:
       EndDialog(window, 0);
       return TRUE;
@@ -185,6 +197,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       // here: the drop target is revoked before the window is gone.
       RevokeDropTarget(window, g_drop_target);
       g_drop_target = nullptr;
+      // A drop whose message is still queued is never handled now.
+      DiscardDroppedPaths(window);
       if (MainWindow == window) MainWindow = nullptr;
       return FALSE;
 

@@ -44,12 +44,11 @@ std::optional<Path> ChooseOutputPath(HWND window) {
     if (answer != IDYES) return std::nullopt;
     return ReadInputPath(window);
   }
-  wchar_t file[MAX_PATH + 1] = {};
-  OPENFILENAMEW settings = WadFileDialogSettings(window, file, L"Save IWAD");
-  settings.lpstrDefExt = L"wad";
-  settings.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
-  if (!Ui().get_save_file_name(&settings)) return std::nullopt;
-  return Path(file);
+  WadFileDialog dialog(window, L"Save IWAD");
+  dialog.settings()->lpstrDefExt = L"wad";
+  dialog.settings()->Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+  if (!Ui().get_save_file_name(dialog.settings())) return std::nullopt;
+  return dialog.path();
 }
 
 void ReportConversion(HWND window, const ConvertReport& report, bool replaces_input) {

@@ -5,7 +5,7 @@
 #include <winver.h>
 
 #include <cwchar>
-#include <memory>
+#include <vector>
 
 #include "app/main_window.h"
 #include "resources/program_ids.h"
@@ -18,17 +18,19 @@ const IwadRecord* CurrentIwad = nullptr;
 wchar_t ProgramVersion[kProgramVersionSize] = {};
 
 void ReadProgramVersion() {
-  wchar_t path[MAX_PATH] = {};
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return;
-  DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeW(path, &handle);
-  if (size == 0) return;
-  auto block = std::make_unique<unsigned char[]>(size);
+  // From the program's own image rather than its file: no path is needed, so a program in a
+  // folder of any depth shows its version.
+  HMODULE self = GetModuleHandleW(nullptr);
+  HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(VS_VERSION_INFO), RT_VERSION);
+  if (!found) return;
+  DWORD size = SizeofResource(self, found);
+  const auto* resource = static_cast<const unsigned char*>(LockResource(LoadResource(self, found)));
+  if (!resource || size == 0) return;
+  // VerQueryValueW expects a block of its own, as GetFileVersionInfoW would have copied.
+  std::vector<unsigned char> block(resource, resource + size);
   VS_FIXEDFILEINFO* info = nullptr;
   UINT info_size = 0;
-  if (!GetFileVersionInfoW(path, 0, size, block.get()) ||
-      !VerQueryValueW(block.get(), L"\\", reinterpret_cast<void**>(&info), &info_size) ||
+  if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &info_size) ||
       info == nullptr || info_size < sizeof(VS_FIXEDFILEINFO)) {
     return;
   }

@@ -14,7 +14,8 @@ namespace tvl {
 Path TempFolder();
 
 // Creates a new, empty file with a unique name in `folder` and returns its path; an empty path
-// on failure.
+// on failure. The name is always "Tarvelline-", a random part and ".tmp", so that files left
+// behind by a crash can be recognised as ours; keep that pattern when changing the scheme.
 Path MakeTempFile(const Path& folder, FileError* error = nullptr);
 
 // Deletes a file. True when it was deleted.

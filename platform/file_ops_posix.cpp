@@ -34,8 +34,8 @@ Path TempFolder() {
 }
 
 Path MakeTempFile(const Path& folder, FileError* error) {
-  std::string name = (folder / "Tarvelline.XXXXXX").string();
-  int fd = ::mkstemp(name.data());
+  std::string name = (folder / "Tarvelline-XXXXXX.tmp").string();
+  int fd = ::mkstemps(name.data(), 4);
   if (fd < 0) {
     Fail(error);
     return {};

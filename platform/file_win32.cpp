@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/file.h"
+#include "platform/long_path_win32.h"
 
 namespace tvl {
 namespace {
@@ -17,14 +18,14 @@ constexpr size_t kMaxIo = size_t{1} << 30;
 }  // namespace
 
 File File::OpenForRead(const Path& path, FileError* error) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = CreateFileW(Win32Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Report(error);
   return File(reinterpret_cast<intptr_t>(h));
 }
 
 File File::CreateForWrite(const Path& path, FileError* error) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  HANDLE h = CreateFileW(Win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Report(error);
   return File(reinterpret_cast<intptr_t>(h));

@@ -3,9 +3,12 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "app/main_window.h"
 #include "app/program.h"
+#include "platform/file.h"
 #include "resources/main_window_ids.h"
 
 namespace tvl {
@@ -36,14 +39,28 @@ class ReceivedMedium {
   bool received_ = false;
 };
 
-// The name of the only file of a drop. A name longer than the buffer is refused rather than
-// taken cut short, which would name another file.
-bool ReadSingleFile(HDROP drop, wchar_t (&path)[kDroppedPathSize]) {
-  path[0] = L'\0';
+// The name of the only file of a drop, taken whole: a name cut short would name another file.
+bool ReadSingleFile(HDROP drop, std::wstring* path) {
+  path->clear();
   if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) != 1) return false;
   UINT length = DragQueryFileW(drop, 0, nullptr, 0);
-  if (length < 1 || length >= kDroppedPathSize) return false;
-  return DragQueryFileW(drop, 0, path, kDroppedPathSize) == length;
+  if (length < 1) return false;
+  std::wstring name(length, L'\0');
+  if (DragQueryFileW(drop, 0, name.data(), length + 1) != length) return false;
+  *path = std::move(name);
+  return true;
+}
+
+// A path waiting between a drop and the window's handling of it.
+struct PendingDrop {
+  HWND window;
+  std::wstring path;
+};
+
+// In the order of the drops. Only the user-interface thread touches it.
+std::vector<PendingDrop>& PendingDrops() {
+  static std::vector<PendingDrop> pending;
+  return pending;
 }
 
 // Copies `text` into a description field, cut at the end if it is too long.
@@ -108,9 +125,9 @@ ULONG STDMETHODCALLTYPE TvlDropTarget::Release() {
 HRESULT STDMETHODCALLTYPE TvlDropTarget::DragEnter(IDataObject* data, DWORD, POINTL point,
                                                    DWORD* effect) {
   if (!effect) return E_INVALIDARG;
-  wchar_t path[kDroppedPathSize];
+  std::wstring path;
   bool is_pwad = false;
-  if (!ReadDroppedPath(data, path) || !ReadWadMagic(path, &is_pwad)) {
+  if (!ReadDroppedPath(data, &path) || !ReadWadMagic(path.c_str(), &is_pwad)) {
     // The system then leaves this window out of the drag until the pointer enters it again.
     *effect = DROPEFFECT_NONE;
     return E_UNEXPECTED;
@@ -121,7 +138,7 @@ HRESULT STDMETHODCALLTYPE TvlDropTarget::DragEnter(IDataObject* data, DWORD, POI
     POINT at = {point.x, point.y};
     helper_->DragEnter(MainWindow, data, &at, *effect);
   }
-  SetDropDescription(data, is_pwad ? kOpenPwad : kOpenIwad, path);
+  SetDropDescription(data, is_pwad ? kOpenPwad : kOpenIwad, path.c_str());
   return S_OK;
 }
 
@@ -143,26 +160,25 @@ HRESULT STDMETHODCALLTYPE TvlDropTarget::DragLeave() {
 HRESULT STDMETHODCALLTYPE TvlDropTarget::Drop(IDataObject* data, DWORD, POINTL point,
                                               DWORD* effect) {
   if (!effect) return E_INVALIDARG;
-  wchar_t path[kDroppedPathSize];
-  if (!ReadDroppedPath(data, path)) {
+  std::wstring path;
+  if (!ReadDroppedPath(data, &path)) {
     *effect = DROPEFFECT_NONE;
     return E_UNEXPECTED;
   }
+  // The window identifies the file once this has returned and the source runs again.
+  bool handed_on = MainWindow && PostDroppedPath(MainWindow, std::move(path));
   // The source hears "copied", so it never deletes the file although the drag showed a move.
-  *effect &= DROPEFFECT_COPY;
+  *effect = handed_on ? (*effect & DROPEFFECT_COPY) : DROPEFFECT_NONE;
+  // The helper takes its drag image down in every case.
   if (helper_) {
     POINT at = {point.x, point.y};
     helper_->Drop(data, &at, *effect);
   }
-  if (MainWindow) {
-    SetDlgItemTextW(MainWindow, IDC_INPUT_PATH, path);
-    IdentifyInputFile(MainWindow);
-  }
-  return S_OK;
+  return handed_on ? S_OK : E_UNEXPECTED;
 }
 
-bool ReadDroppedPath(IDataObject* data, wchar_t (&path)[kDroppedPathSize]) {
-  path[0] = L'\0';
+bool ReadDroppedPath(IDataObject* data, std::wstring* path) {
+  path->clear();
   if (!data) return false;
   FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
   ReceivedMedium received;
@@ -173,15 +189,10 @@ bool ReadDroppedPath(IDataObject* data, wchar_t (&path)[kDroppedPathSize]) {
 }
 
 bool ReadWadMagic(const wchar_t* path, bool* is_pwad) {
-  HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return false;
-  OwnedHandle file(opened);
+  // Through the platform's files, which open paths of any length.
+  File file = File::OpenForRead(Path(path));
   char magic[4] = {};
-  DWORD got = 0;
-  if (!ReadFile(file.get(), magic, sizeof magic, &got, nullptr) || got < sizeof magic) {
-    return false;
-  }
+  if (file.Read(magic, sizeof magic) != static_cast<int64_t>(sizeof magic)) return false;
   bool pwad = std::memcmp(magic, "PWAD", 4) == 0;
   if (!pwad && std::memcmp(magic, "IWAD", 4) != 0) return false;
   if (is_pwad) *is_pwad = pwad;
@@ -227,13 +238,38 @@ void RevokeDropTarget(HWND window, TvlDropTarget* target) {
 }
 
 bool AcceptDroppedFiles(HWND window, HDROP drop) {
-  wchar_t path[kDroppedPathSize];
-  bool taken = ReadSingleFile(drop, path);
+  // WM_DROPFILES arrives posted, once the drag is over: identifying here holds no one up.
+  std::wstring path;
+  bool taken = ReadSingleFile(drop, &path);
   DragFinish(drop);
   if (!taken) return false;
-  SetDlgItemTextW(window, IDC_INPUT_PATH, path);
+  SetDlgItemTextW(window, IDC_INPUT_PATH, path.c_str());
   IdentifyInputFile(window);
   return true;
+}
+
+bool PostDroppedPath(HWND window, std::wstring path) {
+  std::vector<PendingDrop>& pending = PendingDrops();
+  pending.push_back({window, std::move(path)});
+  if (PostMessageW(window, kDroppedPathMessage, 0, 0)) return true;
+  pending.pop_back();
+  return false;
+}
+
+std::optional<std::wstring> TakeDroppedPath(HWND window) {
+  std::vector<PendingDrop>& pending = PendingDrops();
+  for (auto drop = pending.begin(); drop != pending.end(); ++drop) {
+    if (drop->window != window) continue;
+    std::wstring path = std::move(drop->path);
+    pending.erase(drop);
+    return path;
+  }
+  return std::nullopt;
+}
+
+void DiscardDroppedPaths(HWND window) {
+  std::erase_if(PendingDrops(),
+                [window](const PendingDrop& drop) { return drop.window == window; });
 }
 
 }  // namespace tvl

@@ -8,16 +8,21 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <optional>
+#include <string>
+
 #include "ui/handle.h"
 
 namespace tvl {
 
-// A dropped path: up to 260 characters and a terminator.
-inline constexpr UINT kDroppedPathSize = MAX_PATH + 1;
+// Posted to the main window by a drop; the window takes the path with TakeDroppedPath, puts it
+// into its input box and identifies the file. Identifying hashes the whole file, which must not
+// happen inside Drop: the drag source waits for Drop to return.
+inline constexpr UINT kDroppedPathMessage = WM_APP + 1;
 
 // Accepts a single file whose header is "IWAD" or "PWAD", describes it on the drag image as
-// "Open IWAD %1" or "Open PWAD %1", and on a drop puts its path into the main window's input box
-// and identifies it. Created with one reference (the creator's); destroys itself on the last
+// "Open IWAD %1" or "Open PWAD %1", and on a drop hands its path to the main window
+// (kDroppedPathMessage). Created with one reference (the creator's); destroys itself on the last
 // Release.
 class TvlDropTarget final : public IDropTarget {
  public:
@@ -46,9 +51,9 @@ class TvlDropTarget final : public IDropTarget {
   ComRef<IDropTargetHelper> helper_;
 };
 
-// The one file a data object offers (CF_HDROP). False for no file names, several files, or a
-// name that is empty or longer than 260 characters.
-bool ReadDroppedPath(IDataObject* data, wchar_t (&path)[kDroppedPathSize]);
+// The one file a data object offers (CF_HDROP), whatever its length. False for no file names,
+// several files, or an empty name.
+bool ReadDroppedPath(IDataObject* data, std::wstring* path);
 
 // Whether the file begins with "IWAD" or "PWAD"; `is_pwad` (if given) tells which.
 bool ReadWadMagic(const wchar_t* path, bool* is_pwad);
@@ -68,5 +73,16 @@ void RevokeDropTarget(HWND window, TvlDropTarget* target);
 // WM_DROPFILES: takes a single dropped file into the input box and identifies it. Always
 // releases the drop. True when a file was taken.
 bool AcceptDroppedFiles(HWND window, HDROP drop);
+
+// Paths on their way from a drop to the window. They wait here, not in the message, so that a
+// kDroppedPathMessage from anywhere else carries nothing to trust or to free.
+//
+// Keeps `path` for `window` and posts it kDroppedPathMessage. False, keeping nothing, when the
+// message cannot be posted (the window is gone).
+bool PostDroppedPath(HWND window, std::wstring path);
+// The oldest path kept for `window`; none when there is none.
+std::optional<std::wstring> TakeDroppedPath(HWND window);
+// Forgets the paths kept for `window`, whose messages will never be handled; when it goes.
+void DiscardDroppedPaths(HWND window);
 
 }  // namespace tvl

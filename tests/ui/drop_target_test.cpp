@@ -13,6 +13,7 @@
 #include "app/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
+#include "tests/platform/deep_folder_win32.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/ui/fake_data_object.h"
 #include "ui/ole_session.h"
@@ -70,6 +71,18 @@ class DropTargetTest : public MainWindowTest {
     DWORD effect = allowed;
     HRESULT result = target_->Drop(&data, 0, kPoint, &effect);
     return {result, effect};
+  }
+
+  // Handles what the drop posted, as the window's message loop would once the source runs again.
+  // Returns the number of drops handed on.
+  int HandlePosted() {
+    int handled = 0;
+    MSG message;
+    while (PeekMessageW(&message, nullptr, kDroppedPathMessage, kDroppedPathMessage, PM_REMOVE)) {
+      DispatchMessageW(&message);
+      ++handled;
+    }
+    return handled;
   }
 
   // The drag of `file` is accepted with a move and described with `message`.
@@ -173,7 +186,7 @@ TEST_F(DropTargetTest, CopyOnlySourceGetsNoDropEffect) {
   EXPECT_EQ(target_->DragLeave(), S_OK);
 }
 
-TEST_F(DropTargetTest, DropFillsTheInputBoxAndIdentifiesAsACopy) {
+TEST_F(DropTargetTest, DropReturnsFirstAndTheWindowIdentifiesAfterwards) {
   Path file = WriteSyntheticRelease(scratch_.path(), u"doom2_v1666", "doom2.wad");
   Open();
   FakeDataObject data({file.native()});
@@ -183,6 +196,11 @@ TEST_F(DropTargetTest, DropFillsTheInputBoxAndIdentifiesAsACopy) {
   // The source is told the file was copied, so it never deletes it.
   EXPECT_EQ(dropped.effect, static_cast<DWORD>(DROPEFFECT_COPY));
   EXPECT_EQ(data.media_outstanding(), 0);
+  // Nothing was read or shown while the source waited for Drop.
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), L"");
+  EXPECT_EQ(CurrentIwad, nullptr);
+
+  EXPECT_EQ(HandlePosted(), 1);
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), file.native());
   EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
   ASSERT_NE(CurrentIwad, nullptr);
@@ -197,6 +215,9 @@ TEST_F(DropTargetTest, DroppedPwadOutsideTheCatalogueGetsTheIdentificationError)
   FakeDataObject data({pwad.native()});
   ASSERT_EQ(Enter(data).result, S_OK);
   EXPECT_EQ(Drop(data).result, S_OK);
+  // The error shows once the drop is over, not while the source waits.
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(HandlePosted(), 1);
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), pwad.native());
   EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"");
   EXPECT_EQ(CurrentIwad, nullptr);
@@ -213,22 +234,95 @@ TEST_F(DropTargetTest, DropOfSeveralFilesChangesNothing) {
   DragResult dropped = Drop(data);
   EXPECT_EQ(dropped.result, E_UNEXPECTED);
   EXPECT_EQ(dropped.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_EQ(HandlePosted(), 0);
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), L"");
   EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(DropTargetTest, NameThatDoesNotFitIsRefusedNotCut) {
-  // 260 characters fit; 261 would be taken cut short and name another file.
-  std::wstring fits = L"C:\\" + std::wstring(253, L'a') + L".wad";
-  std::wstring too_long = L"C:\\" + std::wstring(254, L'a') + L".wad";
-  ASSERT_EQ(fits.size(), 260u);
-  wchar_t path[kDroppedPathSize];
-  FakeDataObject fitting({fits});
-  EXPECT_TRUE(ReadDroppedPath(&fitting, path));
-  EXPECT_EQ(path, fits);
-  FakeDataObject overlong({too_long});
-  EXPECT_FALSE(ReadDroppedPath(&overlong, path));
-  EXPECT_EQ(overlong.media_outstanding(), 0);
+TEST_F(DropTargetTest, DropsAreHandledInOrderAndForeignMessagesCarryNothing) {
+  Path first = WriteSyntheticRelease(scratch_.path(), u"doom2_v1666", "doom2.wad");
+  Path second = WriteSyntheticRelease(scratch_.path(), u"tnt_v19", "tnt.wad");
+  Open();
+  // Another program's message of the same number, with a value that is no pointer of ours.
+  PostMessageW(window_, kDroppedPathMessage, 0x1234, 0x5678);
+  FakeDataObject one({first.native()});
+  FakeDataObject two({second.native()});
+  EXPECT_EQ(Drop(one).result, S_OK);
+  EXPECT_EQ(Drop(two).result, S_OK);
+  // The foreign message takes the first drop along; the last message finds nothing left.
+  EXPECT_EQ(HandlePosted(), 3);
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), second.native());
+  ASSERT_NE(CurrentIwad, nullptr);
+  EXPECT_EQ(std::u16string_view(CurrentIwad->game_id), u"tnt");
+  EXPECT_FALSE(TakeDroppedPath(window_).has_value());
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(DropTargetTest, PathOfAWindowThatGoesIsNotKept) {
+  Path file = WriteSyntheticRelease(scratch_.path(), u"doom2_v1666", "doom2.wad");
+  Open();
+  FakeDataObject data({file.native()});
+  EXPECT_EQ(Drop(data).result, S_OK);
+  HWND gone = window_;
+  DestroyWindow(window_);
+  window_ = nullptr;
+  EXPECT_FALSE(TakeDroppedPath(gone).has_value());
+  HandlePosted();
+
+  // A drop after the window went cannot be handed on: refused, with nothing kept for it.
+  MainWindow = gone;
+  DragResult late = Drop(data);
+  EXPECT_EQ(late.result, E_UNEXPECTED);
+  EXPECT_EQ(late.effect, static_cast<DWORD>(DROPEFFECT_NONE));
+  EXPECT_FALSE(TakeDroppedPath(gone).has_value());
+  MainWindow = nullptr;
+  EXPECT_EQ(Drop(data).result, E_UNEXPECTED);
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+TEST_F(DropTargetTest, ModalWindowIdentifiesTheDropFromItsOwnLoop) {
+  Path file = WriteSyntheticRelease(scratch_.path(), u"tnt_v19", "tnt.wad");
+  FakeDataObject data({file.native()});
+  std::wstring label;
+  INT_PTR result = RunModal(nullptr, {[&](HWND window) {
+                                        EXPECT_EQ(Drop(data).result, S_OK);
+                                        EXPECT_EQ(ItemText(window, IDC_INPUT_PATH), L"");
+                                      },
+                                      [&](HWND window) {
+                                        label = ItemText(window, IDC_RELEASE_LABEL);
+                                        EndDialog(window, 0);
+                                      }});
+  EXPECT_EQ(result, 0);
+  ASSERT_NE(CurrentIwad, nullptr);
+  EXPECT_EQ(label, AsWide(CurrentIwad->title));
+}
+
+TEST_F(DropTargetTest, NameOfAnyLengthIsTakenWhole) {
+  // A name cut short would name another file.
+  for (size_t length : {size_t{260}, size_t{261}, size_t{1000}}) {
+    std::wstring name = L"C:\\" + std::wstring(length - 7, L'a') + L".wad";
+    ASSERT_EQ(name.size(), length);
+    std::wstring path = L"unchanged";
+    FakeDataObject data({name});
+    EXPECT_TRUE(ReadDroppedPath(&data, &path));
+    EXPECT_EQ(path, name);
+    EXPECT_EQ(data.media_outstanding(), 0);
+  }
+}
+
+TEST_F(DropTargetTest, FileInADeepFolderIsDescribedAndIdentified) {
+  DeepFolder deep(scratch_.path(), 300);
+  Path file = WriteSyntheticRelease(deep.path(), u"doom2_v1666", "doom2.wad");
+  Open();
+  FakeDataObject data({file.native()});
+  ASSERT_EQ(Enter(data).result, S_OK);
+  ASSERT_TRUE(data.description().has_value());
+  EXPECT_STREQ(data.description()->szMessage, L"Open IWAD %1");
+  EXPECT_EQ(Drop(data).result, S_OK);
+  EXPECT_EQ(HandlePosted(), 1);
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), file.native());
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
+  EXPECT_TRUE(ui_.messages.empty());
 }
 
 // A file of exactly `length` characters in the \\?\ form, which opens paths past the usual
