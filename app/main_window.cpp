@@ -11,8 +11,8 @@
 #include "app/target_list.h"
 #include "app/ui_calls.h"
 #include "app/wait_cursor.h"
-#include "app/wide_text.h"
 #include "catalogue/identify.h"
+#include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 #include "ui/about_dialog.h"
@@ -25,7 +25,7 @@ namespace {
 
 // The window's registered drop target, from initialisation until the window goes; none when the
 // window takes plain shell drops instead.
-TvlDropTarget* g_drop_target = nullptr;
+TvlDropTarget* MainDropTarget = nullptr;
 
 constexpr size_t kTitleSize = 64;
 constexpr wchar_t kIdentifyFailedText[] =
@@ -67,7 +67,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   NameMainWindowControls(window);
 
   // Drops through OLE with the shell's drag image, or plain shell drops (WM_DROPFILES) without.
-  g_drop_target = RegisterDropTarget(window);
+  MainDropTarget = RegisterDropTarget(window);
 
   HMENU menu = GetSystemMenu(window, FALSE);
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
@@ -90,13 +90,14 @@ void OnBrowse(HWND window) {
   IdentifyInputFile(window);
 }
 
-// A drop's path, handed on by the drop target once the drag source was free again.
-void OnDroppedPath(HWND window) {
-  std::optional<std::wstring> path = TakeDroppedPath(window);
-  if (!path) return;
-  SetInputPath(window, path->c_str());
+}  // namespace
+
+void OpenDroppedFile(HWND window, const std::wstring& path) {
+  SetInputPath(window, path.c_str());
   IdentifyInputFile(window);
 }
+
+namespace {
 
 void OnPatch(HWND window) {
   int target = SelectedTarget(window);
@@ -171,7 +172,7 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_SYSCOMMAND:
       switch (wparam) {
         case IDM_ABOUT:
-          ShowAboutDialog(window);
+          ShowAboutDialog(window, ProgramVersion);
           return TRUE;
         case IDM_SUPPORTED_IWADS:
           ShowSupportedIwadsDialog(window);
@@ -181,11 +182,12 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       }
 
     case WM_DROPFILES:
-      AcceptDroppedFiles(window, reinterpret_cast<HDROP>(wparam));
+      AcceptDroppedFiles(window, reinterpret_cast<HDROP>(wparam), OpenDroppedFile);
       return TRUE;
 
     case kDroppedPathMessage:
-      OnDroppedPath(window);
+      // A drop's path, handed on by the drop target once the drag source was free again.
+      DeliverDroppedPath(window, OpenDroppedFile);
       return TRUE;
 
     case WM_CLOSE:
@@ -195,8 +197,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_DESTROY:
       // Every way the window goes (the close box, an unknown file on the command line) passes
       // here: the drop target is revoked before the window is gone.
-      RevokeDropTarget(window, g_drop_target);
-      g_drop_target = nullptr;
+      RevokeDropTarget(window, MainDropTarget);
+      MainDropTarget = nullptr;
       // A drop whose message is still queued is never handled now.
       DiscardDroppedPaths(window);
       if (MainWindow == window) MainWindow = nullptr;

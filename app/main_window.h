@@ -51,6 +51,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
 // targets, or the identification error. Returns true when the file was identified.
 bool IdentifyInputFile(HWND window);
 
+// A dropped file: puts its path into the input box and identifies it.
+void OpenDroppedFile(HWND window, const std::wstring& path);
+
 // The text of the input box, the input path.
 Path ReadInputPath(HWND window);
 

@@ -1,7 +1,7 @@
 #include "app/target_list.h"
 
 #include "app/program.h"
-#include "app/wide_text.h"
+#include "platform/wide_text.h"
 #include "catalogue/routes.h"
 #include "resources/main_window_ids.h"
 

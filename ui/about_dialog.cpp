@@ -4,7 +4,6 @@
 
 #include <cwchar>
 
-#include "app/program.h"
 #include "resources/about_dialog_ids.h"
 #include "resources/program_ids.h"
 #include "ui/handle.h"
@@ -67,9 +66,9 @@ void RefreshFonts(HWND dialog) {
                       TRUE);
 }
 
-void SetTexts(HWND dialog) {
+void SetTexts(HWND dialog, const wchar_t* version) {
   wchar_t line[kLineSize] = {};
-  std::swprintf(line, kLineSize, L"Tarvelline %ls", ProgramVersion);
+  std::swprintf(line, kLineSize, L"Tarvelline %ls", version ? version : L"");
   SetDlgItemTextW(dialog, IDC_ABOUT_TITLE, line);
   std::swprintf(line, kLineSize, L"Built %ls %ls %ls", L"" TVL_BUILD_DATE, L"" TVL_BUILD_TIME,
                 L"(Unicode)");
@@ -78,9 +77,9 @@ void SetTexts(HWND dialog) {
   SetDlgItemTextW(dialog, IDC_ABOUT_REVISION, line);
 }
 
-void OnInitDialog(HWND dialog) {
+void OnInitDialog(HWND dialog, const wchar_t* version) {
   SetTitleFont(dialog);
-  SetTexts(dialog);
+  SetTexts(dialog, version);
   // Shared: the system owns the icon.
   HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
   HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
@@ -131,9 +130,9 @@ ShellExecuteCall& LinkOpener() {
   return call;
 }
 
-INT_PTR ShowAboutDialog(HWND owner) {
+INT_PTR ShowAboutDialog(HWND owner, const wchar_t* version) {
   return DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), owner,
-                         AboutDialogProc, 0);
+                         AboutDialogProc, reinterpret_cast<LPARAM>(version));
 }
 
 ControlBounds GetControlBounds(HWND dialog, int id) {
@@ -143,7 +142,7 @@ ControlBounds GetControlBounds(HWND dialog, int id) {
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_INITDIALOG:
-      OnInitDialog(dialog);
+      OnInitDialog(dialog, reinterpret_cast<const wchar_t*>(lparam));
       return TRUE;
 
     case WM_PAINT:

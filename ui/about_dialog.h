@@ -13,10 +13,12 @@ using ShellExecuteCall = HINSTANCE(WINAPI*)(HWND owner, LPCWSTR verb, LPCWSTR fi
                                             LPCWSTR parameters, LPCWSTR directory, INT show);
 ShellExecuteCall& LinkOpener();
 
-// Runs the dialog modally, owned by `owner`. The result is 1 when a command ended it, 0 when it
-// was closed from its title bar, and -1 when it could not be created.
-INT_PTR ShowAboutDialog(HWND owner);
+// Runs the dialog modally, owned by `owner`, showing `version` (major.minor.build). The result is
+// 1 when a command ended it, 0 when it was closed from its title bar, and -1 when it could not be
+// created.
+INT_PTR ShowAboutDialog(HWND owner, const wchar_t* version);
 
+// WM_INITDIALOG's parameter is the version text (const wchar_t*).
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Posted to the dialog after a DPI change, once the system has made the dialog's font for the

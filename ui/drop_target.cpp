@@ -6,8 +6,6 @@
 #include <utility>
 #include <vector>
 
-#include "app/main_window.h"
-#include "app/program.h"
 #include "platform/file.h"
 #include "resources/main_window_ids.h"
 
@@ -92,7 +90,7 @@ void CopyKeepingEnd(wchar_t (&field)[MAX_PATH], const wchar_t* text) {
 
 }  // namespace
 
-TvlDropTarget::TvlDropTarget() {
+TvlDropTarget::TvlDropTarget(HWND window) : window_(window) {
   // Without the helper, drags work without images.
   if (FAILED(CoCreateInstance(CLSID_DragDropHelper, nullptr, CLSCTX_INPROC_SERVER,
                               IID_IDropTargetHelper,
@@ -136,7 +134,7 @@ HRESULT STDMETHODCALLTYPE TvlDropTarget::DragEnter(IDataObject* data, DWORD, POI
   *effect &= DROPEFFECT_MOVE;
   if (helper_) {
     POINT at = {point.x, point.y};
-    helper_->DragEnter(MainWindow, data, &at, *effect);
+    helper_->DragEnter(window_, data, &at, *effect);
   }
   SetDropDescription(data, is_pwad ? kOpenPwad : kOpenIwad, path.c_str());
   return S_OK;
@@ -166,7 +164,7 @@ HRESULT STDMETHODCALLTYPE TvlDropTarget::Drop(IDataObject* data, DWORD, POINTL p
     return E_UNEXPECTED;
   }
   // The window identifies the file once this has returned and the source runs again.
-  bool handed_on = MainWindow && PostDroppedPath(MainWindow, std::move(path));
+  bool handed_on = window_ && PostDroppedPath(window_, std::move(path));
   // The source hears "copied", so it never deletes the file although the drag showed a move.
   *effect = handed_on ? (*effect & DROPEFFECT_COPY) : DROPEFFECT_NONE;
   // The helper takes its drag image down in every case.
@@ -222,7 +220,7 @@ void SetDropDescription(IDataObject* data, const wchar_t* message, const wchar_t
 }
 
 TvlDropTarget* RegisterDropTarget(HWND window) {
-  TvlDropTarget* target = new (std::nothrow) TvlDropTarget;
+  TvlDropTarget* target = new (std::nothrow) TvlDropTarget(window);
   if (target && FAILED(RegisterDragDrop(window, target))) {
     target->Release();
     target = nullptr;
@@ -237,14 +235,20 @@ void RevokeDropTarget(HWND window, TvlDropTarget* target) {
   target->Release();
 }
 
-bool AcceptDroppedFiles(HWND window, HDROP drop) {
+bool AcceptDroppedFiles(HWND window, HDROP drop, DroppedFileHandler on_file) {
   // WM_DROPFILES arrives posted, once the drag is over: identifying here holds no one up.
   std::wstring path;
   bool taken = ReadSingleFile(drop, &path);
   DragFinish(drop);
   if (!taken) return false;
-  SetDlgItemTextW(window, IDC_INPUT_PATH, path.c_str());
-  IdentifyInputFile(window);
+  on_file(window, path);
+  return true;
+}
+
+bool DeliverDroppedPath(HWND window, DroppedFileHandler on_file) {
+  std::optional<std::wstring> path = TakeDroppedPath(window);
+  if (!path) return false;
+  on_file(window, *path);
   return true;
 }
 

@@ -26,7 +26,8 @@ inline constexpr UINT kDroppedPathMessage = WM_APP + 1;
 // Release.
 class TvlDropTarget final : public IDropTarget {
  public:
-  TvlDropTarget();
+  // Drops go to `window`, the window the target is registered for.
+  explicit TvlDropTarget(HWND window);
   TvlDropTarget(const TvlDropTarget&) = delete;
   TvlDropTarget& operator=(const TvlDropTarget&) = delete;
 
@@ -47,6 +48,7 @@ class TvlDropTarget final : public IDropTarget {
   ~TvlDropTarget() = default;
 
   LONG references_ = 1;
+  HWND window_;
   // The shell's drag-image helper; none where the system has none.
   ComRef<IDropTargetHelper> helper_;
 };
@@ -68,11 +70,17 @@ void SetDropDescription(IDataObject* data, const wchar_t* message, const wchar_t
 // Creates the window's drop target and registers it. When either fails the window accepts plain
 // shell drops (WM_DROPFILES) instead and the result is null. Needs OLE on this thread.
 TvlDropTarget* RegisterDropTarget(HWND window);
+
+// What the window does with a dropped file: put it into the input box and identify it.
+using DroppedFileHandler = void (*)(HWND window, const std::wstring& path);
 // Revokes the registration and releases the window's reference. Null does nothing.
 void RevokeDropTarget(HWND window, TvlDropTarget* target);
-// WM_DROPFILES: takes a single dropped file into the input box and identifies it. Always
-// releases the drop. True when a file was taken.
-bool AcceptDroppedFiles(HWND window, HDROP drop);
+// WM_DROPFILES: hands a single dropped file to `on_file`. Always releases the drop. True when a
+// file was taken.
+bool AcceptDroppedFiles(HWND window, HDROP drop, DroppedFileHandler on_file);
+// kDroppedPathMessage: hands the oldest path kept for `window` to `on_file`. False when none was
+// kept (a message from elsewhere).
+bool DeliverDroppedPath(HWND window, DroppedFileHandler on_file);
 
 // Paths on their way from a drop to the window. They wait here, not in the message, so that a
 // kDroppedPathMessage from anywhere else carries nothing to trust or to free.

@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "app/wide_text.h"
+#include "platform/wide_text.h"
 #include "catalogue/catalogue.h"
 #include "resources/supported_dialog_ids.h"
 #include "ui/accessibility.h"

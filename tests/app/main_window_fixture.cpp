@@ -7,7 +7,7 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/wide_text.h"
+#include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 

@@ -9,7 +9,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/target_list.h"
-#include "app/wide_text.h"
+#include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"

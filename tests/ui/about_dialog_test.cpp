@@ -70,7 +70,7 @@ class AboutDialogTest : public ::testing::Test {
 
   HWND Open() {
     dialog_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ABOUT), nullptr,
-                                 AboutDialogProc, 0);
+                                 AboutDialogProc, reinterpret_cast<LPARAM>(ProgramVersion));
     EXPECT_NE(dialog_, nullptr);
     ShowWindow(dialog_, SW_SHOW);
     UpdateWindow(dialog_);
@@ -217,7 +217,7 @@ TEST_F(AboutDialogTest, HighContrastHasNoBand) {
 // Run modally, as the main window's system menu does.
 INT_PTR RunAbout(std::vector<DialogStep> steps) {
   return RunModalDialog(
-      L"About", [] { return ShowAboutDialog(nullptr); }, std::move(steps));
+      L"About", [] { return ShowAboutDialog(nullptr, ProgramVersion); }, std::move(steps));
 }
 
 TEST_F(AboutDialogTest, EscapeCloseAndTheCloseBoxEndIt) {

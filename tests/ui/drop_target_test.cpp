@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/program.h"
-#include "app/wide_text.h"
+#include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/platform/deep_folder_win32.h"
@@ -448,7 +448,8 @@ TEST_F(DropRegistrationTest, WithoutOleTheWindowTakesPlainShellDrops) {
 TEST_F(DropRegistrationTest, PlainShellDropOfOneFileIsIdentified) {
   Path file = WriteSyntheticRelease(scratch_.path(), u"tnt_v19", "tnt.wad");
   Open();
-  EXPECT_TRUE(AcceptDroppedFiles(window_, reinterpret_cast<HDROP>(MakeDropFiles({file}))));
+  EXPECT_TRUE(
+      AcceptDroppedFiles(window_, reinterpret_cast<HDROP>(MakeDropFiles({file})), OpenDroppedFile));
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), file.native());
   ASSERT_NE(CurrentIwad, nullptr);
   EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), AsWide(CurrentIwad->title));
@@ -456,7 +457,8 @@ TEST_F(DropRegistrationTest, PlainShellDropOfOneFileIsIdentified) {
 
   // Two files are ambiguous: nothing changes.
   Path other = WriteSyntheticRelease(scratch_.path(), u"doom2_v1666", "doom2.wad");
-  EXPECT_FALSE(AcceptDroppedFiles(window_, reinterpret_cast<HDROP>(MakeDropFiles({other, file}))));
+  EXPECT_FALSE(AcceptDroppedFiles(window_, reinterpret_cast<HDROP>(MakeDropFiles({other, file})),
+                                  OpenDroppedFile));
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), file.native());
   EXPECT_EQ(std::u16string_view(CurrentIwad->game_id), u"tnt");
   EXPECT_TRUE(ui_.messages.empty());

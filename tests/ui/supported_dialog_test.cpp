@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/wide_text.h"
+#include "platform/wide_text.h"
 #include "catalogue/catalogue.h"
 #include "resources/supported_dialog_ids.h"
 #include "tests/app/dialog_template.h"

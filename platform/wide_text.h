@@ -1,5 +1,6 @@
 // Catalogue texts are char16_t; the Win32 API takes wchar_t. Both are UTF-16 on Windows, so the
-// one conversion the program needs is a reinterpretation, kept here.
+// one conversion the Windows program needs is a reinterpretation, kept here, below both the
+// window code and its dialogs.
 #pragma once
 
 #include <cwchar>
