@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "platform/file_faults.h"
 #include "platform/file_ops.h"
 
 namespace tvl {
@@ -28,6 +29,7 @@ Path MakeTempFile(const Path& folder, FileError* error) {
 }
 
 bool RemoveFile(const Path& path, FileError* error) {
+  if (CheckFileFault(FileOp::kRemove, error) != FileFault::kNone) return false;
   return DeleteFileW(path.c_str()) || Fail(error);
 }
 
@@ -48,6 +50,7 @@ bool CanReplaceFile(const Path& path, FileError* error) {
 }
 
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
+  if (CheckFileFault(FileOp::kRename, error) != FileFault::kNone) return false;
   return MoveFileExW(from.c_str(), to.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
          Fail(error);
