@@ -6,6 +6,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "patching/convert.h"
+#include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"
 #include "tests/patching/vcdiff_builder.h"
@@ -188,6 +189,59 @@ TEST_F(ConvertTest, ReadOnlyFilesAreNotReplacedAndTheMessageNamesThem) {
   EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v19"));
   EXPECT_EQ(CountFiles(dir_.path()), 2u);
   EXPECT_EQ(CountFiles(temp_), 0u);
+}
+
+// Failures part-way name the user's own files, never the temporary one the result is written to.
+TEST_F(ConvertTest, FailuresPartWayNameTheUsersFilesAndTheReason) {
+  Path input = Write(u"tnt_v19", "tnt.wad");
+  const std::string in = input.string(), out = (dir_ / "psx.wad").string();
+  const Args args = {"convert", in, "--to", "tnt_psnusa", "--output", out};
+  FileFaultPlan counted;
+  {
+    ScopedFileFaultPlan scope(&counted);
+    ASSERT_EQ(RunCommand(args).code, 0);
+  }
+  std::filesystem::remove(out);
+
+  auto plan = [](FileOp op, uint64_t nth, FileError error) {
+    FileFaultPlan plan;
+    plan.op = op;
+    plan.nth = nth;
+    plan.error = error;
+    return plan;
+  };
+  const std::string step = "patch tnt_v19_to_tnt_psnusa failed: ";
+  struct Case {
+    FileFaultPlan plan;
+    std::string error;
+  };
+  std::vector<Case> cases = {
+      // The second open is the patch step's, after identification.
+      {plan(FileOp::kOpenRead, 2, testing::kDenied),
+       step + "Couldn't open for read: " + in + " (" + testing::DeniedText() + ")"},
+      {plan(FileOp::kWrite, 1, testing::kDiskFull),
+       step + "Couldn't write output: " + out + " (" + testing::DiskFullText() + ")"},
+      // The last read is the end of the result, read back for its digest.
+      {plan(FileOp::kRead, counted.count(FileOp::kRead), testing::kIoError),
+       "cannot read the result back to verify it: " + DescribeFileError(testing::kIoError)},
+      {plan(FileOp::kRename, 1, testing::kDenied),
+       "cannot move the result to " + out + ": " + testing::DeniedText()},
+  };
+#ifndef _WIN32
+  cases.push_back({plan(FileOp::kMakeTemp, 1, testing::kDenied),
+                   "cannot create a temporary file: " + testing::DeniedText()});
+#endif
+  for (Case& c : cases) {
+    CliRun run;
+    {
+      ScopedFileFaultPlan scope(&c.plan);
+      run = RunCommand(args);
+    }
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "tarvelline-cli: " + c.error + "\n");
+    EXPECT_EQ(CountFiles(dir_.path()), 1u);
+    EXPECT_EQ(CountFiles(temp_), 0u);
+  }
 }
 
 // The windows' checksums catch almost every wrong result first; this patch carries none and
