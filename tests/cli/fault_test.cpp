@@ -54,7 +54,7 @@ const Fault kFaults[] = {
 // the reads of the 9 MiB releases, which number in the thousands and mostly fail alike in the
 // middle of a file: there every one near either end, and a sample in between.
 std::vector<uint64_t> FaultPoints(uint64_t total) {
-  constexpr uint64_t kAll = 400, kEnds = 24, kSamples = 80;
+  constexpr uint64_t kAll = 400, kEnds = 16, kSamples = 40;
   std::vector<uint64_t> points;
   for (uint64_t n = 1; n <= total; ++n) {
     const bool near_end = n <= kEnds || n + kEnds > total;
