@@ -18,10 +18,15 @@ struct AlignedDelete {
 
 FileDigest Sha1OfFile(const Path& path) {
   FileDigest result;
-  // A failed open is not special: its reads fail at once and the digest is of no bytes.
   File file = File::OpenForRead(path, &result.error);
   Sha1Context context;
   Sha1Init(&context);
+  // A file that didn't open has the digest of no bytes, and keeps the open's own reason: a read
+  // on it would only report that it isn't open.
+  if (!file.is_open()) {
+    Sha1Final(&context, result.bytes);
+    return result;
+  }
   // Page-aligned, so the system's copy into it runs at full speed.
   std::unique_ptr<uint8_t[], AlignedDelete> buffer(new (std::align_val_t{kBufferAlignment})
                                                        uint8_t[kIdentifyReadSize]);

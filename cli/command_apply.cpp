@@ -42,7 +42,8 @@ int RunApply(const Args& args) {
     return UsageError(kApplyCommand, "--piece-size takes a whole number from 1 to 1073741824");
   }
 
-  // The patch is read before the output is touched, so a mistyped patch name costs nothing.
+  // The patch is read, and the source opened, before anything is written; the result replaces
+  // OUTPUT only once it is whole, so a failed run never costs an existing file.
   std::vector<uint8_t> patch_bytes;
   FileError read_error = 0;
   if (!ReadWholeFile(PathFromArg(*patch), &patch_bytes, &read_error)) {
@@ -53,7 +54,7 @@ int RunApply(const Args& args) {
   const Path source_path = PathFromArg(*source);
   const Path output_path = PathFromArg(*output);
   ApplyError error;
-  if (!ApplyPatchBytes(source_path, patch_bytes, output_path, piece_size, &error)) {
+  if (!ApplyPatchBytesReplacing(source_path, patch_bytes, output_path, piece_size, &error)) {
     PrintError(DescribeApplyError(error, source_path, *patch, output_path));
     return kExitFailure;
   }
@@ -71,7 +72,9 @@ const Command kApplyCommand = {
     "of N bytes (default 4096); every N gives the same output.\n"
     "Prints nothing and exits 0 on success. On failure prints one line, the decoder's reason\n"
     "(for example \"target window checksum mismatch\" or \"eof in decode\") or the file that\n"
-    "could not be opened, and exits 1. OUTPUT then holds the windows finished before it.\n",
+    "could not be opened, and exits 1.\n"
+    "The result is written beside OUTPUT and replaces it only once the whole patch has\n"
+    "applied: a failed run leaves OUTPUT as it was, or absent, and no temporary file.\n",
     RunApply};
 
 }  // namespace tvl::cli

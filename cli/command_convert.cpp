@@ -86,7 +86,7 @@ const Command kConvertCommand = {
     "Identifies INPUT, converts it with the built-in patches (one, or two through the game's\n"
     "base release) and checks the result against the target's digest before it is put in\n"
     "place. With --in-place the result replaces INPUT only once it is complete and verified.\n"
-    "A failed conversion leaves INPUT untouched and nothing at OUTPUT.\n"
+    "A failed conversion leaves INPUT untouched and OUTPUT as it was, or absent.\n"
     "Prints SOURCE_ID<TAB>TARGET_ID<TAB>OUTPUT on success.\n",
     RunConvert};
 

@@ -2,6 +2,8 @@
 #include <system_error>
 
 #include "patching/apply_files.h"
+#include "patching/temp_file.h"
+#include "platform/file_ops.h"
 
 namespace tvl {
 namespace {
@@ -44,6 +46,39 @@ int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Pat
   File input_file, output_file;
   if (!OpenPatchFiles(input, output, &input_file, &output_file, error)) return 0;
   return DecodeToFile(input_file, patch, output_file, piece_size, error);
+}
+
+int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, const Path& output,
+                             size_t piece_size, ApplyError* error) {
+  FileError file_error = 0;
+  File input_file = File::OpenForRead(input, &file_error);
+  if (!input_file.is_open()) {
+    return Fail(error, ApplyFailure::kOpenInput, "Couldn't open for read", file_error);
+  }
+  std::error_code ignored;
+  if (std::filesystem::equivalent(input, output, ignored)) {
+    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write");
+  }
+  if (std::filesystem::exists(output, ignored) && !CanReplaceFile(output, &file_error)) {
+    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
+  }
+  Path folder = output.parent_path();
+  // Declared before the file written to it, so the file is closed before the name is removed.
+  TempFile result(MakeTempFile(folder.empty() ? Path(".") : folder, &file_error));
+  if (result.empty()) {
+    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
+  }
+  File output_file = File::CreateForWrite(result.path(), &file_error);
+  if (!output_file.is_open()) {
+    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
+  }
+  if (!DecodeToFile(input_file, patch, output_file, piece_size, error)) return 0;
+  input_file.Close();
+  if (!MoveFileReplacing(result.path(), output, &file_error)) {
+    return Fail(error, ApplyFailure::kWrite, "Couldn't replace output", file_error);
+  }
+  result.Release();
+  return 1;
 }
 
 std::string DescribeApplyError(const ApplyError& error, const Path& input, std::string_view patch,

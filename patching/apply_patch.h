@@ -20,7 +20,7 @@ enum class ApplyFailure {
   kCreateOutput,  // the output file can't be created
   kNoPatch,       // the patch directory has no stream of that name
   kDecode,        // the decoder refused the patch or the source; `message` says why
-  kWrite,         // writing or closing the output failed
+  kWrite,         // writing, closing or putting the output in place failed
 };
 
 // Why a run failed. `message` is static text: the decoder's own (for example "target window
@@ -45,6 +45,15 @@ int ApplyPatch(const Path& input, const char16_t* patch_name, const Path& output
 // every piece size gives the same result. Returns 1 or 0.
 int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Path& output,
                     size_t piece_size, ApplyError* error = nullptr);
+
+// Applies `patch` like ApplyPatchBytes, but puts the result at `output` only once all of it has
+// decoded and been written: it goes to a temporary file beside `output`, which then replaces
+// `output` in one step. The input is opened, and an existing output checked to be replaceable
+// (not read-only, not locked), before anything is written. A failure leaves `output` as it was,
+// absent or with its old bytes, and no temporary file. An output that is the input itself is
+// refused, as ApplyPatchBytes refuses it.
+int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, const Path& output,
+                             size_t piece_size, ApplyError* error = nullptr);
 
 // One line describing a failure, without a line break: the diagnostics above for the open
 // failures, the decoder's message for kDecode. `patch` names the patch (UTF-8).

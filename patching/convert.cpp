@@ -4,38 +4,20 @@
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
 #include "patches/patch_directory.h"
+#include "patching/temp_file.h"
 #include "platform/file_ops.h"
 
 namespace tvl {
 namespace {
 
-// A temporary file that is deleted when it goes out of scope, unless it was handed on.
-class TempFile {
- public:
-  TempFile() = default;
-  ~TempFile() {
-    if (!path_.empty()) RemoveFile(path_);
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-
-  bool Make(const TempFileMaker& make, const Path& folder, FileError* error) {
-    path_ = make(folder, error);
-    return !path_.empty();
-  }
-  const Path& path() const { return path_; }
-  void Release() { path_.clear(); }
-
- private:
-  Path path_;
-};
-
 // One step of the route: ApplyPatch without its console diagnostics, which the report carries.
 int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
-              ApplyError* error) {
+              const PatchFinder& find_patch, ApplyError* error) {
   const uint8_t* data = nullptr;
   uint32_t length = 0;
-  if (!FindPatch(name.c_str(), &data, &length)) {
+  const bool found = find_patch ? find_patch(name.c_str(), &data, &length)
+                                : FindPatch(name.c_str(), &data, &length);
+  if (!found) {
     *error = {ApplyFailure::kNoPatch, "Couldn't open patch data", 0};
     return 0;
   }
@@ -75,25 +57,28 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
     return Fail(ConvertStatus::kCannotReplace, error);
   }
 
-  TempFile result;
-  if (!result.Make(request.make_temp, FolderOf(request.output), &error)) {
-    return Fail(ConvertStatus::kTempFailed, error);
-  }
+  auto make_temp = [&request](const Path& folder, FileError* error) {
+    return request.make_temp ? request.make_temp(folder, error) : MakeTempFile(folder, error);
+  };
+  TempFile result(make_temp(FolderOf(request.output), &error));
+  if (result.empty()) return Fail(ConvertStatus::kTempFailed, error);
   TempFile intermediate;
-  if (route.size() == 2 && !intermediate.Make(request.make_temp, request.temp_folder, &error)) {
-    return Fail(ConvertStatus::kTempFailed, error);
+  if (route.size() == 2) {
+    intermediate.Reset(make_temp(request.temp_folder, &error));
+    if (intermediate.empty()) return Fail(ConvertStatus::kTempFailed, error);
   }
 
   Path step_input = request.input;
   for (size_t step = 0; step < route.size(); ++step) {
-    const Path& step_output = step + 1 < route.size() ? intermediate.path() : result.path();
+    const bool last = step + 1 == route.size();
+    const Path& step_output = last ? result.path() : intermediate.path();
     ApplyError apply_error;
-    if (!ApplyStep(step_input, route[step], step_output, &apply_error)) {
+    if (!ApplyStep(step_input, route[step], step_output, request.find_patch, &apply_error)) {
       ConvertReport report = Fail(ConvertStatus::kPatchFailed);
       report.apply_error = apply_error;
       report.failed_patch = route[step];
       report.step_input = step_input;
-      report.step_output = step_output;
+      report.step_output = last ? request.output : step_output;
       return report;
     }
     step_input = step_output;
@@ -126,10 +111,13 @@ std::string DescribeConvertFailure(const ConvertReport& report, const ConvertReq
              DescribeApplyError(report.apply_error, report.step_input, name, report.step_output);
     }
     case ConvertStatus::kVerifyFailed:
+      if (report.file_error != 0) {
+        return "cannot read the result back to verify it: " + DescribeFileError(report.file_error);
+      }
       return "the result is not the target release (was the input changed after it was "
              "identified?)";
     case ConvertStatus::kCannotReplace:
-      return "cannot replace " + PathToUtf8(request.input) + ": " +
+      return "cannot replace " + PathToUtf8(request.output) + ": " +
              DescribeFileError(report.file_error);
     case ConvertStatus::kReplaceFailed:
       return "cannot move the result to " + PathToUtf8(request.output) + ": " +

@@ -25,13 +25,21 @@ struct ConvertReport {
   ConvertStatus status = ConvertStatus::kConverted;
   ApplyError apply_error;  // for kPatchFailed: the failed step, its patch and files
   std::u16string failed_patch;
+  // The step's files as the user knows them: the output, not the temporary file the result is
+  // written to first.
   Path step_input, step_output;
-  FileError file_error = 0;  // for kTempFailed, kCannotReplace and kReplaceFailed
+  // For kTempFailed, kCannotReplace and kReplaceFailed, and for kVerifyFailed when the result
+  // could not be read back.
+  FileError file_error = 0;
 };
 
 // Makes a new empty temporary file in the folder and returns its path (empty on failure, with
 // the reason in the FileError). The product uses MakeTempFile; tests may name files themselves.
 using TempFileMaker = std::function<Path(const Path& folder, FileError* error)>;
+
+// Finds a patch stream by name, as FindPatch does. Tests may hand in patches of their own.
+using PatchFinder =
+    std::function<bool(const char16_t* name, const uint8_t** data, uint32_t* length)>;
 
 struct ConvertRequest {
   Path input;       // a file identified as release `source`
@@ -40,6 +48,7 @@ struct ConvertRequest {
   Path output;       // where the result goes; the input's own path converts in place
   Path temp_folder;  // for the intermediate base release of a two-step route
   TempFileMaker make_temp;
+  PatchFinder find_patch;  // empty: the built-in patch directory
 };
 
 // Runs the route. The result is written to a temporary file beside `output`, checked against the

@@ -7,6 +7,7 @@
 #include <string>
 #include <system_error>
 
+#include "platform/file_faults.h"
 #include "platform/file_ops.h"
 
 namespace tvl {
@@ -34,6 +35,7 @@ Path TempFolder() {
 }
 
 Path MakeTempFile(const Path& folder, FileError* error) {
+  if (CheckFileFault(FileOp::kMakeTemp, error) != FileFault::kNone) return {};
   std::string name = (folder / "Tarvelline-XXXXXX.tmp").string();
   int fd = ::mkstemps(name.data(), 4);
   if (fd < 0) {
@@ -50,6 +52,7 @@ Path MakeTempFile(const Path& folder, FileError* error) {
 }
 
 bool RemoveFile(const Path& path, FileError* error) {
+  if (CheckFileFault(FileOp::kRemove, error) != FileFault::kNone) return false;
   return ::unlink(path.c_str()) == 0 || Fail(error);
 }
 
@@ -66,10 +69,12 @@ bool CanReplaceFile(const Path& path, FileError* error) {
 }
 
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
+  if (CheckFileFault(FileOp::kFlush, error) != FileFault::kNone) return false;
   if (!SyncPath(from, O_RDONLY)) return Fail(error);
   // A replaced file keeps its permissions.
   struct stat old_file;
   if (::stat(to.c_str(), &old_file) == 0) ::chmod(from.c_str(), old_file.st_mode & 07777);
+  if (CheckFileFault(FileOp::kRename, error) != FileFault::kNone) return false;
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
   Path folder = to.parent_path();
   SyncPath(folder.empty() ? Path(".") : folder, O_RDONLY | O_DIRECTORY);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "platform/long_path_win32.h"
 #include "platform/temp_file_win32.h"
@@ -32,10 +33,12 @@ Path TempFolder() {
 }
 
 Path MakeTempFile(const Path& folder, FileError* error) {
+  if (CheckFileFault(FileOp::kMakeTemp, error) != FileFault::kNone) return {};
   return MakeTempFileFrom(folder, SystemRandom64, error);
 }
 
 bool RemoveFile(const Path& path, FileError* error) {
+  if (CheckFileFault(FileOp::kRemove, error) != FileFault::kNone) return false;
   return DeleteFileW(Win32Path(path).c_str()) || Fail(error);
 }
 
@@ -56,6 +59,7 @@ bool CanReplaceFile(const Path& path, FileError* error) {
 }
 
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
+  if (CheckFileFault(FileOp::kRename, error) != FileFault::kNone) return false;
   return MoveFileExW(Win32Path(from).c_str(), Win32Path(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
          Fail(error);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/file.h"
+#include "platform/file_faults.h"
 
 namespace tvl {
 namespace {
@@ -15,12 +16,14 @@ void Report(FileError* error) {
 }  // namespace
 
 File File::OpenForRead(const Path& path, FileError* error) {
+  if (CheckFileFault(FileOp::kOpenRead, error) != FileFault::kNone) return File();
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) Report(error);
   return File(fd);
 }
 
 File File::CreateForWrite(const Path& path, FileError* error) {
+  if (CheckFileFault(FileOp::kCreate, error) != FileFault::kNone) return File();
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) Report(error);
   return File(fd);
@@ -30,6 +33,14 @@ int64_t File::Read(void* buffer, size_t size, FileError* error) {
   if (!is_open()) {
     if (error) *error = EBADF;
     return -1;
+  }
+  switch (CheckFileFault(FileOp::kRead, error)) {
+    case FileFault::kNone:
+      break;
+    case FileFault::kFail:
+      return -1;
+    case FileFault::kEndOfFile:
+      return 0;
   }
   for (;;) {
     ssize_t got = ::read(static_cast<int>(handle_), buffer, size);
@@ -58,6 +69,7 @@ size_t File::Write(const void* data, size_t size, FileError* error) {
     if (error) *error = EBADF;
     return 0;
   }
+  if (CheckFileFault(FileOp::kWrite, error) != FileFault::kNone) return 0;
   const char* bytes = static_cast<const char*>(data);
   size_t done = 0;
   while (done < size) {
@@ -76,11 +88,13 @@ bool File::Close(FileError* error) {
   if (!is_open()) return true;
   int fd = static_cast<int>(handle_);
   handle_ = kInvalid;
+  // An injected failure still lets go of the handle, as a real one does.
+  const bool injected = CheckFileFault(FileOp::kClose, error) != FileFault::kNone;
   if (::close(fd) != 0) {
-    Report(error);
+    if (!injected) Report(error);
     return false;
   }
-  return true;
+  return !injected;
 }
 
 std::string DescribeFileError(FileError error) { return std::strerror(static_cast<int>(error)); }

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "platform/file.h"
+#include "platform/file_faults.h"
 #include "platform/long_path_win32.h"
 
 namespace tvl {
@@ -18,6 +19,7 @@ constexpr size_t kMaxIo = size_t{1} << 30;
 }  // namespace
 
 File File::OpenForRead(const Path& path, FileError* error) {
+  if (CheckFileFault(FileOp::kOpenRead, error) != FileFault::kNone) return File();
   HANDLE h = CreateFileW(Win32Path(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Report(error);
@@ -25,6 +27,7 @@ File File::OpenForRead(const Path& path, FileError* error) {
 }
 
 File File::CreateForWrite(const Path& path, FileError* error) {
+  if (CheckFileFault(FileOp::kCreate, error) != FileFault::kNone) return File();
   HANDLE h = CreateFileW(Win32Path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) Report(error);
@@ -36,6 +39,14 @@ int64_t File::Read(void* buffer, size_t size, FileError* error) {
   if (!is_open()) {
     if (error) *error = ERROR_INVALID_HANDLE;
     return -1;
+  }
+  switch (CheckFileFault(FileOp::kRead, error)) {
+    case FileFault::kNone:
+      break;
+    case FileFault::kFail:
+      return -1;
+    case FileFault::kEndOfFile:
+      return 0;
   }
   DWORD want = static_cast<DWORD>(size < kMaxIo ? size : kMaxIo);
   if (!ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) {
@@ -61,6 +72,7 @@ size_t File::Write(const void* data, size_t size, FileError* error) {
     if (error) *error = ERROR_INVALID_HANDLE;
     return 0;
   }
+  if (CheckFileFault(FileOp::kWrite, error) != FileFault::kNone) return 0;
   const char* bytes = static_cast<const char*>(data);
   size_t done = 0;
   while (done < size) {
@@ -79,11 +91,13 @@ bool File::Close(FileError* error) {
   if (!is_open()) return true;
   HANDLE h = AsHandle(handle_);
   handle_ = kInvalid;
+  // An injected failure still lets go of the handle, as a real one does.
+  const bool injected = CheckFileFault(FileOp::kClose, error) != FileFault::kNone;
   if (!CloseHandle(h)) {
-    Report(error);
+    if (!injected) Report(error);
     return false;
   }
-  return true;
+  return !injected;
 }
 
 std::string DescribeFileError(FileError error) {

@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "platform/file_faults.h"
 #include "tests/cli/cli_run.h"
+#include "tests/platform/system_errors.h"
 #include "tests/test_files.h"
 #include "tvl_version.h"
 
@@ -38,6 +42,57 @@ TEST(CliTest, IdentifyReportsUnknownAndUnreadableFiles) {
   EXPECT_NE(run.err.find(missing), std::string::npos) << run.err;
   EXPECT_EQ(Lines(run.err).size(), 1u);
 }
+
+// A file that can't be opened is reported with the open's own reason, not with that of a read
+// tried on the file that never opened, by each command that reads files.
+TEST(CliTest, UnopenableFilesAreReportedWithTheOpensReason) {
+  testing::ScratchDir dir;
+  const std::string missing = (dir / "missing.wad").string();
+  const std::string locked = (dir / "locked.wad").string();
+  testing::WriteFileText(locked, "abc");
+  const std::string not_found =
+      "tarvelline-cli: cannot read " + missing + ": " + testing::NotFoundText() + "\n";
+  const std::string denied =
+      "tarvelline-cli: cannot read " + locked + ": " + testing::DeniedText() + "\n";
+  for (const Args& args : std::vector<Args>{
+           {"identify"}, {"targets"}, {"convert", "--to", "doom2_v19", "--output", "out.wad"}}) {
+    SCOPED_TRACE(args[0]);
+    Args with_missing = args, with_locked = args;
+    with_missing.insert(with_missing.begin() + 1, missing);
+    with_locked.insert(with_locked.begin() + 1, locked);
+
+    CliRun run = RunCommand(with_missing);
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, not_found);
+    EXPECT_EQ(run.out, "");
+
+    // Refused as a file held open by another program, or one the user may not read, would be.
+    FileFaultPlan plan;
+    plan.op = FileOp::kOpenRead;
+    plan.nth = 1;
+    plan.error = testing::kDenied;
+    {
+      ScopedFileFaultPlan scope(&plan);
+      run = RunCommand(with_locked);
+    }
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, denied);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.wad"));
+  }
+}
+
+#ifdef _WIN32
+TEST(CliTest, AFileAnotherProgramHoldsIsReportedAsSuch) {
+  testing::ScratchDir dir;
+  const Path path = dir / "busy.wad";
+  File holder = File::CreateForWrite(path);  // not shared: nobody else may open it
+  ASSERT_TRUE(holder.is_open());
+  CliRun run = RunCommand({"identify", path.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvelline-cli: cannot read " + path.string() + ": " +
+                         DescribeFileError(ERROR_SHARING_VIOLATION) + "\n");
+}
+#endif
 
 TEST(CliTest, TargetsByReleaseIdShowRoutes) {
   CliRun run = RunCommand({"targets", "--release", "doom2_v1666"});

@@ -6,8 +6,11 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "patching/convert.h"
+#include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"
+#include "tests/patching/vcdiff_builder.h"
+#include "tests/platform/system_errors.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
 
@@ -160,18 +163,135 @@ TEST_F(ConvertTest, IdentificationOnlyReleasesAreNeverConverted) {
   EXPECT_EQ(RunCommand({"identify", freedoom.string()}).code, 0);
 }
 
-TEST_F(ConvertTest, ReadOnlyInputIsNotReplacedInPlace) {
+TEST_F(ConvertTest, ReadOnlyFilesAreNotReplacedAndTheMessageNamesThem) {
+  auto make_read_only = [](const Path& path) {
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+  };
   Path input = Write(u"doom2_v19", "doom2.wad");
-  std::filesystem::permissions(input,
-                               std::filesystem::perms::owner_write |
-                                   std::filesystem::perms::group_write |
-                                   std::filesystem::perms::others_write,
-                               std::filesystem::perm_options::remove);
-  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_xbox", "--in-place"});
+  Path output = Write(u"tnt_v19", "ro.wad");
+  make_read_only(output);
+  CliRun run =
+      RunCommand({"convert", input.string(), "--to", "doom2_xbox", "--output", output.string()});
   EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.err.find("cannot replace"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err, "tarvelline-cli: cannot replace " + output.string() + ": " +
+                         testing::DeniedText() + "\n");
+  EXPECT_EQ(testing::ReadFileBytes(output), Release(u"tnt_v19"));
+
+  make_read_only(input);
+  run = RunCommand({"convert", input.string(), "--to", "doom2_xbox", "--in-place"});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvelline-cli: cannot replace " + input.string() + ": " +
+                         testing::DeniedText() + "\n");
   EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v19"));
-  EXPECT_EQ(CountFiles(dir_.path()), 1u);
+  EXPECT_EQ(CountFiles(dir_.path()), 2u);
+  EXPECT_EQ(CountFiles(temp_), 0u);
+}
+
+// Failures part-way name the user's own files, never the temporary one the result is written to.
+TEST_F(ConvertTest, FailuresPartWayNameTheUsersFilesAndTheReason) {
+  Path input = Write(u"tnt_v19", "tnt.wad");
+  const std::string in = input.string(), out = (dir_ / "psx.wad").string();
+  const Args args = {"convert", in, "--to", "tnt_psnusa", "--output", out};
+  FileFaultPlan counted;
+  {
+    ScopedFileFaultPlan scope(&counted);
+    ASSERT_EQ(RunCommand(args).code, 0);
+  }
+  std::filesystem::remove(out);
+
+  auto plan = [](FileOp op, uint64_t nth, FileError error) {
+    FileFaultPlan plan;
+    plan.op = op;
+    plan.nth = nth;
+    plan.error = error;
+    return plan;
+  };
+  const std::string step = "patch tnt_v19_to_tnt_psnusa failed: ";
+  struct Case {
+    FileFaultPlan plan;
+    std::string error;
+  };
+  std::vector<Case> cases = {
+      // The second open is the patch step's, after identification.
+      {plan(FileOp::kOpenRead, 2, testing::kDenied),
+       step + "Couldn't open for read: " + in + " (" + testing::DeniedText() + ")"},
+      {plan(FileOp::kWrite, 1, testing::kDiskFull),
+       step + "Couldn't write output: " + out + " (" + testing::DiskFullText() + ")"},
+      // The last read is the end of the result, read back for its digest.
+      {plan(FileOp::kRead, counted.count(FileOp::kRead), testing::kIoError),
+       "cannot read the result back to verify it: " + DescribeFileError(testing::kIoError)},
+      {plan(FileOp::kRename, 1, testing::kDenied),
+       "cannot move the result to " + out + ": " + testing::DeniedText()},
+  };
+#ifndef _WIN32
+  cases.push_back({plan(FileOp::kMakeTemp, 1, testing::kDenied),
+                   "cannot create a temporary file: " + testing::DeniedText()});
+#endif
+  for (Case& c : cases) {
+    CliRun run;
+    {
+      ScopedFileFaultPlan scope(&c.plan);
+      run = RunCommand(args);
+    }
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "tarvelline-cli: " + c.error + "\n");
+    EXPECT_EQ(CountFiles(dir_.path()), 1u);
+    EXPECT_EQ(CountFiles(temp_), 0u);
+  }
+}
+
+// The windows' checksums catch almost every wrong result first; this patch carries none and
+// decodes cleanly, so only the final digest comparison stands between it and the user's file.
+TEST_F(ConvertTest, AResultThatIsNotTheTargetIsNeverPutInPlace) {
+  InitIwadCatalogue();
+  Path input = Write(u"tnt_v19", "tnt.wad");
+  const std::vector<uint8_t> target = Release(u"tnt_psnusa");
+  for (bool in_place : {false, true}) {
+    for (bool wrong : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << "in place " << in_place << ", wrong " << wrong);
+      testing::TestWindow window;
+      window.has_source = false;
+      window.checksum = false;
+      std::vector<uint8_t> bytes = target;
+      if (wrong) bytes[bytes.size() / 2] ^= 1;
+      testing::Add(window, bytes);
+      const std::vector<uint8_t> patch = testing::EncodeStream({window});
+
+      ConvertRequest request;
+      request.input = input;
+      request.source = FindIwadByReleaseId(u"tnt_v19");
+      request.target = FindIwadByReleaseId(u"tnt_psnusa");
+      request.output = in_place ? input : dir_ / "out.wad";
+      request.temp_folder = temp_;
+      std::u16string asked;
+      request.find_patch = [&](const char16_t* name, const uint8_t** data, uint32_t* length) {
+        asked = name;
+        *data = patch.data();
+        *length = static_cast<uint32_t>(patch.size());
+        return true;
+      };
+      ConvertReport report = ConvertRelease(request);
+      EXPECT_EQ(asked, u"tnt_v19_to_tnt_psnusa");
+      if (wrong) {
+        EXPECT_EQ(report.status, ConvertStatus::kVerifyFailed);
+        EXPECT_EQ(DescribeConvertFailure(report, request),
+                  "the result is not the target release (was the input changed after it was "
+                  "identified?)");
+        EXPECT_EQ(testing::ReadFileBytes(input), Release(u"tnt_v19"));
+        EXPECT_EQ(CountFiles(dir_.path()), 1u) << "no output, no temporary file";
+      } else {
+        EXPECT_EQ(report.status, ConvertStatus::kConverted);
+        EXPECT_EQ(testing::ReadFileBytes(request.output), target);
+        if (in_place) testing::WriteFileBytes(input, Release(u"tnt_v19"));
+        std::filesystem::remove(dir_ / "out.wad");
+      }
+      EXPECT_EQ(CountFiles(temp_), 0u);
+    }
+  }
 }
 
 TEST_F(ConvertTest, UsageErrors) {

@@ -1,13 +1,17 @@
 // tarvelline-cli apply, run in-process as a script would see it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "cli/cli.h"
+#include "platform/file_faults.h"
 #include "tests/cli/cli_run.h"
 #include "tests/patching/vcdiff_builder.h"
+#include "tests/platform/system_errors.h"
 #include "tests/test_files.h"
 
 namespace tvl::cli {
@@ -42,6 +46,14 @@ class ApplyCommandTest : public ::testing::Test {
                  source_.string(), "--output", output_.string()};
     args.insert(args.end(), extra.begin(), extra.end());
     return RunCommand(args);
+  }
+
+  std::set<std::string> FileNames() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
   }
 
   ScratchDir dir_;
@@ -80,22 +92,127 @@ TEST_F(ApplyCommandTest, DecoderFailuresPrintTheDecodersMessage) {
   EXPECT_NE(run.err.find("eof in decode"), std::string::npos) << run.err;
 }
 
-TEST_F(ApplyCommandTest, FileFailuresNameTheFile) {
+// Every way a run can fail names the file and the reason, and leaves an existing output exactly
+// as it was, with no temporary file beside it.
+TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
+  const std::vector<uint8_t> precious = RandomBytes(5000, 23);
+  const std::vector<uint8_t> good_patch = ReadFileBytes(patch_);
   const Path missing = dir_ / "missing.wad";
-  CliRun run = RunCommand({"apply", "--patch", patch_.string(), "--source", missing.string(),
-                           "--output", output_.string()});
-  EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.err.find("Couldn't open for read: " + missing.string()), std::string::npos)
-      << run.err;
+  const std::string p = patch_.string(), s = source_.string(), o = output_.string();
+  auto no_fault = [] { return FileFaultPlan{}; };
+  // The patch file is opened, read and closed first.
+  auto fail_nth = [](FileOp op, uint64_t nth, FileError error) {
+    FileFaultPlan plan;
+    plan.op = op;
+    plan.nth = nth;
+    plan.error = error;
+    return plan;
+  };
+  std::vector<uint8_t> bad_checksum, truncated = good_patch;
+  windows_[1].checksum_error = 0x100;
+  bad_checksum = testing::EncodeStream(windows_);
+  truncated.resize(truncated.size() - 3);
 
-  // A missing patch is noticed before the output is touched.
-  std::filesystem::remove(output_);
-  run = RunCommand({"apply", "--patch", missing.string(), "--source", source_.string(), "--output",
-                    output_.string()});
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> patch;
+    Args args;
+    FileFaultPlan plan;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"missing source",
+       good_patch,
+       {"--source", missing.string()},
+       no_fault(),
+       "Couldn't open for read: " + missing.string() + " (" + testing::NotFoundText() + ")"},
+      {"missing patch",
+       good_patch,
+       {"--patch", missing.string()},
+       no_fault(),
+       "Couldn't open patch data: " + missing.string() + " (" + testing::NotFoundText() + ")"},
+      {"checksum", bad_checksum, {}, no_fault(), "target window checksum mismatch"},
+      {"truncated patch", truncated, {}, no_fault(), "eof in decode"},
+      {"empty patch", {}, {}, no_fault(), "eof in decode"},
+      {"full disk",
+       good_patch,
+       {},
+       fail_nth(FileOp::kWrite, 1, testing::kDiskFull),
+       "Couldn't write output: " + o + " (" + testing::DiskFullText() + ")"},
+      {"failed close",
+       good_patch,
+       {},
+       fail_nth(FileOp::kClose, 2, testing::kDiskFull),
+       "Couldn't write output: " + o + " (" + testing::DiskFullText() + ")"},
+      {"failed move",
+       good_patch,
+       {},
+       fail_nth(FileOp::kRename, 1, testing::kDenied),
+       "Couldn't replace output: " + o + " (" + testing::DeniedText() + ")"},
+      {"unreadable source",
+       good_patch,
+       {},
+       fail_nth(FileOp::kOpenRead, 2, testing::kDenied),
+       "Couldn't open for read: " + s + " (" + testing::DeniedText() + ")"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFileBytes(patch_, c.patch);
+    WriteFileBytes(output_, precious);
+    Args args = {"apply", "--patch", p, "--source", s, "--output", o};
+    for (size_t i = 0; i + 1 < c.args.size(); i += 2) {
+      *(std::find(args.begin(), args.end(), c.args[i]) + 1) = c.args[i + 1];
+    }
+    FileFaultPlan plan = c.plan;
+    CliRun run;
+    {
+      ScopedFileFaultPlan scope(&plan);
+      run = RunCommand(args);
+    }
+    EXPECT_EQ(run.code, 1);
+    EXPECT_EQ(run.err, "tarvelline-cli: " + c.error + "\n");
+    EXPECT_EQ(ReadFileBytes(output_), precious);
+    EXPECT_EQ(FileNames(), (std::set<std::string>{"output.wad", "patch.vcdiff", "source.wad"}));
+  }
+}
+
+TEST_F(ApplyCommandTest, OutputsThatMayNotBeReplacedAreRefusedBeforeAnythingIsWritten) {
+  const std::vector<uint8_t> precious = RandomBytes(5000, 24);
+  WriteFileBytes(output_, precious);
+  std::filesystem::permissions(output_,
+                               std::filesystem::perms::owner_write |
+                                   std::filesystem::perms::group_write |
+                                   std::filesystem::perms::others_write,
+                               std::filesystem::perm_options::remove);
+  CliRun run = Apply();
   EXPECT_EQ(run.code, 1);
-  EXPECT_NE(run.err.find("Couldn't open patch data: " + missing.string()), std::string::npos);
-  EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
-  EXPECT_FALSE(std::filesystem::exists(output_));
+  EXPECT_EQ(run.err, "tarvelline-cli: Couldn't open for write: " + output_.string() + " (" +
+                         testing::DeniedText() + ")\n");
+  EXPECT_EQ(ReadFileBytes(output_), precious);
+
+  // The source itself would be emptied before it was read.
+  run = RunCommand({"apply", "--patch", patch_.string(), "--source", source_.string(), "--output",
+                    source_.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvelline-cli: Couldn't open for write: " + source_.string() + "\n");
+  EXPECT_EQ(ReadFileBytes(source_), source_bytes_);
+
+  // A folder that isn't there: the reason is the system's, whichever it gives.
+  const Path nowhere = dir_ / "no" / "out.wad";
+  run = RunCommand({"apply", "--patch", patch_.string(), "--source", source_.string(), "--output",
+                    nowhere.string()});
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err.rfind("tarvelline-cli: Couldn't open for write: " + nowhere.string() + " (", 0),
+            0u)
+      << run.err;
+  EXPECT_EQ(FileNames(), (std::set<std::string>{"output.wad", "patch.vcdiff", "source.wad"}));
+}
+
+TEST_F(ApplyCommandTest, ASuccessfulRunReplacesTheOutputWhole) {
+  WriteFileBytes(output_, RandomBytes(100000, 25));  // longer than the result
+  ASSERT_EQ(Apply().code, 0);
+  EXPECT_EQ(ReadFileBytes(output_), testing::ExpectedTarget(windows_));
+  EXPECT_EQ(FileNames(), (std::set<std::string>{"output.wad", "patch.vcdiff", "source.wad"}));
 }
 
 TEST_F(ApplyCommandTest, UsageErrors) {
