@@ -1,4 +1,4 @@
-// The in-memory driver's own choices: piece sizes, buffers, sinks, preloading and configuration.
+// The in-memory driver's own choices: piece sizes, buffers, sinks and configuration.
 #include "vcdiff/decode_memory.h"
 
 #include <vector>
@@ -59,18 +59,6 @@ TEST(DecodeInMemory, InPlaceIsolatedAndSinkAgree) {
   Bytes joined;
   for (const Bytes& window : windows) joined.insert(joined.end(), window.begin(), window.end());
   EXPECT_EQ(joined, sample.expected);
-}
-
-TEST(DecodeInMemory, FirstBlockIsRequestedUnlessPreloaded) {
-  const test::Sample sample = test::RichSample();
-  MemoryDecodeOptions options = SampleOptions();
-  const DecodeResult preloaded = DecodeInMemory(sample.patch, sample.source, options);
-  options.preload_first_block = false;
-  const DecodeResult requested = DecodeInMemory(sample.patch, sample.source, options);
-  EXPECT_EQ(requested.output, sample.expected);
-  ASSERT_FALSE(requested.blocks.empty());
-  EXPECT_EQ(requested.blocks.front(), 0u);
-  EXPECT_EQ(requested.blocks.size(), preloaded.blocks.size() + 1);
 }
 
 TEST(DecodeInMemory, RefusedConfigurationIsTheResult) {
