@@ -16,15 +16,9 @@ bool MakeVerifiedPatch(std::span<const uint8_t> source, std::span<const uint8_t>
     *error = std::string("cannot encode: ") + encoded.message;
     return false;
   }
-  std::vector<uint8_t> rebuilt;
-  DecodeResult decoded = DecodeDelta(source, *patch, rebuilt);
-  if (decoded.status != 0) {
-    *error = std::string("the new patch does not decode: ") + decoded.message;
-    return false;
-  }
-  if (rebuilt.size() != target.size() ||
-      !std::equal(rebuilt.begin(), rebuilt.end(), target.begin())) {
-    *error = "the new patch does not rebuild the target";
+  const RoundTrip check = VerifyDelta(source, target, *patch);
+  if (!check.rebuilt) {
+    *error = "the new patch " + check.problem;
     return false;
   }
   return true;

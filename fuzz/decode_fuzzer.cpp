@@ -15,10 +15,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "vcdiff/adler32.h"
+#include "vcdiff/decode_memory.h"
 #include "vcdiff/decoder.h"
 
 namespace {
@@ -43,92 +43,66 @@ struct Options {
   bool attach = true;
 };
 
+// The piece sizes that cover the patch: `piece` each, or varied up to it when there is a seed.
+std::vector<size_t> Pieces(const Options& options, size_t patch_size) {
+  std::vector<size_t> pieces;
+  if (options.piece == 0) return pieces;
+  uint32_t state = options.seed * 2654435761u + 1;
+  size_t covered = 0;
+  do {
+    state = state * 1103515245u + 12345u;
+    pieces.push_back(options.seed == 0 ? options.piece : 1 + (state >> 16) % options.piece);
+    covered += pieces.back();
+  } while (covered < patch_size);
+  return pieces;
+}
+
+// Windows can be 64 MiB each; their checksums are enough to compare two runs.
+void TakeWindow(void* opaque, const uint8_t* data, uint64_t size) {
+  static_cast<std::vector<uint32_t>*>(opaque)->push_back(tvl::Adler32(1, data, size));
+}
+
 struct Outcome {
+  tvl::DecodeResult result;
   std::vector<int> events;        // statuses other than kStatusNeedInput
-  std::vector<uint64_t> blocks;   // blocks requested
   std::vector<uint32_t> windows;  // Adler-32 of each window taken
-  uint64_t output_total = 0;
-  const char* message = nullptr;  // at a failure, else null
-  int close_status = 0;
 };
 
 bool operator==(const Outcome& a, const Outcome& b) {
-  return a.events == b.events && a.blocks == b.blocks && a.windows == b.windows &&
-         a.output_total == b.output_total && a.close_status == b.close_status &&
-         (a.message == b.message || (a.message && b.message && !std::strcmp(a.message, b.message)));
+  const tvl::DecodeResult& x = a.result;
+  const tvl::DecodeResult& y = b.result;
+  return a.events == b.events && x.blocks == y.blocks && a.windows == b.windows &&
+         x.window_sizes == y.window_sizes && x.status == y.status &&
+         x.close_status == y.close_status && (x.status == 0 || x.message == y.message);
 }
 
 Outcome Decode(const Options& options, const std::vector<uint8_t>& source, const uint8_t* patch,
                size_t patch_size) {
-  Outcome outcome;
   tvl::DecodeConfig config;
   config.alloc = CappedAlloc;
   config.release = CappedRelease;
-  tvl::DecodeStream stream;
-  tvl::ConfigureDecodeStream(&stream, &config);
-  tvl::DecodeSource block_source;
-  block_source.block_size = options.block_size;
-  // Exactly the valid bytes, so that a read past them is caught.
-  std::unique_ptr<uint8_t[]> block;
-  auto load = [&](uint64_t number) {
-    const uint64_t start = number * block_source.block_size;
-    const size_t count = start >= source.size()
-                             ? 0
-                             : std::min<uint64_t>(block_source.block_size, source.size() - start);
-    block.reset(new uint8_t[count + (count == 0)]);
-    if (count > 0) std::memcpy(block.get(), source.data() + start, count);
-    block_source.block_data = block.get();
-    block_source.block_bytes = count;
-    block_source.block_number = number;
-  };
-  if (options.attach) {
-    tvl::SetDecodeSource(&stream, &block_source);
-    if (options.preload) load(0);
-  }
+  tvl::MemoryDecodeOptions memory;
+  memory.block_size = options.block_size;
+  memory.pieces = Pieces(options, patch_size);
+  memory.config = &config;
+  memory.attach_source = options.attach;
+  memory.preload_first_block = options.preload;
+  // Exactly the valid bytes of each block and piece, each released once the decoder is done with
+  // it, so that a read past a block or a section read after its piece is gone is caught.
+  memory.isolated_buffers = true;
+  memory.record_events = true;
+  Outcome outcome;
+  memory.sink = TakeWindow;
+  memory.sink_opaque = &outcome.windows;
+  outcome.result = tvl::DecodeInMemory({patch, patch_size}, source, memory);
 
-  // Each piece lives in its own allocation, released once the decoder has asked for more, so
-  // that a section read after its piece is gone shows up as a use after free.
-  size_t offset = 0;
-  uint32_t state = options.seed * 2654435761u + 1;
-  bool failed = false;
-  do {
-    size_t piece = patch_size - offset;
-    if (options.piece != 0) {
-      state = state * 1103515245u + 12345u;
-      const size_t varied = options.seed == 0 ? options.piece : 1 + (state >> 16) % options.piece;
-      piece = std::min(piece, varied);
-    }
-    std::unique_ptr<uint8_t[]> bytes(new uint8_t[piece + (piece == 0)]);
-    if (piece > 0) std::memcpy(bytes.get(), patch + offset, piece);
-    offset += piece;
-    stream.input_next = bytes.get();
-    stream.input_size = piece;
-    for (;;) {
-      const int status = tvl::DecodeInput(&stream);
-      if (status == tvl::kStatusNeedInput) break;
-      outcome.events.push_back(status);
-      if (status == tvl::kStatusNeedBlock) {
-        // A source that isn't attached can't be asked for.
-        if (!options.attach) std::abort();
-        outcome.blocks.push_back(block_source.requested_block);
-        load(block_source.requested_block);
-      } else if (status == tvl::kStatusOutput) {
-        if (stream.output_size != stream.target_length) std::abort();
-        outcome.windows.push_back(tvl::Adler32(1, stream.output_data, stream.output_size));
-        outcome.output_total += stream.output_size;
-        stream.output_size = 0;
-      } else if (status != tvl::kStatusGotHeader && status != tvl::kStatusWindowStart &&
-                 status != tvl::kStatusWindowDone) {
-        if (stream.message == nullptr) std::abort();  // every failure says why
-        outcome.message = stream.message;
-        failed = true;
-        break;
-      }
-    }
-  } while (!failed && offset < patch_size);
-  if (!failed) outcome.close_status = tvl::CloseDecodeStream(&stream);
-  if (stream.output_total != outcome.output_total) std::abort();
-  tvl::FreeDecodeStream(&stream);
+  // The driver checks the decoder's side of the protocol: blocks asked for only from an attached
+  // source, each window as long as its header said, the output counted right.
+  if (outcome.result.message == tvl::kDecoderProtocolBroken) std::abort();
+  if (outcome.result.status != 0 && outcome.result.message.empty()) std::abort();  // says why
+  for (int status : outcome.result.statuses) {
+    if (status != tvl::kStatusNeedInput) outcome.events.push_back(status);
+  }
   return outcome;
 }
 

@@ -1,12 +1,13 @@
 // Writes the decode fuzzer's seed corpus: a few tiny valid streams, each behind the fuzzer's
 // option bytes and source (see decode_fuzzer.cpp). Usage: tvl_decode_corpus <directory>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "vcdiff/adler32.h"
-#include "vcdiff/decoder.h"
+#include "vcdiff/decode_memory.h"
 #include "vcdiff/varint.h"
 
 namespace {
@@ -58,27 +59,18 @@ Bytes Encode(const std::vector<Window>& windows, const std::vector<Bytes>& targe
 
 // The windows' targets, as our decoder rebuilds them without checksums.
 std::vector<Bytes> Targets(const Bytes& patch, const Bytes& source) {
-  tvl::DecodeStream stream;
-  tvl::ConfigureDecodeStream(&stream, nullptr);
-  tvl::DecodeSource block_source;
-  block_source.block_size = 1 << 20;
-  block_source.block_data = source.data();
-  block_source.block_bytes = source.size();
-  tvl::SetDecodeSource(&stream, &block_source);
-  stream.input_next = patch.data();
-  stream.input_size = patch.size();
-  std::vector<Bytes> targets;
-  for (int status = 0; status != tvl::kStatusNeedInput;) {
-    status = tvl::DecodeInput(&stream);
-    if (status == tvl::kStatusOutput) {
-      targets.emplace_back(stream.output_data, stream.output_data + stream.output_size);
-      stream.output_size = 0;
-    } else if (status > 0 || status < tvl::kStatusWindowDone) {
-      std::fprintf(stderr, "seed does not decode: %s\n", stream.message);
-      break;
-    }
+  tvl::MemoryDecodeOptions options;
+  options.block_size = 1 << 20;  // the whole source in one block
+  const tvl::DecodeResult result = tvl::DecodeInMemory(patch, source, options);
+  if (result.status != 0) {
+    std::fprintf(stderr, "seed does not decode: %s\n", result.message.c_str());
   }
-  tvl::FreeDecodeStream(&stream);
+  std::vector<Bytes> targets;
+  auto next = result.output.begin();
+  for (uint64_t size : result.window_sizes) {
+    targets.emplace_back(next, next + static_cast<std::ptrdiff_t>(size));
+    next += static_cast<std::ptrdiff_t>(size);
+  }
   return targets;
 }
 

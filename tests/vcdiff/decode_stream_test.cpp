@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "tests/vcdiff/decode_driver.h"
+#include "tests/vcdiff/decode_helpers.h"
 #include "tests/vcdiff/vcdiff_writer.h"
 #include "vcdiff/decoder.h"
 
@@ -134,10 +134,10 @@ TEST(GetSourceBlock, NotSeekableFailsTheCopy) {
   patch.insert(patch.end(), body.begin(), body.end());
   DecodeConfig config;
   config.getblk = TestGetBlock;
-  test::DriverOptions options;
+  MemoryDecodeOptions options;
   options.config = &config;
   options.block_size = 8;
-  const test::DecodeResult result = test::Decode(patch, source, options);
+  const DecodeResult result = test::Decode(patch, source, options);
   EXPECT_EQ(result.status, kStatusFailed);
   EXPECT_EQ(result.message, "non-seekable source in decode");
 }
@@ -149,7 +149,7 @@ TEST(CloseDecodeStream, CleanOnlyBetweenWindows) {
   EXPECT_EQ(CloseDecodeStream(&stream), 0);
   FreeDecodeStream(&stream);
 
-  test::DriverOptions options;
+  MemoryDecodeOptions options;
   options.block_size = 16;
   EXPECT_EQ(test::Decode(sample.patch, sample.source, options).close_status, 0);
   const Bytes header_only(sample.patch.begin(), sample.patch.begin() + 19);
@@ -157,7 +157,7 @@ TEST(CloseDecodeStream, CleanOnlyBetweenWindows) {
   // Cut inside the magic, the application header, the first window and the last window.
   for (size_t cut : {size_t{1}, size_t{3}, size_t{18}, size_t{20}, sample.patch.size() - 1}) {
     const Bytes truncated(sample.patch.begin(), sample.patch.begin() + cut);
-    const test::DecodeResult result = test::Decode(truncated, sample.source, options);
+    const DecodeResult result = test::Decode(truncated, sample.source, options);
     EXPECT_EQ(result.close_status, kStatusBadData) << cut;
     EXPECT_EQ(result.message, "eof in decode");
   }
@@ -201,7 +201,7 @@ void TrackingRelease(void* opaque, void* pointer) {
 
 TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
   const test::Sample sample = test::RichSample();
-  test::DriverOptions options;
+  MemoryDecodeOptions options;
   options.block_size = 16;
   options.pieces = {7};  // forces section copies as well
   Allocations allocations;
@@ -222,7 +222,7 @@ TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
   for (int refuse = 0; refuse < needed; ++refuse) {
     allocations = Allocations();
     allocations.refuse_at = refuse;
-    const test::DecodeResult result = test::Decode(sample.patch, sample.source, options);
+    const DecodeResult result = test::Decode(sample.patch, sample.source, options);
     EXPECT_EQ(result.status, kStatusOutOfMemory) << refuse;
     EXPECT_EQ(result.message, "out of memory");
     EXPECT_TRUE(allocations.live.empty()) << refuse;
@@ -244,10 +244,10 @@ TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
   config.alloc = TrackingAlloc;
   config.release = TrackingRelease;
   config.alloc_opaque = &allocations;
-  test::DriverOptions options;
+  MemoryDecodeOptions options;
   options.config = &config;
   options.pieces = {3};
-  const test::DecodeResult result = test::Decode(patch, {}, options);
+  const DecodeResult result = test::Decode(patch, {}, options);
   EXPECT_EQ(result.output.size(), 55000u);
   // Near and same arrays, one copy per non-empty section, the window buffer: each once.
   EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144, 16384, 16384, 32768}));
@@ -309,10 +309,10 @@ TEST(DecodeStreamAllocation, DeclaredLengthsAreRefusedBeforeAllocating) {
       config.alloc = TrackingAlloc;
       config.release = TrackingRelease;
       config.alloc_opaque = &allocations;
-      test::DriverOptions options;
+      MemoryDecodeOptions options;
       options.config = &config;
       if (piece != 0) options.pieces = {piece};
-      const test::DecodeResult result = test::Decode(c.patch, {}, options);
+      const DecodeResult result = test::Decode(c.patch, {}, options);
       EXPECT_EQ(result.status, kStatusBadData) << c.name;
       EXPECT_EQ(result.message, c.message) << c.name;
       EXPECT_TRUE(allocations.live.empty()) << c.name;
@@ -345,11 +345,11 @@ TEST(DecodeStreamAllocation, SectionCopiesGrowWithTheInput) {
   config.alloc = TrackingAlloc;
   config.release = TrackingRelease;
   config.alloc_opaque = &allocations;
-  test::DriverOptions options;
+  MemoryDecodeOptions options;
   options.config = &config;
   options.pieces = {4096};
-  const test::DecodeResult result = test::Decode(patch, source, options);
-  EXPECT_EQ(result.status, kStatusNeedInput) << result.message;
+  const DecodeResult result = test::Decode(patch, source, options);
+  EXPECT_EQ(result.statuses.back(), kStatusNeedInput) << result.message;
   EXPECT_EQ(result.close_status, kStatusBadData);
   EXPECT_EQ(result.message, "eof in decode");
   EXPECT_TRUE(allocations.live.empty());
