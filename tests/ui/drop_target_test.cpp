@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/main_window.h"
 #include "app/program.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
@@ -47,11 +48,11 @@ class DropTargetTest : public MainWindowTest {
   void SetUp() override {
     MainWindowTest::SetUp();
     ASSERT_TRUE(ole_.initialised());
-    target_ = new TvlDropTarget;
   }
   void TearDown() override {
     if (target_) {
       EXPECT_EQ(target_->Release(), 0u);
+      target_ = nullptr;
     }
     MainWindowTest::TearDown();
   }
@@ -64,12 +65,12 @@ class DropTargetTest : public MainWindowTest {
 
   DragResult Enter(FakeDataObject& data, DWORD allowed = kAnyEffect) {
     DWORD effect = allowed;
-    HRESULT result = target_->DragEnter(&data, MK_LBUTTON, kPoint, &effect);
+    HRESULT result = target()->DragEnter(&data, MK_LBUTTON, kPoint, &effect);
     return {result, effect};
   }
   DragResult Drop(FakeDataObject& data, DWORD allowed = kAnyEffect) {
     DWORD effect = allowed;
-    HRESULT result = target_->Drop(&data, 0, kPoint, &effect);
+    HRESULT result = target()->Drop(&data, 0, kPoint, &effect);
     return {result, effect};
   }
 
@@ -96,7 +97,7 @@ class DropTargetTest : public MainWindowTest {
     EXPECT_STREQ(data.description()->szMessage, message);
     EXPECT_STREQ(data.description()->szInsert, file.c_str());
     EXPECT_EQ(data.media_outstanding(), 0);
-    EXPECT_EQ(target_->DragLeave(), S_OK);
+    EXPECT_EQ(target()->DragLeave(), S_OK);
   }
 
   // The drag is refused in DragEnter and nothing is stored on the source.
@@ -110,24 +111,30 @@ class DropTargetTest : public MainWindowTest {
   }
 
   OleSession ole_;
+  // Made at first use, for the window open by then (none: a drop with nowhere to go).
+  TvlDropTarget* target() {
+    if (!target_) target_ = new TvlDropTarget(window_);
+    return target_;
+  }
   TvlDropTarget* target_ = nullptr;
 };
 
 TEST_F(DropTargetTest, IsADropTargetAndCountsItsReferences) {
   IUnknown* unknown = nullptr;
-  ASSERT_EQ(target_->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+  ASSERT_EQ(target()->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
   IDropTarget* drop_target = nullptr;
-  ASSERT_EQ(target_->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&drop_target)), S_OK);
-  EXPECT_EQ(unknown, static_cast<IUnknown*>(target_));
-  EXPECT_EQ(drop_target, static_cast<IDropTarget*>(target_));
+  ASSERT_EQ(target()->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&drop_target)),
+            S_OK);
+  EXPECT_EQ(unknown, static_cast<IUnknown*>(target()));
+  EXPECT_EQ(drop_target, static_cast<IDropTarget*>(target()));
   IDataObject* other = reinterpret_cast<IDataObject*>(1);
-  EXPECT_EQ(target_->QueryInterface(IID_IDataObject, reinterpret_cast<void**>(&other)),
+  EXPECT_EQ(target()->QueryInterface(IID_IDataObject, reinterpret_cast<void**>(&other)),
             E_NOINTERFACE);
   EXPECT_EQ(other, nullptr);
 
   // The creator's reference and the two just taken.
-  EXPECT_EQ(target_->AddRef(), 4u);
-  EXPECT_EQ(target_->Release(), 3u);
+  EXPECT_EQ(target()->AddRef(), 4u);
+  EXPECT_EQ(target()->Release(), 3u);
   EXPECT_EQ(unknown->Release(), 2u);
   EXPECT_EQ(drop_target->Release(), 1u);
 }
@@ -177,13 +184,13 @@ TEST_F(DropTargetTest, CopyOnlySourceGetsNoDropEffect) {
   // Moving over the window only narrows the effect; the data is not looked at again.
   int requests = data.file_requests();
   DWORD effect = DROPEFFECT_COPY;
-  EXPECT_EQ(target_->DragOver(0, kPoint, &effect), S_OK);
+  EXPECT_EQ(target()->DragOver(0, kPoint, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
   effect = kAnyEffect;
-  EXPECT_EQ(target_->DragOver(0, kPoint, &effect), S_OK);
+  EXPECT_EQ(target()->DragOver(0, kPoint, &effect), S_OK);
   EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_MOVE));
   EXPECT_EQ(data.file_requests(), requests);
-  EXPECT_EQ(target_->DragLeave(), S_OK);
+  EXPECT_EQ(target()->DragLeave(), S_OK);
 }
 
 TEST_F(DropTargetTest, DropReturnsFirstAndTheWindowIdentifiesAfterwards) {
@@ -285,6 +292,8 @@ TEST_F(DropTargetTest, ModalWindowIdentifiesTheDropFromItsOwnLoop) {
   FakeDataObject data({file.native()});
   std::wstring label;
   INT_PTR result = RunModal(nullptr, {[&](HWND window) {
+                                        // The target registered for this window.
+                                        target_ = new TvlDropTarget(window);
                                         EXPECT_EQ(Drop(data).result, S_OK);
                                         EXPECT_EQ(ItemText(window, IDC_INPUT_PATH), L"");
                                       },
@@ -369,7 +378,7 @@ TEST_F(DropTargetTest, LongestPathIsDescribedByItsEnd) {
   std::wstring insert = data.description()->szInsert;
   EXPECT_EQ(insert.size(), 259u);
   EXPECT_EQ(insert, L"..." + path.substr(path.size() - 256));
-  EXPECT_EQ(target_->DragLeave(), S_OK);
+  EXPECT_EQ(target()->DragLeave(), S_OK);
 }
 
 TEST_F(DropTargetTest, DescriptionCutsNeverSplitACharacter) {
@@ -392,7 +401,7 @@ TEST_F(DropTargetTest, DescriptionCutsNeverSplitACharacter) {
   FakeDataObject refusing({iwad.native()});
   refusing.RefuseSetData();
   EXPECT_EQ(Enter(refusing).result, S_OK);
-  EXPECT_EQ(target_->DragLeave(), S_OK);
+  EXPECT_EQ(target()->DragLeave(), S_OK);
 }
 
 TEST_F(DropTargetTest, ReadWadMagicTellsTheKind) {
