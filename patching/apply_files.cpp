@@ -88,6 +88,11 @@ std::string DescribeApplyError(const ApplyError& error, const Path& input, std::
     case ApplyFailure::kOpenInput:
       text += ": " + Utf8(input);
       break;
+    case ApplyFailure::kReadInput:
+      // An input that changed says so in its message; only a failed read names the file.
+      if (error.file_error == 0) return text;
+      text += ": " + Utf8(input);
+      break;
     case ApplyFailure::kCreateOutput:
     case ApplyFailure::kWrite:
       text += ": " + Utf8(output);

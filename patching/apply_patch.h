@@ -21,6 +21,7 @@ enum class ApplyFailure {
   kNoPatch,       // the patch directory has no stream of that name
   kDecode,        // the decoder refused the patch or the source; `message` says why
   kWrite,         // writing, closing or putting the output in place failed
+  kReadInput,     // the source failed to read (`file_error` says why) or changed meanwhile
 };
 
 // Why a run failed. `message` is static text: the decoder's own (for example "target window

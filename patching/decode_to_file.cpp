@@ -39,6 +39,13 @@ std::unique_ptr<uint8_t[]> Allocate(size_t size) {
   return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
 }
 
+int FailSource(ApplyError* error, const SourceBlocks& blocks) {
+  if (blocks.failure == SourceFailure::kChanged) {
+    return Fail(error, ApplyFailure::kReadInput, "The input changed while it was being converted.");
+  }
+  return Fail(error, ApplyFailure::kReadInput, "Couldn't read input", blocks.error);
+}
+
 }  // namespace
 
 int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size_t piece_size,
@@ -67,7 +74,7 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
   // Block 0 is in place before decoding starts; the decoder asks for any other.
   DecodeSource source{};
   source.block_size = kSourceBlockSize;
-  LoadSourceBlock(&blocks, 0, &source);
+  if (!LoadSourceBlock(&blocks, 0, &source)) return FailSource(error, blocks);
   SetDecodeSource(&stream, &source);
 
   // The patch goes in pieces copied into our own buffer, which is refilled only once the decoder
@@ -84,13 +91,18 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
 
     for (int status = DecodeInput(&stream); status != kStatusNeedInput;
          status = DecodeInput(&stream)) {
+      // Bytes of a view that couldn't be read came as zeros: whatever the decoder made of them,
+      // output or a failed checksum, the source's failure is the news.
+      if (!SourceBlocksIntact(&blocks)) return FailSource(error, blocks);
       switch (status) {
         case kStatusGotHeader:
         case kStatusWindowStart:
         case kStatusWindowDone:
           break;
         case kStatusNeedBlock:
-          LoadSourceBlock(&blocks, source.requested_block, &source);
+          if (!LoadSourceBlock(&blocks, source.requested_block, &source)) {
+            return FailSource(error, blocks);
+          }
           break;
         case kStatusOutput: {
           // One write per window; a short one (a full disk) ends the run.
@@ -110,6 +122,7 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
     }
     if (length < piece_size) break;
   }
+  if (!SourceBlocksIntact(&blocks)) return FailSource(error, blocks);
 
   // A patch that ended inside a header or a window is incomplete. So is one that ended before its
   // file header was whole (an empty file, say), which the decoder can't tell from a patch not yet

@@ -7,81 +7,150 @@
 namespace tvl {
 namespace {
 
-constexpr uint64_t kBlocksPerRead = kSourceReadSize / kSourceBlockSize;
-constexpr uint64_t kBlocksPerRegion = kViewRegionSize / kSourceBlockSize;
+constexpr uint64_t kMaxReadBlocks = kSourceReadSize / kSourceBlockSize;
 static_assert(kSourceReadSize % kSourceBlockSize == 0);
-static_assert(kViewRegionSize % kSourceBlockSize == 0);
 
-// Reads kSourceReadSize bytes from the start of block `first` into the buffer, as much of them as
-// the file holds. Starting at the block asked for, not at a multiple of the read size, wastes no
-// read on the bytes before a copy that begins mid-way.
-void ReadFrom(SourceBlocks* blocks, uint64_t first) {
-  blocks->first_block = first;
-  blocks->buffer_bytes = 0;
+// Stands in for the data of a block with nothing in it, so the decoder always has a block.
+constexpr uint8_t kNothing[1] = {};
+
+bool Failed(SourceBlocks* blocks, SourceFailure failure, FileError error = 0) {
+  blocks->failure = failure;
+  blocks->error = error;
   blocks->buffer_valid = false;
-  if (first > std::numeric_limits<uint64_t>::max() / kSourceBlockSize) return;
-  const uint64_t offset = first * kSourceBlockSize;
-  if (!blocks->position_known || blocks->file_position != offset) {
-    blocks->position_known = blocks->file->Seek(offset);
+  blocks->position_known = false;
+  return false;
+}
+
+// Moves the file to `offset`. A pipe can't seek, but it can go forward by reading: that is how
+// the decoder walks it, block after block with gaps.
+bool SeekTo(SourceBlocks* blocks, uint64_t offset) {
+  if (blocks->position_known && blocks->file_position == offset) return true;
+  FileError seek_error = 0;
+  if (blocks->file->Seek(offset, &seek_error)) {
     blocks->file_position = offset;
-    if (!blocks->position_known) return;
+    blocks->position_known = true;
+    return true;
   }
-  while (blocks->buffer_bytes < kSourceReadSize) {
+  if (!blocks->position_known || blocks->file_position > offset) {
+    return Failed(blocks, SourceFailure::kRead, seek_error);
+  }
+  while (blocks->file_position < offset) {
+    const uint64_t skip = std::min(kSourceReadSize, offset - blocks->file_position);
+    FileError read_error = 0;
+    const int64_t got = blocks->file->Read(blocks->buffer.get(), skip, &read_error);
+    if (got < 0) return Failed(blocks, SourceFailure::kRead, read_error);
+    if (got == 0) break;  // the end: whatever is asked for from here on holds nothing
+    blocks->file_position += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+// Reads `count` blocks from the start of block `first` into the buffer, as much of them as the
+// file holds. Starting at the block asked for, not at a multiple of the read size, wastes no read
+// on the bytes before a copy that begins mid-way.
+bool ReadFrom(SourceBlocks* blocks, uint64_t first, uint64_t count) {
+  blocks->buffer_valid = false;
+  blocks->first_block = first;
+  blocks->buffer_blocks = count;
+  blocks->buffer_bytes = 0;
+  const uint64_t offset = first * kSourceBlockSize;  // the caller checked it fits
+  uint64_t want = count * kSourceBlockSize;
+  // Beyond the size we began with nothing is read, so a file that grew reads as it was.
+  if (blocks->size_known) want = std::min(want, blocks->size - offset);
+  if (!SeekTo(blocks, offset)) return false;
+  // A pipe that ended before `offset` has nothing more to give.
+  if (blocks->file_position != offset) want = 0;
+  // Short reads are normal (a pipe gives what its writer wrote so far); only 0 is the end.
+  while (blocks->buffer_bytes < want) {
+    FileError read_error = 0;
     const int64_t got = blocks->file->Read(blocks->buffer.get() + blocks->buffer_bytes,
-                                           kSourceReadSize - blocks->buffer_bytes);
-    if (got < 0) {
-      // A failed read leaves the position unknown and the read to be tried again.
-      blocks->position_known = false;
-      return;
-    }
+                                           want - blocks->buffer_bytes, &read_error);
+    if (got < 0) return Failed(blocks, SourceFailure::kRead, read_error);
     if (got == 0) break;
     blocks->buffer_bytes += static_cast<uint64_t>(got);
     blocks->file_position += static_cast<uint64_t>(got);
   }
+  if (blocks->size_known && blocks->buffer_bytes < want) {
+    return Failed(blocks, SourceFailure::kChanged);
+  }
   blocks->buffer_valid = true;
+  return true;
+}
+
+void ServeNothing(DecodeSource* source) {
+  source->block_data = kNothing;
+  source->block_bytes = 0;
 }
 
 }  // namespace
 
 bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceAccess access) {
   blocks->file = file;
+  blocks->failure = SourceFailure::kNone;
+  blocks->error = 0;
   if (access == SourceAccess::kMapped) blocks->view = FileView::Map(*file);
-  if (blocks->view.is_mapped()) return true;
+  if (blocks->view.is_mapped()) {
+    blocks->size = blocks->view.size();
+    blocks->size_known = true;
+    return true;
+  }
+  blocks->size_known = FileView::RegularFileSize(*file, &blocks->size);
   blocks->buffer.reset(new (std::nothrow) uint8_t[kSourceReadSize]);
   blocks->buffer_valid = false;
-  blocks->position_known = false;
+  blocks->read_blocks = 1;
+  blocks->file_position = 0;
+  blocks->position_known = true;
   return blocks->buffer != nullptr;
 }
 
-void LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source) {
+bool LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source) {
   source->block_number = block;
-  if (blocks->view.is_mapped()) {
-    // Past the end there is nothing to copy, but the decoder still needs a block in place.
-    static constexpr uint8_t kNothing[1] = {};
-    const uint64_t size = blocks->view.size();
-    const uint64_t blocks_in_file = size / kSourceBlockSize + (size % kSourceBlockSize != 0);
-    const bool inside = block < blocks_in_file;
-    const uint64_t region = block / kBlocksPerRegion;
-    if (inside && region != blocks->view_region) {
-      blocks->view_region = region;
-      if (++blocks->view_regions_touched > kViewResidentBudget / kViewRegionSize) {
-        blocks->view.ReleasePages();
-        blocks->view_regions_touched = 1;
-      }
-    }
-    source->block_data = inside ? blocks->view.data() + block * kSourceBlockSize : kNothing;
-    source->block_bytes = inside ? std::min(kSourceBlockSize, size - block * kSourceBlockSize) : 0;
-    return;
+  // Blocks at or past the end hold nothing, and need no read to say so.
+  const uint64_t last_block = std::numeric_limits<uint64_t>::max() / kSourceBlockSize;
+  const bool past_end =
+      block >= last_block || (blocks->size_known && block * kSourceBlockSize >= blocks->size);
+  if (past_end) {
+    ServeNothing(source);
+    return true;
   }
+  if (blocks->view.is_mapped()) {
+    const uint64_t offset = block * kSourceBlockSize;
+    source->block_data = blocks->view.data() + offset;
+    source->block_bytes = std::min(kSourceBlockSize, blocks->size - offset);
+    return true;
+  }
+
   if (!blocks->buffer_valid || block < blocks->first_block ||
-      block - blocks->first_block >= kBlocksPerRead) {
-    ReadFrom(blocks, block);
+      block - blocks->first_block >= blocks->buffer_blocks) {
+    // Reads grow while the decoder goes on where the last one ended, and start small elsewhere.
+    const bool in_order =
+        blocks->buffer_valid && block == blocks->first_block + blocks->buffer_blocks;
+    blocks->read_blocks = in_order ? std::min(blocks->read_blocks * 2, kMaxReadBlocks) : 1;
+    if (!ReadFrom(blocks, block, blocks->read_blocks)) {
+      ServeNothing(source);
+      return false;
+    }
   }
   const uint64_t offset = (block - blocks->first_block) * kSourceBlockSize;
   source->block_data = blocks->buffer.get() + offset;
-  source->block_bytes = blocks->buffer_valid && blocks->buffer_bytes > offset
-                            ? std::min(kSourceBlockSize, blocks->buffer_bytes - offset)
-                            : 0;
+  source->block_bytes =
+      blocks->buffer_bytes > offset ? std::min(kSourceBlockSize, blocks->buffer_bytes - offset) : 0;
+  return true;
+}
+
+bool SourceBlocksIntact(SourceBlocks* blocks) {
+  if (blocks->failure != SourceFailure::kNone) return false;
+  FileError reason = 0;
+  if (!blocks->view.faulted(&reason)) return true;
+  // A file that is now shorter than the view was cut short under us; otherwise its disk failed.
+  uint64_t now = 0;
+  FileError size_error = 0;
+  if (FileView::RegularFileSize(*blocks->file, &now, &size_error)) {
+    if (now < blocks->view.size()) return Failed(blocks, SourceFailure::kChanged);
+  } else {
+    reason = size_error;
+  }
+  return Failed(blocks, SourceFailure::kRead, reason);
 }
 
 }  // namespace tvl

@@ -1,5 +1,4 @@
 #include "platform/file.h"
-#include "platform/file_view.h"
 
 #include <utility>
 
@@ -13,23 +12,6 @@ File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     handle_ = std::exchange(other.handle_, kInvalid);
-  }
-  return *this;
-}
-
-FileView::~FileView() { Unmap(); }
-
-FileView::FileView(FileView&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      mapped_(std::exchange(other.mapped_, false)) {}
-
-FileView& FileView::operator=(FileView&& other) noexcept {
-  if (this != &other) {
-    Unmap();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    mapped_ = std::exchange(other.mapped_, false);
   }
   return *this;
 }

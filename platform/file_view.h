@@ -7,12 +7,14 @@
 
 namespace tvl {
 
-// Unmapped when it goes out of scope. Reading a view can't fail the way a read call does: a page
-// that can't be read stops the process. On Windows the file is open shared for reading only, so
-// nobody can shorten it while we look, and files on network shares are not mapped. POSIX has no
-// such lock; a source cut short by another program while we patch from it stops us with SIGBUS.
-// Conversions write their result aside and move it into place only once verified, so that leaves
-// no half-written release behind.
+// Unmapped when it goes out of scope.
+//
+// A page of a view that can't be read (the file was cut short by another program, the disk
+// failed or went away) is not a failed call but a fault in whatever code touches it. Views are
+// therefore made only where that fault can be caught: on POSIX a process-wide SIGBUS handler
+// replaces the rest of the view with zeros, so the access completes, and marks the view faulted.
+// Whoever reads a view checks faulted() before trusting what it read. Windows offers no such
+// remedy inside a copy, so there files are never mapped and callers read them instead.
 class FileView {
  public:
   FileView() = default;
@@ -22,23 +24,29 @@ class FileView {
   FileView(const FileView&) = delete;
   FileView& operator=(const FileView&) = delete;
 
-  // Maps all of `file`. Fails (is_mapped() false) when the system can't, for instance when the
-  // address space of a 32-bit process has no room, or won't; callers then read the file instead.
+  // Maps all of `file`. Fails (is_mapped() false) for anything but a regular file, where the
+  // system can't (a 32-bit address space without room) or won't, and always on Windows; callers
+  // then read the file instead.
   static FileView Map(const File& file, FileError* error = nullptr);
 
-  // Lets the system take back the pages read so far. The view stays valid and reads fault them in
-  // again; this only keeps a long walk through a large file from holding all of it in memory.
-  void ReleasePages();
+  // The size of `file` now when it is a regular file; false, with the reason, for pipes,
+  // devices and failures. For telling a file that ends early from one that ends where it did.
+  static bool RegularFileSize(const File& file, uint64_t* size, FileError* error = nullptr);
 
   bool is_mapped() const { return mapped_; }
   const uint8_t* data() const { return data_; }
   uint64_t size() const { return size_; }
+
+  // True once a page of the view could not be read, with the system's reason for an unreadable
+  // page in `reason`. Its bytes, and those of every page after it, read as zeros from then on.
+  bool faulted(FileError* reason = nullptr) const;
 
  private:
   void Unmap();
   const uint8_t* data_ = nullptr;  // null for an empty file
   uint64_t size_ = 0;
   bool mapped_ = false;
+  int guard_slot_ = -1;  // where the fault handler knows this view, or -1
 };
 
 }  // namespace tvl

@@ -1,27 +1,45 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstddef>
 #include <limits>
 
 #include "platform/file_view.h"
+#include "platform/file_view_guard_posix.h"
 
 namespace tvl {
+namespace {
 
-FileView FileView::Map(const File& file, FileError* error) {
-  FileView view;
+// The mapping's length in whole pages, which is what a fault can fall into.
+size_t PageRounded(size_t size) {
+  const long page = ::sysconf(_SC_PAGESIZE);
+  const size_t page_size = page > 0 ? static_cast<size_t>(page) : 4096;
+  return (size + page_size - 1) / page_size * page_size;
+}
+
+}  // namespace
+
+bool FileView::RegularFileSize(const File& file, uint64_t* size, FileError* error) {
   struct stat info;
   if (!file.is_open() || ::fstat(static_cast<int>(file.handle_), &info) != 0) {
     if (error) *error = file.is_open() ? static_cast<FileError>(errno) : EBADF;
-    return view;
+    return false;
   }
-  // Pipes, devices and the like have no size to map, or one that says nothing of their bytes.
+  // Pipes, devices and the like have no size, or one that says nothing of their bytes.
   if (!S_ISREG(info.st_mode)) {
     if (error) *error = ENODEV;
-    return view;
+    return false;
   }
-  const uint64_t size = static_cast<uint64_t>(info.st_size);
-  if (size > std::numeric_limits<size_t>::max()) {
+  *size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+FileView FileView::Map(const File& file, FileError* error) {
+  FileView view;
+  uint64_t size = 0;
+  if (!RegularFileSize(file, &size, error)) return view;
+  if (size > std::numeric_limits<size_t>::max() / 2) {
     if (error) *error = ENOMEM;
     return view;
   }
@@ -33,6 +51,13 @@ FileView FileView::Map(const File& file, FileError* error) {
       if (error) *error = static_cast<FileError>(errno);
       return view;
     }
+    view.guard_slot_ = GuardView(data, PageRounded(static_cast<size_t>(size)));
+    if (view.guard_slot_ < 0) {
+      // Unguarded, a file cut short would stop the process: read it instead.
+      ::munmap(data, static_cast<size_t>(size));
+      if (error) *error = ENOMEM;
+      return view;
+    }
     view.data_ = static_cast<const uint8_t*>(data);
   }
   view.size_ = size;
@@ -40,14 +65,16 @@ FileView FileView::Map(const File& file, FileError* error) {
   return view;
 }
 
-void FileView::ReleasePages() {
-  // For a file mapping this drops our page table entries only; the file's pages stay cached.
-  if (data_ != nullptr) {
-    ::madvise(const_cast<uint8_t*>(data_), static_cast<size_t>(size_), MADV_DONTNEED);
-  }
+bool FileView::faulted(FileError* reason) const {
+  if (!ViewFaulted(guard_slot_)) return false;
+  // What a read of the same page would have said; the signal tells no more.
+  if (reason) *reason = EIO;
+  return true;
 }
 
 void FileView::Unmap() {
+  UnguardView(guard_slot_);
+  guard_slot_ = -1;
   if (data_ != nullptr) ::munmap(const_cast<uint8_t*>(data_), static_cast<size_t>(size_));
   data_ = nullptr;
   size_ = 0;

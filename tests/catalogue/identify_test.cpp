@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include "tests/fifo_feeder.h"
 #endif
 
 namespace tvl {
@@ -64,6 +66,26 @@ TEST_F(IdentifyTest, ReportsWhyAFileCouldNotBeHashed) {
   EXPECT_EQ(FormatDigest(missing.bytes), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
   EXPECT_FALSE(DescribeFileError(missing.error).empty());
 }
+
+#ifndef _WIN32
+// A pipe gives its bytes in short reads; only a read of nothing is its end. Short reads taken for
+// the end would hash a prefix.
+TEST_F(IdentifyTest, PipesAreHashedWholeThroughShortReads) {
+  const std::vector<uint8_t> bytes = testing::RandomBytes(3 * kIdentifyReadSize + 100000 + 7, 9);
+  Sha1Context context;
+  Sha1Init(&context);
+  Sha1Update(&context, bytes.data(), bytes.size());
+  uint8_t expected[kSha1DigestSize];
+  Sha1Final(&context, expected);
+  testing::FifoFeeder feeder(dir_ / "pipe.wad", bytes);
+  FileDigest digest = Sha1OfFile(dir_ / "pipe.wad");
+  EXPECT_TRUE(digest.complete);
+  EXPECT_EQ(FormatDigest(digest.bytes), FormatDigest(expected));
+
+  testing::FifoFeeder release(dir_ / "doom2.wad", {'a', 'b', 'c'});
+  EXPECT_EQ(IdentifyIwad(dir_ / "doom2.wad"), 31);
+}
+#endif
 
 #ifdef _WIN32
 TEST_F(IdentifyTest, FileOpenForWritingElsewhereYieldsMinusOne) {

@@ -1,5 +1,4 @@
 #include "platform/file.h"
-#include "platform/file_view.h"
 #include "platform/large_buffer.h"
 
 #include <gtest/gtest.h>
@@ -54,52 +53,6 @@ TEST(FileTest, FailuresReportAnErrorAndClosedFilesNeitherReadNorWrite) {
   EXPECT_EQ(missing.Write("x", 1), 0u);
   EXPECT_FALSE(missing.Seek(0));
   EXPECT_TRUE(missing.Close());
-}
-
-TEST(FileViewTest, ShowsTheWholeFileAndHandsOverTheMapping) {
-  testing::ScratchDir dir;
-  const std::vector<uint8_t> bytes = testing::RandomBytes(70000, 2);
-  testing::WriteFileBytes(dir / "a.bin", bytes);
-  File file = File::OpenForRead(dir / "a.bin");
-  FileView view = FileView::Map(file);
-  ASSERT_TRUE(view.is_mapped());
-  ASSERT_EQ(view.size(), bytes.size());
-  EXPECT_EQ(0, std::memcmp(view.data(), bytes.data(), bytes.size()));
-
-  // The mapping outlives the handle it came from, reads the same after its pages are handed back,
-  // and moves with its owner.
-  file.Close();
-  view.ReleasePages();
-  EXPECT_EQ(0, std::memcmp(view.data(), bytes.data(), bytes.size()));
-  FileView moved = std::move(view);
-  EXPECT_FALSE(view.is_mapped());
-  ASSERT_TRUE(moved.is_mapped());
-  EXPECT_EQ(moved.data()[69999], bytes[69999]);
-}
-
-TEST(FileViewTest, EmptyFilesMapToNothingAndClosedFilesFail) {
-  testing::ScratchDir dir;
-  testing::WriteFileBytes(dir / "empty", {});
-  File empty = File::OpenForRead(dir / "empty");
-  FileView view = FileView::Map(empty);
-  EXPECT_TRUE(view.is_mapped());
-  EXPECT_EQ(view.size(), 0u);
-
-  File closed;
-  FileError error = 0;
-  EXPECT_FALSE(FileView::Map(closed, &error).is_mapped());
-  EXPECT_NE(error, 0u);
-}
-
-TEST(FileViewTest, DevicesAreNotMappedEvenWhenTheySayTheyAreEmpty) {
-  // The null device reports a size of 0 whatever it holds; only its reads tell the truth.
-#ifdef _WIN32
-  File device = File::OpenForRead(L"NUL");
-#else
-  File device = File::OpenForRead("/dev/zero");
-#endif
-  ASSERT_TRUE(device.is_open());
-  EXPECT_FALSE(FileView::Map(device).is_mapped());
 }
 
 TEST(LargeBufferTest, EverySizeIsWholeAndWritable) {

@@ -1,0 +1,130 @@
+// The applier over a source that isn't a plain, steady file: one shortened while it runs, one
+// that can't be read, a pipe. POSIX only: Windows can neither shorten a file we hold open nor
+// open a folder as a file, and the read path they share is tested in source_blocks_test.
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "patching/apply_patch.h"
+#include "tests/fifo_feeder.h"
+#include "tests/patching/vcdiff_builder.h"
+#include "tests/test_files.h"
+
+namespace tvl {
+namespace {
+
+using testing::Add;
+using testing::CopySource;
+using testing::EncodeStream;
+using testing::ExpectedTarget;
+using testing::RandomBytes;
+using testing::ScratchDir;
+using testing::TestWindow;
+
+// Reads the pipe `path` to its end. After the first bytes arrive, while the applier is still
+// writing its first window (larger than a pipe holds), runs `meanwhile`.
+std::vector<uint8_t> DrainPipe(const Path& path, const std::function<void()>& meanwhile) {
+  std::vector<uint8_t> bytes;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  uint8_t buffer[4096];
+  for (;;) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got <= 0) break;
+    if (bytes.empty()) meanwhile();
+    bytes.insert(bytes.end(), buffer, buffer + got);
+  }
+  ::close(fd);
+  return bytes;
+}
+
+// Another program shortens the source while a conversion reads it through its view. The run
+// ends with a clear error instead of the process dying, and the window that would have been
+// made of the lost bytes is never written.
+TEST(SourceFailureTest, ASourceShortenedDuringTheRunIsAnErrorNotACrash) {
+  ScratchDir dir;
+  const Path source_path = dir / "source.bin";
+  const Path output_path = dir / "output.pipe";
+  const std::vector<uint8_t> source = RandomBytes(1 << 20, 1);
+  testing::WriteFileBytes(source_path, source);
+  ASSERT_EQ(::mkfifo(output_path.c_str(), 0600), 0);
+
+  TestWindow first;  // larger than a pipe holds, so its write waits for our reader
+  first.has_source = false;
+  Add(first, RandomBytes(1 << 20, 2));
+  TestWindow second;  // reads the source from its middle on
+  second.source_length = source.size();
+  CopySource(second, 0, 100, source);
+  CopySource(second, 600000, 300000, source);
+  const std::vector<TestWindow> windows = {first, second};
+
+  std::vector<uint8_t> written;
+  std::thread reader([&] {
+    written = DrainPipe(output_path, [&] { ::truncate(source_path.c_str(), 4096 * 3 + 17); });
+  });
+  ApplyError error;
+  const int result = ApplyPatchBytes(source_path, EncodeStream(windows, "b//a/"), output_path,
+                                     kPatchPieceSize, &error);
+  reader.join();
+
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(error.failure, ApplyFailure::kReadInput);
+  EXPECT_STREQ(error.message, "The input changed while it was being converted.");
+  EXPECT_EQ(DescribeApplyError(error, source_path, "p", output_path),
+            "The input changed while it was being converted.");
+  EXPECT_EQ(written, first.target);
+}
+
+// A source the system fails to read gives its reason, and names the file, even when the patch
+// takes no byte from it.
+TEST(SourceFailureTest, AnUnreadableSourceSaysWhy) {
+  ScratchDir dir;
+  TestWindow window;
+  window.has_source = false;
+  Add(window, RandomBytes(100, 3));
+  ApplyError error;
+  EXPECT_EQ(ApplyPatchBytes(dir.path(), EncodeStream({window}, "b//a/"), dir / "out.bin",
+                            kPatchPieceSize, &error),
+            0);
+  EXPECT_EQ(error.failure, ApplyFailure::kReadInput);
+  EXPECT_EQ(DescribeApplyError(error, dir.path(), "p", dir / "out.bin"),
+            "Couldn't read input: " + dir.path().string() + " (Is a directory)");
+}
+
+// A source that is a pipe, read in short pieces, serves a patch whose copies go forward through
+// it, across windows, as a patch between releases does.
+TEST(SourceFailureTest, APipeServesAPatchThatWalksItForward) {
+  ScratchDir dir;
+  const std::vector<uint8_t> source = RandomBytes(300000, 4);
+  TestWindow first;
+  first.source_length = 150000;
+  CopySource(first, 10, 5000, source);
+  CopySource(first, 5010, 4096, source);  // right after: the read-ahead goes on
+  Add(first, RandomBytes(50, 5));
+  CopySource(first, 70000, 65536 + 3, source);
+  TestWindow second;
+  second.source_offset = 150000;
+  second.source_length = 150000;
+  CopySource(second, 0, 1, source);
+  CopySource(second, 149000, 1000, source);  // the last bytes
+  const std::vector<TestWindow> windows = {first, second};
+
+  testing::FifoFeeder feeder(dir / "source.pipe", source);
+  ApplyError error;
+  ASSERT_EQ(ApplyPatchBytes(dir / "source.pipe", EncodeStream(windows, "b//a/"), dir / "out.bin",
+                            kPatchPieceSize, &error),
+            1)
+      << error.message;
+  EXPECT_EQ(testing::ReadFileBytes(dir / "out.bin"), ExpectedTarget(windows));
+}
+
+}  // namespace
+}  // namespace tvl
+
+#endif  // _WIN32
