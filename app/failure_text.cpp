@@ -73,6 +73,10 @@ std::wstring ConversionFailureReason(const ConvertReport& report, const Path& ou
           return MissingPatchText(report.failed_patch);
         case ApplyFailure::kOpenInput:
           return L"Could not read " + FileReason(report.step_input, error.file_error);
+        case ApplyFailure::kReadInput:
+          // The input gave out under us: a USB stick pulled, another program at work.
+          if (error.file_error == 0) return L"The input changed while it was being converted.";
+          return L"Could not read " + FileReason(report.step_input, error.file_error);
         case ApplyFailure::kCreateOutput:
           return L"Could not create " + FileReason(report.step_output, error.file_error);
         case ApplyFailure::kWrite:

@@ -166,18 +166,6 @@ void ReportConversion(HWND window, const ConvertReport& report, const Path& outp
         return;
       }
       break;
-    case ConvertStatus::kPatchFailed:
-      // The input gave out under us (a USB stick pulled, another program at work): say why.
-      if (report.apply_error.failure == ApplyFailure::kReadInput) {
-        if (report.apply_error.file_error != 0) {
-          ShowFileError(L"An error occurred while reading the file:\n",
-                        report.apply_error.file_error);
-        } else {
-          ShowError(L"The input changed while it was being converted.");
-        }
-        return;
-      }
-      break;
     case ConvertStatus::kReplaceFailed:
       if (replaces_input) {
         ShowFileError(window, L"An error occurred while replacing the file:\n", report.file_error);

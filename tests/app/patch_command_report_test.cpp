@@ -111,22 +111,25 @@ TEST_F(PatchCommandReportTest, StoppedConversionShowsNothing) {
   EXPECT_TRUE(ui_.messages.empty());
 }
 
-// An input that could not be read to the end is named as the cause, not a generic failure.
+// An input that could not be read to the end is named as the cause, under the designed line.
 TEST_F(PatchCommandReportTest, AnInputThatGaveOutSaysWhy) {
   Open();
   ConvertReport report;
   report.status = ConvertStatus::kPatchFailed;
+  report.step_input = scratch_ / "in.wad";
   report.apply_error = {ApplyFailure::kReadInput, "Couldn't read input",
                         ERROR_DEVICE_NOT_CONNECTED};
-  ReportConversion(window_, report, false);
+  ReportConversion(window_, report, scratch_ / "out.wad", false);
   report.apply_error = {ApplyFailure::kReadInput, "The input changed while it was being converted.",
                         0};
-  ReportConversion(window_, report, true);
+  ReportConversion(window_, report, scratch_ / "in.wad", true);
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[0].text, L"An error occurred while reading the file:\n" +
-                                      SystemText(ERROR_DEVICE_NOT_CONNECTED));
+  EXPECT_EQ(ui_.messages[0].text, L"An error occured while patching.\nCould not read \"" +
+                                      (scratch_ / "in.wad").wstring() + L"\": " +
+                                      SystemErrorText(ERROR_DEVICE_NOT_CONNECTED));
   EXPECT_EQ(ui_.messages[0].caption, L"Error");
-  EXPECT_EQ(ui_.messages[1].text, L"The input changed while it was being converted.");
+  EXPECT_EQ(ui_.messages[1].text,
+            L"An error occured while patching.\nThe input changed while it was being converted.");
   EXPECT_EQ(ui_.messages[1].type, UINT{MB_ICONERROR | MB_OK});
 }
 
