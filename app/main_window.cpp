@@ -1,11 +1,14 @@
 #include "app/main_window.h"
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include <cwchar>
 #include <optional>
 #include <string>
 
+#include "app/conversion_worker.h"
+#include "app/failure_text.h"
 #include "app/patch_command.h"
 #include "app/program.h"
 #include "app/target_list.h"
@@ -28,8 +31,9 @@ namespace {
 TvlDropTarget* MainDropTarget = nullptr;
 
 constexpr size_t kTitleSize = 64;
-constexpr wchar_t kIdentifyFailedText[] =
-    L"Could not identify the specified WAD file. Please try a valid IWAD.";
+
+// The tooltip that shows the whole input path; the dialog owns it, so it goes with the window.
+HWND InputTooltip = nullptr;
 
 // Disabling the control that has the keyboard focus leaves the keyboard with nowhere to go;
 // hand the focus to the browse button, which is always enabled. `focus` is the focus from before
@@ -41,8 +45,44 @@ void KeepFocusUsable(HWND window, HWND focus) {
   }
 }
 
+// The input box is disabled, so it takes no mouse messages: the tool is its rectangle on the
+// dialog, which gets them instead.
+void CreateInputTooltip(HWND window) {
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&classes);
+  InputTooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX,
+                                 CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window,
+                                 nullptr, nullptr, nullptr);
+  if (!InputTooltip) return;
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_SUBCLASS;
+  tool.hwnd = window;
+  tool.uId = IDC_INPUT_PATH;
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  HWND input = GetDlgItem(window, IDC_INPUT_PATH);
+  GetWindowRect(input, &tool.rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&tool.rect), 2);
+  SendMessageW(InputTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  // Long paths wrap instead of running off the screen.
+  SendMessageW(InputTooltip, TTM_SETMAXTIPWIDTH, 0, 600);
+}
+
 void SetInputPath(HWND window, const wchar_t* path) {
-  SetDlgItemTextW(window, IDC_INPUT_PATH, path);
+  HWND input = GetDlgItem(window, IDC_INPUT_PATH);
+  SetWindowTextW(input, path);
+  // Shows the end of the path, the file's name, when the whole does not fit.
+  const LRESULT length = GetWindowTextLengthW(input);
+  SendMessageW(input, EM_SETSEL, static_cast<WPARAM>(length), length);
+  SendMessageW(input, EM_SCROLLCARET, 0, 0);
+  if (InputTooltip) {
+    TTTOOLINFOW tool = {};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = window;
+    tool.uId = IDC_INPUT_PATH;
+    tool.lpszText = const_cast<wchar_t*>(path);
+    SendMessageW(InputTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  }
 }
 
 void OnInitDialog(HWND window, const wchar_t* input_path) {
@@ -65,6 +105,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   ResetTargetList(window);
   SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
   NameMainWindowControls(window);
+  CreateInputTooltip(window);
 
   // Drops through OLE with the shell's drag image, or plain shell drops (WM_DROPFILES) without.
   MainDropTarget = RegisterDropTarget(window);
@@ -83,6 +124,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
 }
 
 void OnBrowse(HWND window) {
+  if (ConversionRunning()) return;
   WadFileDialog dialog(window, L"Select an IWAD");
   dialog.settings()->Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
   if (!Ui().get_open_file_name(dialog.settings())) return;
@@ -93,6 +135,8 @@ void OnBrowse(HWND window) {
 }  // namespace
 
 void OpenDroppedFile(HWND window, const std::wstring& path) {
+  // The file being converted stays the window's file until the conversion ends.
+  if (ConversionRunning()) return;
   SetInputPath(window, path.c_str());
   IdentifyInputFile(window);
 }
@@ -101,7 +145,7 @@ namespace {
 
 void OnPatch(HWND window) {
   int target = SelectedTarget(window);
-  if (target < 0) return;
+  if (target < 0 || ConversionRunning()) return;
   RunPatchCommand(window, target);
 }
 
@@ -124,7 +168,10 @@ bool IsInPlaceChecked(HWND window) {
 bool IdentifyInputFile(HWND window) {
   WaitCursor wait;
   // Hashes the whole file here, on the user-interface thread.
-  int index = IdentifyIwad(ReadInputPath(window));
+  const Path path = ReadInputPath(window);
+  FileDigest digest = Sha1OfFile(path);
+  const std::string sha1 = FormatDigest(digest.bytes);
+  const int index = digest.complete ? FindIwadByDigest(sha1) : -1;
 
   HWND list = GetDlgItem(window, IDC_TARGET_LIST);
   HWND focus = GetFocus();
@@ -137,7 +184,10 @@ bool IdentifyInputFile(HWND window) {
 
   if (index < 0) {
     CurrentIwad = nullptr;
-    Ui().message_box(window, kIdentifyFailedText, L"Error", MB_ICONERROR | MB_OK);
+    // The digest lets users report a release we lack; of an unreadable file it means nothing.
+    std::wstring text = std::wstring(kIdentifyFailedText) + L"\n" +
+                        UnknownFileReason(path, digest.complete ? sha1 : std::string());
+    Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
     return false;
   }
   CurrentIwad = &GetIwad(index);
@@ -163,8 +213,11 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
         case IDC_TARGET_LIST:
           if (HIWORD(wparam) == LBN_SELCHANGE) UpdatePatchButton(window);
           break;
+        case IDCANCEL:
+          // Escape closes nothing; during a conversion it offers to stop it.
+          if (ConversionRunning()) OfferToStopConversion(window, false);
+          break;
         default:
-          // Including IDCANCEL from the Escape key: the window closes only through WM_CLOSE.
           break;
       }
       return TRUE;
@@ -190,13 +243,29 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       DeliverDroppedPath(window, OpenDroppedFile);
       return TRUE;
 
+    case kConversionProgressMessage:
+      OnConversionProgress(window, static_cast<int>(wparam));
+      return TRUE;
+
+    case kConversionDoneMessage:
+      OnConversionDone(window);
+      return TRUE;
+
     case WM_CLOSE:
+      // The window goes once the conversion has ended and cleaned up, if the user wants it to.
+      if (ConversionRunning()) {
+        OfferToStopConversion(window, true);
+        return TRUE;
+      }
       EndDialog(window, 0);
       return TRUE;
 
     case WM_DESTROY:
       // Every way the window goes (the close box, an unknown file on the command line) passes
       // here: the drop target is revoked before the window is gone.
+      // The worker never outlives the window.
+      AbandonConversion();
+      InputTooltip = nullptr;
       RevokeDropTarget(window, MainDropTarget);
       MainDropTarget = nullptr;
       // A drop whose message is still queued is never handled now.

@@ -1,34 +1,121 @@
 #include "app/patch_command.h"
 
-#include <algorithm>
-#include <string>
+#include <commctrl.h>
+#include <shobjidl.h>
 
+#include <iterator>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "app/conversion_worker.h"
+#include "app/failure_text.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/ui_calls.h"
-#include "app/wait_cursor.h"
 #include "platform/file_ops.h"
+#include "resources/main_window_ids.h"
+#include "ui/handle.h"
 
 namespace tvl {
 namespace {
 
-constexpr size_t kMessageSize = 512;
 constexpr wchar_t kInPlaceQuestion[] =
     L"Are you sure you want to do an in-place patch?\nThe original file will be lost!";
+constexpr wchar_t kStopQuestion[] = L"Stop the conversion?\nThe original file stays as it was.";
 
-void ShowError(const wchar_t* text) {
-  Ui().message_box(MainWindow, text, L"Error", MB_ICONERROR | MB_OK);
+// The progress bar's id; it exists only while a conversion runs, below the target list and left
+// of Patch!, where the template has nothing.
+constexpr int kProgressId = 1008;
+constexpr RECT kProgressUnits = {7, 179, 112, 189};
+
+// The controls a conversion disables, and gives back as they were.
+constexpr int kLockedControls[] = {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE, IDC_PATCH};
+
+void DestroyWindowOf(HWND window) { DestroyWindow(window); }
+using OwnedWindow = Owned<HWND, DestroyWindowOf>;
+
+// One running conversion and what the window needs to end it.
+struct PatchRun {
+  ConversionWorker worker;
+  Path output;
+  bool replaces_input = false;
+  bool close_when_done = false;
+  bool asking = false;        // the stop question is open
+  bool done_pending = false;  // the conversion ended while it was
+  bool enabled[std::size(kLockedControls)] = {};
+  OwnedWindow progress_bar;
+  ComRef<ITaskbarList3> taskbar;
+};
+
+std::unique_ptr<PatchRun> Run;
+
+void ShowError(HWND window, const std::wstring& reason) {
+  std::wstring text = kPatchFailedText;
+  if (!reason.empty()) text += L"\n" + reason;
+  Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
 }
 
-// `prefix` followed by the system's text for `error`, which keeps its own line ending.
-void ShowFileError(const wchar_t* prefix, FileError error) {
-  wchar_t system_text[kMessageSize] = {};
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 static_cast<DWORD>(error), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), system_text,
-                 kMessageSize, nullptr);
-  std::wstring text = std::wstring(prefix) + system_text;
-  text.resize(std::min(text.size(), kMessageSize - 1));
-  ShowError(text.c_str());
+// The system's text follows the designed first line, which keeps its own line ending.
+void ShowFileError(HWND window, const wchar_t* prefix, FileError error) {
+  std::wstring text = std::wstring(prefix) + SystemErrorText(error) + L"\r\n";
+  Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
+}
+
+Path FolderOf(const Path& path) {
+  Path folder = path.parent_path();
+  return folder.empty() ? Path(".") : folder;
+}
+
+void LockWindow(HWND window, PatchRun* run) {
+  for (size_t i = 0; i < std::size(kLockedControls); ++i) {
+    HWND control = GetDlgItem(window, kLockedControls[i]);
+    run->enabled[i] = IsWindowEnabled(control) != FALSE;
+    EnableWindow(control, FALSE);
+  }
+  // Escape still reaches the dialog with every control disabled.
+  SetFocus(window);
+
+  INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&classes);
+  RECT rect = kProgressUnits;
+  MapDialogRect(window, &rect);
+  run->progress_bar.Attach(CreateWindowExW(
+      0, PROGRESS_CLASSW, L"", WS_CHILD | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
+      rect.bottom - rect.top, window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kProgressId)),
+      reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)), nullptr));
+  SendMessageW(run->progress_bar.get(), PBM_SETRANGE32, 0, kProgressRange);
+
+  // Without a taskbar (or its interface) there is just the bar in the window.
+  if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER,
+                                 IID_PPV_ARGS(run->taskbar.Receive()))) &&
+      SUCCEEDED(run->taskbar->HrInit())) {
+    run->taskbar->SetProgressState(window, TBPF_NORMAL);
+    run->taskbar->SetProgressValue(window, 0, kProgressRange);
+  } else {
+    run->taskbar.Close();
+  }
+}
+
+void UnlockWindow(HWND window, PatchRun* run) {
+  if (run->taskbar) run->taskbar->SetProgressState(window, TBPF_NOPROGRESS);
+  run->progress_bar.Close();
+  for (size_t i = 0; i < std::size(kLockedControls); ++i) {
+    EnableWindow(GetDlgItem(window, kLockedControls[i]), run->enabled[i]);
+  }
+  HWND patch = GetDlgItem(window, IDC_PATCH);
+  SendMessageW(
+      window, WM_NEXTDLGCTL,
+      reinterpret_cast<WPARAM>(IsWindowEnabled(patch) ? patch : GetDlgItem(window, IDC_BROWSE)),
+      TRUE);
+}
+
+// "doom2.wad" to "doom2-doom2_v19.wad".
+std::wstring SuggestedName(const Path& input, int target_index) {
+  std::u16string id = FormatReleaseId(GetIwad(target_index));
+  std::wstring extension = input.extension().wstring();
+  return input.stem().wstring() + L"-" + std::wstring(id.begin(), id.end()) +
+         (extension.empty() ? std::wstring(L".wad") : extension);
 }
 
 }  // namespace
@@ -37,21 +124,31 @@ Path MakeTempFileName(const Path& folder, FileError* error) {
   return Ui().make_temp_file(folder, error);
 }
 
-std::optional<Path> ChooseOutputPath(HWND window) {
+std::optional<Path> ChooseOutputPath(HWND window, int target_index) {
   if (IsInPlaceChecked(window)) {
     int answer =
         Ui().message_box(window, kInPlaceQuestion, L"Tarvelline", MB_ICONWARNING | MB_YESNO);
     if (answer != IDYES) return std::nullopt;
     return ReadInputPath(window);
   }
+  const Path input = ReadInputPath(window);
+  // The dialogs take the ordinary form of a path; the folder must outlive the call.
+  const std::wstring folder = input.parent_path().wstring();
   WadFileDialog dialog(window, L"Save IWAD");
   dialog.settings()->lpstrDefExt = L"wad";
   dialog.settings()->Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+  if (!folder.empty()) dialog.settings()->lpstrInitialDir = folder.c_str();
+  std::wstring name = SuggestedName(input, target_index);
+  if (name.size() < dialog.settings()->nMaxFile) {
+    name.copy(dialog.settings()->lpstrFile, name.size());
+    dialog.settings()->lpstrFile[name.size()] = L'\0';
+  }
   if (!Ui().get_save_file_name(dialog.settings())) return std::nullopt;
   return dialog.path();
 }
 
-void ReportConversion(HWND window, const ConvertReport& report, bool replaces_input) {
+void ReportConversion(HWND window, const ConvertReport& report, const Path& output,
+                      bool replaces_input) {
   switch (report.status) {
     case ConvertStatus::kConverted:
       // The file in the input box is now the target release: show it as such.
@@ -59,54 +156,102 @@ void ReportConversion(HWND window, const ConvertReport& report, bool replaces_in
       Ui().message_box(window, L"IWAD patched successfully!", L"Tarvelline",
                        MB_ICONINFORMATION | MB_OK);
       return;
+    case ConvertStatus::kCancelled:
+      // The user asked for it; everything is as it was.
+      return;
     case ConvertStatus::kCannotReplace:
       // In place, the original could not be taken away and is untouched.
       if (replaces_input) {
-        ShowFileError(L"An error occurred while deleting the file:\n", report.file_error);
-        return;
-      }
-      break;
-    case ConvertStatus::kPatchFailed:
-      // The input gave out under us (a USB stick pulled, another program at work): say why.
-      if (report.apply_error.failure == ApplyFailure::kReadInput) {
-        if (report.apply_error.file_error != 0) {
-          ShowFileError(L"An error occurred while reading the file:\n",
-                        report.apply_error.file_error);
-        } else {
-          ShowError(L"The input changed while it was being converted.");
-        }
+        ShowFileError(window, L"An error occurred while deleting the file:\n", report.file_error);
         return;
       }
       break;
     case ConvertStatus::kReplaceFailed:
       if (replaces_input) {
-        ShowFileError(L"An error occurred while replacing the file:\n", report.file_error);
+        ShowFileError(window, L"An error occurred while replacing the file:\n", report.file_error);
         return;
       }
       break;
     default:
       break;
   }
-  ShowError(L"An error occured while patching.");
+  ShowError(window, ConversionFailureReason(report, output));
 }
 
 void RunPatchCommand(HWND window, int target_index) {
-  if (!CurrentIwad || target_index < 0 || target_index >= kIwadCount) return;
-  std::optional<Path> output = ChooseOutputPath(window);
-  if (!output) return;
-
-  WaitCursor wait;
+  if (Run || !CurrentIwad || target_index < 0 || target_index >= kIwadCount) return;
   ConvertRequest request;
   request.input = ReadInputPath(window);
   request.source = CurrentIwad->index;
   request.target = target_index;
-  request.output = *output;
   request.temp_folder = Ui().temp_folder();
   request.make_temp = MakeTempFileName;
+  // Before the user is asked anything: a conversion that can't run says so at once.
+  std::u16string missing = FirstMissingPatch(request);
+  if (!missing.empty()) {
+    ShowError(window, MissingPatchText(missing));
+    return;
+  }
+  std::optional<Path> output = ChooseOutputPath(window, target_index);
+  if (!output) return;
+  request.output = *output;
+
+  auto run = std::make_unique<PatchRun>();
+  run->output = request.output;
   // Choosing the input file itself in the save dialog replaces it just as in place does.
-  bool replaces_input = IsInPlaceChecked(window) || SameFile(request.input, request.output);
-  ConvertReport report = ConvertRelease(request);
-  ReportConversion(window, report, replaces_input);
+  run->replaces_input = IsInPlaceChecked(window) || SameFile(request.input, request.output);
+  // What a run that was killed left here goes before this run adds its own.
+  RemoveLeftoverTempFiles(FolderOf(request.output));
+  if (!request.temp_folder.empty()) RemoveLeftoverTempFiles(request.temp_folder);
+
+  LockWindow(window, run.get());
+  Run = std::move(run);
+  Run->worker.Start(window, std::move(request));
+}
+
+bool ConversionRunning() { return Run != nullptr; }
+
+void OnConversionProgress(HWND window, int permille) {
+  if (!Run) return;
+  SendMessageW(Run->progress_bar.get(), PBM_SETPOS, static_cast<WPARAM>(permille), 0);
+  if (Run->taskbar)
+    Run->taskbar->SetProgressValue(window, static_cast<ULONGLONG>(permille), kProgressRange);
+}
+
+void OnConversionDone(HWND window) {
+  if (!Run) return;
+  if (Run->asking) {
+    Run->done_pending = true;
+    return;
+  }
+  ConvertReport report = Run->worker.Finish();
+  std::unique_ptr<PatchRun> run = std::move(Run);
+  UnlockWindow(window, run.get());
+  // A conversion that ended before the stop reached it still says what became of the file.
+  ReportConversion(window, report, run->output, run->replaces_input);
+  if (run->close_when_done) PostMessageW(window, WM_CLOSE, 0, 0);
+}
+
+bool OfferToStopConversion(HWND window, bool then_close) {
+  if (!Run) return false;
+  if (Run->asking) return false;
+  Run->asking = true;
+  const bool stop =
+      Ui().message_box(window, kStopQuestion, L"Tarvelline", MB_ICONQUESTION | MB_YESNO) == IDYES;
+  Run->asking = false;
+  if (stop) {
+    Run->worker.Stop();
+    Run->close_when_done = then_close;
+  }
+  if (Run->done_pending) OnConversionDone(window);
+  return stop;
+}
+
+void AbandonConversion() {
+  if (!Run) return;
+  Run->worker.Stop();
+  Run->worker.Finish();
+  Run.reset();
 }
 
 }  // namespace tvl

@@ -1,4 +1,5 @@
-// What Patch! does: ask where the result goes, convert, and report the outcome.
+// What Patch! does: ask where the result goes, convert on a worker thread while the window shows
+// the progress, and report the outcome.
 #pragma once
 
 #include <windows.h>
@@ -11,19 +12,40 @@
 namespace tvl {
 
 // Converts the input file (release CurrentIwad) into the release at `target_index`, into a new
-// file chosen in the save dialog or in place of the input, and reports the outcome in a message
-// box. After a conversion that replaced the input file the window identifies it again.
+// file chosen in the save dialog or in place of the input. Returns once the conversion has
+// started; the window's controls stay disabled until it ends, and the outcome is reported then
+// (OnConversionDone). A route with a missing patch is reported at once, before anything is asked.
 void RunPatchCommand(HWND window, int target_index);
 
+// Whether a conversion runs (from its start until its report has been shown).
+bool ConversionRunning();
+
+// kConversionProgressMessage: moves the progress bar and the taskbar button.
+void OnConversionProgress(HWND window, int permille);
+
+// kConversionDoneMessage: gives the window back and reports the outcome. After a conversion that
+// replaced the input file the window identifies it again.
+void OnConversionDone(HWND window);
+
+// Escape or the close box while a conversion runs: asks whether to stop it. True when the user
+// chose to stop; the conversion then ends at its next window, removing its temporary files.
+// `then_close` closes the window once it has ended.
+bool OfferToStopConversion(HWND window, bool then_close);
+
+// The window is going: stops any conversion and waits for it, reporting nothing.
+void AbandonConversion();
+
 // Where the result goes: the path chosen in the save dialog, or, in place, the input path once
-// the user has confirmed. None when the user backs out.
-std::optional<Path> ChooseOutputPath(HWND window);
+// the user has confirmed. None when the user backs out. The save dialog opens in the input's
+// folder and suggests the input's name followed by the target's release id.
+std::optional<Path> ChooseOutputPath(HWND window, int target_index);
 
 // A new empty temporary file in `folder`, named through the UI calls.
 Path MakeTempFileName(const Path& folder, FileError* error);
 
-// Shows the message box for a finished conversion. `replaces_input` says the output was the
-// input file itself.
-void ReportConversion(HWND window, const ConvertReport& report, bool replaces_input);
+// Shows the message box for a finished conversion, none for a stopped one. `replaces_input` says
+// the output was the input file itself.
+void ReportConversion(HWND window, const ConvertReport& report, const Path& output,
+                      bool replaces_input);
 
 }  // namespace tvl

@@ -1,8 +1,8 @@
 #include "app/target_list.h"
 
 #include "app/program.h"
-#include "platform/wide_text.h"
 #include "catalogue/routes.h"
+#include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 
 namespace tvl {

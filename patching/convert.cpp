@@ -1,23 +1,30 @@
 #include "patching/convert.h"
 
+#include <algorithm>
+
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
 #include "patches/patch_directory.h"
 #include "patching/temp_file.h"
+#include "patching/window_progress.h"
 #include "platform/file_ops.h"
 
 namespace tvl {
 namespace {
 
 // One step of the route: ApplyPatch without its console diagnostics, which the report carries.
+bool LookUpPatch(const PatchFinder& find_patch, const std::u16string& name, const uint8_t** data,
+                 uint32_t* length) {
+  return find_patch ? find_patch(name.c_str(), data, length)
+                    : FindPatch(name.c_str(), data, length);
+}
+
 int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
               const PatchFinder& find_patch, ApplyError* error) {
   const uint8_t* data = nullptr;
   uint32_t length = 0;
-  const bool found = find_patch ? find_patch(name.c_str(), &data, &length)
-                                : FindPatch(name.c_str(), &data, &length);
-  if (!found) {
+  if (!LookUpPatch(find_patch, name, &data, &length)) {
     *error = {ApplyFailure::kNoPatch, "Couldn't open patch data", 0};
     return 0;
   }
@@ -68,12 +75,36 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
     if (intermediate.empty()) return Fail(ConvertStatus::kTempFailed, error);
   }
 
+  // Each step's output is expected to be about as large as the input: releases of one game differ
+  // by little, and the estimate only drives a progress bar.
+  std::error_code size_error;
+  const uint64_t input_size = std::filesystem::file_size(request.input, size_error);
+  const uint64_t expected = size_error ? 0 : input_size * route.size();
+  uint64_t written = 0;
+  bool stopped = false;
+  const WindowHook hook = [&](size_t window_size) {
+    written += window_size;
+    if (request.progress && !request.progress(written, std::max(written, expected))) {
+      stopped = true;
+    }
+    return !stopped;
+  };
+  ScopedWindowHook installed(request.progress ? &hook : nullptr);
+
   Path step_input = request.input;
   for (size_t step = 0; step < route.size(); ++step) {
     const bool last = step + 1 == route.size();
     const Path& step_output = last ? result.path() : intermediate.path();
     ApplyError apply_error;
     if (!ApplyStep(step_input, route[step], step_output, request.find_patch, &apply_error)) {
+      if (stopped) return Fail(ConvertStatus::kCancelled);
+      // A source that no longer matches its release fails the window checksums: say what happened.
+      if (step == 0 && apply_error.failure == ApplyFailure::kDecode) {
+        FileDigest digest = Sha1OfFile(request.input);
+        if (digest.complete && FormatDigest(digest.bytes) != GetIwad(request.source).sha1_hex) {
+          return Fail(ConvertStatus::kVerifyFailed);
+        }
+      }
       ConvertReport report = Fail(ConvertStatus::kPatchFailed);
       report.apply_error = apply_error;
       report.failed_patch = route[step];
@@ -90,10 +121,28 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   if (!digest.complete || FormatDigest(digest.bytes) != target.sha1_hex) {
     return Fail(ConvertStatus::kVerifyFailed, digest.error);
   }
+  // The last chance to stop: after the move the output is the target release.
+  if (request.progress && !request.progress(expected, expected)) {
+    return Fail(ConvertStatus::kCancelled);
+  }
   if (!MoveFileReplacing(result.path(), request.output, &error)) {
     return Fail(ConvertStatus::kReplaceFailed, error);
   }
   result.Release();
+  return {};
+}
+
+std::u16string FirstMissingPatch(const ConvertRequest& request) {
+  if (request.source < 0 || request.source >= kIwadCount || request.target < 0 ||
+      request.target >= kIwadCount) {
+    return {};
+  }
+  for (const std::u16string& name :
+       FindPatchRoute(GetIwad(request.source), GetIwad(request.target))) {
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    if (!LookUpPatch(request.find_patch, name, &data, &length)) return name;
+  }
   return {};
 }
 
@@ -122,6 +171,8 @@ std::string DescribeConvertFailure(const ConvertReport& report, const ConvertReq
     case ConvertStatus::kReplaceFailed:
       return "cannot move the result to " + PathToUtf8(request.output) + ": " +
              DescribeFileError(report.file_error);
+    case ConvertStatus::kCancelled:
+      return "stopped";
   }
   return "unknown failure";
 }

@@ -19,6 +19,7 @@ enum class ConvertStatus {
   kVerifyFailed,   // the result's SHA-1 is not the target's: wrong or changed input
   kCannotReplace,  // the output (the input, in place) may not be replaced: read-only or locked
   kReplaceFailed,  // moving the result onto its path failed; the old file there is untouched
+  kCancelled,      // the progress callback asked to stop; nothing was left behind
 };
 
 struct ConvertReport {
@@ -41,6 +42,10 @@ using TempFileMaker = std::function<Path(const Path& folder, FileError* error)>;
 using PatchFinder =
     std::function<bool(const char16_t* name, const uint8_t** data, uint32_t* length)>;
 
+// Told the bytes written so far and the bytes expected (an estimate: each step's output is taken
+// to be as large as the input), once per decoded window. Returning false stops the conversion.
+using ConvertProgress = std::function<bool(uint64_t written, uint64_t expected)>;
+
 struct ConvertRequest {
   Path input;       // a file identified as release `source`
   int source = -1;  // catalogue indices
@@ -48,8 +53,13 @@ struct ConvertRequest {
   Path output;       // where the result goes; the input's own path converts in place
   Path temp_folder;  // for the intermediate base release of a two-step route
   TempFileMaker make_temp;
-  PatchFinder find_patch;  // empty: the built-in patch directory
+  PatchFinder find_patch;    // empty: the built-in patch directory
+  ConvertProgress progress;  // empty: no reports, no stopping
 };
+
+// The first patch of the route that the request's patch finder lacks; empty when all are there
+// (or there is no route, which ConvertRelease reports itself).
+std::u16string FirstMissingPatch(const ConvertRequest& request);
 
 // Runs the route. The result is written to a temporary file beside `output`, checked against the
 // target's digest and only then moved onto `output` in one step, so a failure leaves no partial

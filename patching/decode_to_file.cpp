@@ -6,6 +6,7 @@
 
 #include "patching/apply_files.h"
 #include "patching/source_blocks.h"
+#include "patching/window_progress.h"
 #include "platform/large_buffer.h"
 #include "vcdiff/decoder.h"
 
@@ -111,6 +112,7 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
             return Fail(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
           }
           stream.output_size = 0;
+          if (!WindowWritten(size)) return Fail(error, ApplyFailure::kDecode, "stopped");
           break;
         }
         default:

@@ -18,6 +18,17 @@ Path TempFolder();
 // behind by a crash can be recognised as ours; keep that pattern when changing the scheme.
 Path MakeTempFile(const Path& folder, FileError* error = nullptr);
 
+// Whether `name` (a file name, no folder) has the form MakeTempFile gives its files.
+bool IsOurTempFileName(const Path& name);
+
+// Temporary files of ours younger than this may belong to a conversion that is still running.
+inline constexpr int kLeftoverTempSeconds = 120;
+
+// Removes the temporary files a killed run left in `folder`: files named as MakeTempFile names
+// them, last written over kLeftoverTempSeconds ago and (where the system can tell) open nowhere.
+// Returns how many were removed.
+int RemoveLeftoverTempFiles(const Path& folder);
+
 // Deletes a file. True when it was deleted.
 bool RemoveFile(const Path& path, FileError* error = nullptr);
 
@@ -26,7 +37,9 @@ bool RemoveFile(const Path& path, FileError* error = nullptr);
 bool CanReplaceFile(const Path& path, FileError* error = nullptr);
 
 // Moves `from` onto `to` in one step, replacing any file there, and has the move reach the
-// disk before returning. On failure both files stay as they were.
+// disk before returning. On failure both files stay as they were. Where the system can, a
+// replaced file keeps what it had besides its bytes: attributes, permissions, creation time,
+// and on Windows its security descriptor and alternate streams.
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error = nullptr);
 
 // Reads a whole file into `bytes`. False, with the reason, when it cannot be opened or read.

@@ -1,3 +1,5 @@
+#include <string>
+#include <string_view>
 #include <system_error>
 
 #include "platform/file_ops.h"
@@ -34,6 +36,24 @@ bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError*
     RemoveFile(temp);
   }
   return written;
+}
+
+bool IsOurTempFileName(const Path& name) {
+  // "Tarvelline-" + 6 to 16 letters or digits + ".tmp": the Windows and the POSIX forms.
+  const std::u8string text = name.u8string();
+  constexpr std::u8string_view kPrefix = u8"Tarvelline-", kSuffix = u8".tmp";
+  if (text.size() < kPrefix.size() + 6 + kSuffix.size() ||
+      text.size() > kPrefix.size() + 16 + kSuffix.size() || !text.starts_with(kPrefix) ||
+      !text.ends_with(kSuffix)) {
+    return false;
+  }
+  for (size_t i = kPrefix.size(); i < text.size() - kSuffix.size(); ++i) {
+    const char8_t c = text[i];
+    if (!((c >= u8'0' && c <= u8'9') || (c >= u8'a' && c <= u8'z') || (c >= u8'A' && c <= u8'Z'))) {
+      return false;
+    }
+  }
+  return true;
 }
 
 bool SameFile(const Path& a, const Path& b) {

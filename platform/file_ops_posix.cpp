@@ -3,6 +3,7 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
 
 #include <string>
 #include <system_error>
@@ -54,6 +55,21 @@ Path MakeTempFile(const Path& folder, FileError* error) {
 bool RemoveFile(const Path& path, FileError* error) {
   if (CheckFileFault(FileOp::kRemove, error) != FileFault::kNone) return false;
   return ::unlink(path.c_str()) == 0 || Fail(error);
+}
+
+int RemoveLeftoverTempFiles(const Path& folder) {
+  int removed = 0;
+  std::error_code error;
+  const time_t now = ::time(nullptr);
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    if (!IsOurTempFileName(it->path().filename())) continue;
+    struct stat status;
+    if (::lstat(it->path().c_str(), &status) != 0 || !S_ISREG(status.st_mode)) continue;
+    if (now - status.st_mtime < kLeftoverTempSeconds) continue;
+    if (::unlink(it->path().c_str()) == 0) ++removed;
+  }
+  return removed;
 }
 
 bool CanReplaceFile(const Path& path, FileError* error) {

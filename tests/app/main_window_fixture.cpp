@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/main_window.h"
+#include "app/patch_command.h"
 #include "app/program.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
@@ -37,6 +38,30 @@ HWND MainWindowTest::Open(const wchar_t* command_line_file) {
 
 void MainWindowTest::Click(int id) {
   SendMessageW(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(Item(id)));
+  if (id == IDC_PATCH) {
+    EXPECT_TRUE(PumpUntil([] { return !ConversionRunning(); })) << "the conversion never ended";
+  }
+}
+
+void MainWindowTest::StartPatch() {
+  SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_PATCH, BN_CLICKED),
+               reinterpret_cast<LPARAM>(Item(IDC_PATCH)));
+}
+
+bool MainWindowTest::PumpUntil(const std::function<bool()>& done, DWORD timeout_ms) {
+  const ULONGLONG end = GetTickCount64() + timeout_ms;
+  while (!done()) {
+    if (GetTickCount64() > end) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      if (!window_ || !IsDialogMessageW(window_, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+      }
+    }
+  }
+  return true;
 }
 
 void MainWindowTest::Browse(const Path& file) {

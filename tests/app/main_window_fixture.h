@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,8 +25,13 @@ class MainWindowTest : public ::testing::Test {
   HWND Open(const wchar_t* command_line_file = nullptr);
   HWND Item(int id) const { return GetDlgItem(window_, id); }
 
-  // A button press, as the button itself reports it.
+  // A button press, as the button itself reports it. Patch! waits for its conversion to end.
   void Click(int id);
+  // Presses Patch! and returns while its conversion runs.
+  void StartPatch();
+  // Runs the window's messages, as the dialog's loop would, until `done` or `timeout_ms` passed.
+  // Returns `done()`.
+  bool PumpUntil(const std::function<bool()>& done, DWORD timeout_ms = 20000);
   // "..." answered with `file`.
   void Browse(const Path& file);
   // A mouse click on line `line` of the target list.
@@ -46,6 +52,14 @@ class MainWindowTest : public ::testing::Test {
 // Runs the main dialog modally as the program does, with `steps` run one by one from the
 // dialog's own message loop. Returns the dialog's result; a dialog the steps leave open is ended
 // with kModalTimedOut.
+// The first line of a message: the program's own text, before any reason line.
+inline std::wstring FirstLine(const std::wstring& text) { return text.substr(0, text.find(L'\n')); }
+// The lines after the first: the reason.
+inline std::wstring ReasonLines(const std::wstring& text) {
+  size_t end = text.find(L'\n');
+  return end == std::wstring::npos ? std::wstring() : text.substr(end + 1);
+}
+
 inline constexpr INT_PTR kModalTimedOut = 0x7e57;
 INT_PTR RunModal(const wchar_t* command_line_file, std::vector<std::function<void(HWND)>> steps);
 

@@ -94,7 +94,7 @@ TEST_F(MainWindowTargetsTest, UnknownFileAfterAKnownOneClearsEverything) {
 
   Browse(unknown);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text,
+  EXPECT_EQ(FirstLine(ui_.messages[0].text),
             L"Could not identify the specified WAD file. Please try a valid IWAD.");
   EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), unknown.native());
   EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"");

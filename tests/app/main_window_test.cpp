@@ -154,7 +154,7 @@ TEST_F(MainWindowTest, UnknownFileFromTheFileDialogIsReported) {
   EXPECT_EQ(request.default_extension, L"");
 
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, kIdentifyFailedText);
+  EXPECT_EQ(FirstLine(ui_.messages[0].text), kIdentifyFailedText);
   EXPECT_EQ(ui_.messages[0].caption, L"Error");
   EXPECT_EQ(ui_.messages[0].type, UINT{MB_ICONERROR | MB_OK});
   EXPECT_EQ(ui_.messages[0].owner, window_);
@@ -201,7 +201,7 @@ TEST_F(MainWindowTest, DroppedFilesAreIdentifiedOneAtATime) {
 
   DropFiles({first});
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, kIdentifyFailedText);
+  EXPECT_EQ(FirstLine(ui_.messages[0].text), kIdentifyFailedText);
   ExpectNoFileState(window_, first.native());
 }
 
@@ -211,7 +211,7 @@ TEST_F(MainWindowTest, UnknownFileOnTheCommandLineEndsTheProgram) {
   // No steps: the dialog must end by itself, before it ever shows.
   EXPECT_EQ(RunModal(file.c_str(), {}), 0);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, kIdentifyFailedText);
+  EXPECT_EQ(FirstLine(ui_.messages[0].text), kIdentifyFailedText);
   EXPECT_EQ(ui_.messages[0].caption, L"Error");
   EXPECT_FALSE(ui_.messages[0].owner_visible);
   EXPECT_EQ(MainWindow, nullptr);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/failure_text.h"
 #include "app/patch_command.h"
 #include "app/program.h"
 #include "resources/main_window_ids.h"
@@ -27,7 +28,7 @@ class PatchCommandReportTest : public MainWindowTest {
     report.status = status;
     report.file_error = error;
     ui_.messages.clear();
-    ReportConversion(window_, report, replaces_input);
+    ReportConversion(window_, report, scratch_ / "out.wad", replaces_input);
     EXPECT_EQ(ui_.messages.size(), 1u);
     return ui_.messages.empty() ? ShownMessage{} : ui_.messages.back();
   }
@@ -44,11 +45,17 @@ TEST_F(PatchCommandReportTest, EachOutcomeHasItsMessage) {
                                ConvertStatus::kPatchFailed, ConvertStatus::kVerifyFailed}) {
     for (bool in_place : {false, true}) {
       ShownMessage failure = Report(status, in_place, ERROR_DISK_FULL);
-      EXPECT_EQ(failure.text, L"An error occured while patching.");
+      EXPECT_EQ(FirstLine(failure.text), L"An error occured while patching.");
+      EXPECT_FALSE(ReasonLines(failure.text).empty());
       EXPECT_EQ(failure.caption, L"Error");
       EXPECT_EQ(failure.type, UINT{MB_ICONERROR | MB_OK});
     }
   }
+  // The system's own text for the file's trouble.
+  EXPECT_EQ(ReasonLines(Report(ConvertStatus::kTempFailed, false, ERROR_DISK_FULL).text),
+            L"Could not create a temporary file: " + SystemErrorText(ERROR_DISK_FULL));
+  EXPECT_EQ(ReasonLines(Report(ConvertStatus::kVerifyFailed, false).text),
+            L"The input changed while it was being converted.");
 
   ShownMessage locked = Report(ConvertStatus::kCannotReplace, true, ERROR_SHARING_VIOLATION);
   EXPECT_EQ(locked.text,
@@ -62,27 +69,67 @@ TEST_F(PatchCommandReportTest, EachOutcomeHasItsMessage) {
             L"An error occurred while replacing the file:\n" + SystemText(ERROR_ACCESS_DENIED));
   EXPECT_EQ(move.caption, L"Error");
 
-  // Into a new file, a failed move is a failed conversion like any other.
+  // Into a new file, a failed move is a failed conversion like any other, naming the file.
   EXPECT_EQ(Report(ConvertStatus::kReplaceFailed, false, ERROR_ACCESS_DENIED).text,
-            L"An error occured while patching.");
+            L"An error occured while patching.\nCould not replace \"" +
+                (scratch_ / "out.wad").wstring() + L"\": " + SystemErrorText(ERROR_ACCESS_DENIED));
 }
 
-// An input that could not be read to the end is named as the cause, not a generic failure.
+TEST_F(PatchCommandReportTest, FailedStepsSayWhy) {
+  Open();
+  auto reason = [&](ApplyError error) {
+    ConvertReport report;
+    report.status = ConvertStatus::kPatchFailed;
+    report.apply_error = error;
+    report.failed_patch = u"doom2_v1666_to_doom2_v19";
+    report.step_input = scratch_ / "in.wad";
+    report.step_output = scratch_ / "out.wad";
+    ui_.messages.clear();
+    ReportConversion(window_, report, report.step_output, false);
+    EXPECT_EQ(ui_.messages.size(), 1u);
+    return ui_.messages.empty() ? std::wstring() : ReasonLines(ui_.messages[0].text);
+  };
+  EXPECT_EQ(reason({ApplyFailure::kNoPatch, "Couldn't open patch data", 0}),
+            L"This build carries no patch doom2_v1666_to_doom2_v19.\n"
+            L"README.md, \"Filling the patch store\", says how to add it.");
+  EXPECT_EQ(reason({ApplyFailure::kWrite, "Couldn't write output", ERROR_DISK_FULL}),
+            L"Could not write \"" + (scratch_ / "out.wad").wstring() + L"\": " +
+                SystemErrorText(ERROR_DISK_FULL));
+  EXPECT_EQ(reason({ApplyFailure::kOpenInput, "Couldn't open for read", ERROR_SHARING_VIOLATION}),
+            L"Could not read \"" + (scratch_ / "in.wad").wstring() + L"\": " +
+                SystemErrorText(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(reason({ApplyFailure::kDecode, "target window checksum mismatch", 0}),
+            L"The patch doom2_v1666_to_doom2_v19 could not be applied: target window checksum "
+            L"mismatch.");
+}
+
+TEST_F(PatchCommandReportTest, StoppedConversionShowsNothing) {
+  Open();
+  ConvertReport report;
+  report.status = ConvertStatus::kCancelled;
+  ReportConversion(window_, report, scratch_ / "out.wad", true);
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
+// An input that could not be read to the end is named as the cause, under the designed line.
 TEST_F(PatchCommandReportTest, AnInputThatGaveOutSaysWhy) {
   Open();
   ConvertReport report;
   report.status = ConvertStatus::kPatchFailed;
+  report.step_input = scratch_ / "in.wad";
   report.apply_error = {ApplyFailure::kReadInput, "Couldn't read input",
                         ERROR_DEVICE_NOT_CONNECTED};
-  ReportConversion(window_, report, false);
+  ReportConversion(window_, report, scratch_ / "out.wad", false);
   report.apply_error = {ApplyFailure::kReadInput, "The input changed while it was being converted.",
                         0};
-  ReportConversion(window_, report, true);
+  ReportConversion(window_, report, scratch_ / "in.wad", true);
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[0].text, L"An error occurred while reading the file:\n" +
-                                      SystemText(ERROR_DEVICE_NOT_CONNECTED));
+  EXPECT_EQ(ui_.messages[0].text, L"An error occured while patching.\nCould not read \"" +
+                                      (scratch_ / "in.wad").wstring() + L"\": " +
+                                      SystemErrorText(ERROR_DEVICE_NOT_CONNECTED));
   EXPECT_EQ(ui_.messages[0].caption, L"Error");
-  EXPECT_EQ(ui_.messages[1].text, L"The input changed while it was being converted.");
+  EXPECT_EQ(ui_.messages[1].text,
+            L"An error occured while patching.\nThe input changed while it was being converted.");
   EXPECT_EQ(ui_.messages[1].type, UINT{MB_ICONERROR | MB_OK});
 }
 
@@ -92,10 +139,10 @@ TEST_F(PatchCommandReportTest, ReplacedInputIsIdentifiedBeforeTheSuccessMessage)
   WriteFileText(file, "not a release");
   SetDlgItemTextW(window_, IDC_INPUT_PATH, file.c_str());
   ConvertReport report;
-  ReportConversion(window_, report, true);
+  ReportConversion(window_, report, file, true);
   // Whatever identification says comes first.
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[0].text,
+  EXPECT_EQ(FirstLine(ui_.messages[0].text),
             L"Could not identify the specified WAD file. Please try a valid IWAD.");
   EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
 }

@@ -98,8 +98,10 @@ TEST_F(PatchCommandTest, ToTheBaseIntoANewFile) {
   EXPECT_EQ(request.default_extension, L"wad");
   EXPECT_EQ(request.flags, DWORD{OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR});
   EXPECT_GE(request.capacity, DWORD{MAX_PATH});
-  EXPECT_EQ(request.initial_file, L"");
-  EXPECT_FALSE(request.initial_directory);
+  // Opens beside the input, suggesting its name with the target's release id.
+  EXPECT_EQ(request.initial_file, L"input-doom2_v19.wad");
+  EXPECT_TRUE(request.initial_directory);
+  EXPECT_EQ(request.initial_directory_path, work_.wstring());
 
   ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
   EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_v19"));
@@ -192,17 +194,32 @@ TEST_F(PatchCommandTest, MissingPatchFailsAndLeavesNoFile) {
   Path output = work_ / "tnt.wad";
   ui_.ChooseFile(output);
   Click(IDC_PATCH);
-  ExpectOneMessage(kPatchFailedText, L"Error", MB_ICONERROR | MB_OK);
+  // Said at once: no save dialog, no file made.
+  EXPECT_TRUE(ui_.save_dialogs.empty());
+  ExpectOneMessage(std::wstring(kPatchFailedText) +
+                       L"\nThis build carries no patch tnt_psneur_to_tnt_v19.\n"
+                       L"README.md, \"Filling the patch store\", says how to add it.",
+                   L"Error", MB_ICONERROR | MB_OK);
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"tnt_psneur"));
+  EXPECT_TRUE(ui_.temp_files.empty());
   ExpectNoTemporaryFiles();
+
+  // In place, it comes before the warning.
+  SetInPlace();
+  Click(IDC_PATCH);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(FirstLine(ui_.messages[1].text), kPatchFailedText);
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"tnt_psneur"));
 }
 
 TEST_F(PatchCommandTest, UnwritableOutputFails) {
   Prepare(u"tnt_psnusa", u"tnt_v19");
   ui_.ChooseFile(work_ / "missing" / "tnt.wad");
   Click(IDC_PATCH);
-  ExpectOneMessage(kPatchFailedText, L"Error", MB_ICONERROR | MB_OK);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(FirstLine(ui_.messages[0].text), kPatchFailedText);
+  EXPECT_EQ(ReasonLines(ui_.messages[0].text).rfind(L"Could not create a temporary file: ", 0), 0u);
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
   ExpectNoTemporaryFiles();
 }
@@ -215,7 +232,8 @@ TEST_F(PatchCommandTest, FileChangedSinceIdentificationIsNotReportedAsSuccess) {
   ui_.AnswerMessage(IDYES);
   Click(IDC_PATCH);
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[1].text, kPatchFailedText);
+  EXPECT_EQ(ui_.messages[1].text,
+            std::wstring(kPatchFailedText) + L"\nThe input changed while it was being converted.");
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
   ExpectNoTemporaryFiles();
@@ -226,7 +244,9 @@ TEST_F(PatchCommandTest, NoTemporaryFileMeansNoConversion) {
   ui_.FailTempFiles(ERROR_DISK_FULL);
   ui_.ChooseFile(work_ / "zodiac.wad");
   Click(IDC_PATCH);
-  ExpectOneMessage(kPatchFailedText, L"Error", MB_ICONERROR | MB_OK);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(FirstLine(ui_.messages[0].text), kPatchFailedText);
+  EXPECT_NE(ReasonLines(ui_.messages[0].text).find(L"temporary file"), std::wstring::npos);
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
 }
 

@@ -54,6 +54,7 @@ BOOL ScriptedUi::AnswerFileDialog(LPOPENFILENAMEW settings, std::vector<FileDial
   request.flags = settings->Flags;
   request.capacity = settings->nMaxFile;
   request.initial_directory = settings->lpstrInitialDir != nullptr;
+  if (settings->lpstrInitialDir) request.initial_directory_path = settings->lpstrInitialDir;
   request.initial_file = settings->lpstrFile ? settings->lpstrFile : L"";
   log->push_back(request);
 

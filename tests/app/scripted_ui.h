@@ -31,6 +31,7 @@ struct FileDialogRequest {
   DWORD flags = 0;
   DWORD capacity = 0;  // nMaxFile
   bool initial_directory = false;
+  std::wstring initial_directory_path;
   std::wstring initial_file;
 };
 

@@ -229,7 +229,7 @@ TEST_F(DropTargetTest, DroppedPwadOutsideTheCatalogueGetsTheIdentificationError)
   EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"");
   EXPECT_EQ(CurrentIwad, nullptr);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, kIdentifyFailedText);
+  EXPECT_EQ(FirstLine(ui_.messages[0].text), kIdentifyFailedText);
   EXPECT_EQ(ui_.messages[0].caption, L"Error");
 }
 

@@ -1,0 +1,121 @@
+#include "app/failure_text.h"
+
+#include <windows.h>
+
+#include <cwctype>
+#include <filesystem>
+#include <system_error>
+
+#include "catalogue/wad_inspect.h"
+
+namespace tvl {
+namespace {
+
+std::wstring Quoted(const Path& path) { return L"\"" + path.wstring() + L"\""; }
+
+// "<file>: <system text>"
+std::wstring FileReason(const Path& path, FileError error) {
+  std::wstring text = Quoted(path);
+  if (error != 0) text += L": " + SystemErrorText(error);
+  return text;
+}
+
+std::wstring Sentence(std::wstring text) {
+  if (!text.empty()) text[0] = static_cast<wchar_t>(std::towupper(text[0]));
+  if (!text.empty() && text.back() != L'.') text += L'.';
+  return text;
+}
+
+}  // namespace
+
+std::wstring SystemErrorText(FileError error) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(error), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+      reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
+  if (buffer) LocalFree(buffer);
+  while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+    text.pop_back();
+  }
+  return text.empty() ? L"System error " + std::to_wstring(error) + L"." : text;
+}
+
+std::wstring WideFromUtf8(const std::string& text) {
+  if (text.empty()) return {};
+  int length =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+  return wide;
+}
+
+std::wstring MissingPatchText(const std::u16string& name) {
+  return L"This build carries no patch " + std::wstring(name.begin(), name.end()) +
+         L".\nREADME.md, \"Filling the patch store\", says how to add it.";
+}
+
+std::wstring ConversionFailureReason(const ConvertReport& report, const Path& output) {
+  switch (report.status) {
+    case ConvertStatus::kConverted:
+    case ConvertStatus::kCancelled:
+      return {};
+    case ConvertStatus::kNoRoute:
+      return L"There is no conversion between these releases.";
+    case ConvertStatus::kTempFailed:
+      return L"Could not create a temporary file: " + SystemErrorText(report.file_error);
+    case ConvertStatus::kPatchFailed: {
+      const ApplyError& error = report.apply_error;
+      std::wstring name(report.failed_patch.begin(), report.failed_patch.end());
+      switch (error.failure) {
+        case ApplyFailure::kNoPatch:
+          return MissingPatchText(report.failed_patch);
+        case ApplyFailure::kOpenInput:
+          return L"Could not read " + FileReason(report.step_input, error.file_error);
+        case ApplyFailure::kReadInput:
+          // The input gave out under us: a USB stick pulled, another program at work.
+          if (error.file_error == 0) return L"The input changed while it was being converted.";
+          return L"Could not read " + FileReason(report.step_input, error.file_error);
+        case ApplyFailure::kCreateOutput:
+          return L"Could not create " + FileReason(report.step_output, error.file_error);
+        case ApplyFailure::kWrite:
+          return L"Could not write " + FileReason(report.step_output, error.file_error);
+        case ApplyFailure::kNone:
+        case ApplyFailure::kDecode:
+          break;
+      }
+      return L"The patch " + name + L" could not be applied: " +
+             WideFromUtf8(error.message ? error.message : "decoding failed") + L".";
+    }
+    case ConvertStatus::kVerifyFailed:
+      if (report.file_error != 0) {
+        return L"Could not read the result back: " + SystemErrorText(report.file_error);
+      }
+      return L"The input changed while it was being converted.";
+    case ConvertStatus::kCannotReplace:
+    case ConvertStatus::kReplaceFailed:
+      return L"Could not replace " + FileReason(output, report.file_error);
+  }
+  return {};
+}
+
+std::wstring UnknownFileReason(const Path& path, const std::string& sha1_hex) {
+  std::error_code error;
+  std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (status.type() == std::filesystem::file_type::not_found) return L"There is no such file.";
+  if (std::filesystem::is_directory(status)) return L"This is a folder, not a file.";
+  WadInspection inspection = InspectWadFile(path);
+  std::wstring text;
+  if (inspection.kind == WadKind::kUnreadable && inspection.error != 0) {
+    text = L"The file can't be read: " + SystemErrorText(inspection.error);
+  } else {
+    text = Sentence(WideFromUtf8(ExplainWad(inspection)));
+  }
+  if (inspection.kind == WadKind::kPwad)
+    text += L" It adds to a game; it is not a game's main file.";
+  if (!sha1_hex.empty()) text += L"\nSHA-1: " + WideFromUtf8(sha1_hex);
+  return text;
+}
+
+}  // namespace tvl

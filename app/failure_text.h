@@ -1,0 +1,32 @@
+// The second line of the error messages: why a conversion failed, and what an unidentified file
+// looks like. The first lines stay the program's own.
+#pragma once
+
+#include <string>
+
+#include "patching/convert.h"
+#include "platform/file.h"
+
+namespace tvl {
+
+inline constexpr wchar_t kPatchFailedText[] = L"An error occured while patching.";
+inline constexpr wchar_t kIdentifyFailedText[] =
+    L"Could not identify the specified WAD file. Please try a valid IWAD.";
+
+// The system's text for `error`, without its closing line break; a number when it has none.
+std::wstring SystemErrorText(FileError error);
+
+// UTF-8 text, as the portable core writes it, for a message box.
+std::wstring WideFromUtf8(const std::string& text);
+
+// "This build carries no patch NAME." and where the README says how to add it.
+std::wstring MissingPatchText(const std::u16string& name);
+
+// Why the conversion into `output` failed; empty for a conversion that succeeded or was stopped.
+std::wstring ConversionFailureReason(const ConvertReport& report, const Path& output);
+
+// What the unidentified file at `path` is: missing, a folder, unreadable, not a WAD, a PWAD or an
+// unknown IWAD, with its SHA-1 when it could be read whole (`sha1_hex`, may be empty).
+std::wstring UnknownFileReason(const Path& path, const std::string& sha1_hex);
+
+}  // namespace tvl

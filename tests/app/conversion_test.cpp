@@ -1,0 +1,294 @@
+// Conversions on the worker thread: the window goes on answering while one runs, stopping it at
+// any point leaves the original and no temporary file, the worker never outlives the window, and
+// what a killed run left behind is cleared the next time.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/conversion_worker.h"
+#include "app/failure_text.h"
+#include "app/patch_command.h"
+#include "app/program.h"
+#include "resources/main_window_ids.h"
+#include "tests/app/main_window_fixture.h"
+#include "tests/synthetic/synthetic_releases.h"
+
+namespace tvl::testing {
+namespace {
+
+constexpr wchar_t kStopQuestion[] = L"Stop the conversion?\nThe original file stays as it was.";
+constexpr int kProgressId = 1008;
+
+std::vector<uint8_t> Bytes(std::u16string_view id) {
+  auto bytes = SyntheticReleaseBytes(id);
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+// Holds the worker at its `hold_at`-th progress report (1-based) until released; counts reports.
+class Gate {
+ public:
+  explicit Gate(int hold_at)
+      : hold_at_(hold_at), release_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    SetConversionProbe([this](uint64_t, uint64_t) {
+      if (++reports_ == hold_at_) {
+        held_ = true;
+        // Never forever: a test that forgets to release fails instead of hanging.
+        WaitForSingleObject(release_, 20000);
+      }
+    });
+  }
+  ~Gate() {
+    Release();
+    SetConversionProbe(nullptr);
+    CloseHandle(release_);
+  }
+  Gate(const Gate&) = delete;
+  Gate& operator=(const Gate&) = delete;
+
+  void Release() { SetEvent(release_); }
+  bool held() const { return held_; }
+  int reports() const { return reports_; }
+
+ private:
+  int hold_at_;
+  HANDLE release_;
+  std::atomic<int> reports_{0};
+  std::atomic<bool> held_{false};
+};
+
+class ConversionTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    work_ = scratch_.path() / "work";
+    std::filesystem::create_directory(work_);
+  }
+
+  void Prepare(std::u16string_view id, std::u16string_view target, bool in_place) {
+    input_ = WriteSyntheticRelease(work_, id, "input.wad");
+    Open();
+    Browse(input_);
+    ASSERT_TRUE(ui_.messages.empty());
+    int line = LineOf(GetIwad(FindIwadByReleaseId(target)).title);
+    ASSERT_GE(line, 0);
+    ClickTarget(line);
+    if (in_place) {
+      SendMessageW(Item(IDC_IN_PLACE), BM_SETCHECK, BST_CHECKED, 0);
+      ui_.AnswerMessage(IDYES);
+    } else {
+      ui_.ChooseFile(work_ / "output.wad");
+    }
+  }
+
+  std::vector<std::string> FilesIn(const Path& folder) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  // How many progress reports a whole conversion of this kind makes.
+  int CountReports(std::u16string_view id, std::u16string_view target) {
+    Gate counter(-1);
+    Prepare(id, target, false);
+    Click(IDC_PATCH);
+    DestroyWindow(window_);
+    window_ = nullptr;
+    std::filesystem::remove(work_ / "output.wad");
+    std::filesystem::remove(work_ / "input.wad");
+    ui_.messages.clear();
+    return counter.reports();
+  }
+
+  Path work_;
+  Path input_;
+};
+
+TEST_F(ConversionTest, WindowAnswersWhileAConversionRuns) {
+  Gate gate(1);
+  Prepare(u"doom2_xbox", u"doom2_zodiac", false);
+  StartPatch();
+  // The click has returned with the worker held: the conversion is not on this thread.
+  ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
+  EXPECT_TRUE(ConversionRunning());
+  for (int id : {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE, IDC_PATCH}) {
+    EXPECT_FALSE(ItemEnabled(window_, id)) << id;
+  }
+  HWND bar = GetDlgItem(window_, kProgressId);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(GetWindowLongW(bar, GWL_STYLE) & WS_VISIBLE);
+  // The bar covers none of the designed controls.
+  RECT bar_rect = {}, other = {}, overlap = {};
+  GetWindowRect(bar, &bar_rect);
+  for (HWND child = GetWindow(window_, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+    if (child == bar || !(GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE)) continue;
+    GetWindowRect(child, &other);
+    EXPECT_FALSE(IntersectRect(&overlap, &bar_rect, &other)) << GetDlgCtrlID(child);
+  }
+
+  // Another thread's message is answered at once while this one runs the loop.
+  std::atomic<bool> answered{false};
+  std::thread asker([&] {
+    DWORD_PTR result = 0;
+    answered = SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_BLOCK, 5000, &result) != 0;
+  });
+  EXPECT_TRUE(PumpUntil([&] { return answered.load(); }, 5000));
+  asker.join();
+  // A drop meanwhile changes nothing.
+  DropFiles({work_ / "other.wad"});
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), input_.native());
+
+  gate.Release();
+  ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ReadFileBytes(work_ / "output.wad"), Bytes(u"doom2_zodiac"));
+  EXPECT_EQ(GetDlgItem(window_, kProgressId), nullptr);
+  EXPECT_TRUE(ItemEnabled(window_, IDC_PATCH));
+  EXPECT_TRUE(ItemEnabled(window_, IDC_BROWSE));
+  EXPECT_TRUE(ItemEnabled(window_, IDC_TARGET_LIST));
+}
+
+TEST_F(ConversionTest, StoppingAtAnyPointLeavesTheOriginalAndNoTemporaryFile) {
+  const int reports = CountReports(u"doom2_xbox", u"doom2_zodiac");
+  ASSERT_GE(reports, 3) << "a two-step route reports at least once per step and before the move";
+  for (bool in_place : {true, false}) {
+    // The first window, the middle of the route, and the last moment before the result moves.
+    for (int point : {1, reports / 2, reports}) {
+      SCOPED_TRACE(::testing::Message() << (in_place ? "in place" : "new file") << ", report "
+                                        << point << " of " << reports);
+      Gate gate(point);
+      ui_.messages.clear();
+      Prepare(u"doom2_xbox", u"doom2_zodiac", in_place);
+      StartPatch();
+      ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
+      // Escape asks; "No" goes on, "Yes" stops.
+      ui_.AnswerMessage(IDNO);
+      SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+      EXPECT_TRUE(ConversionRunning());
+      ui_.AnswerMessage(IDYES);
+      SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+      gate.Release();
+      ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
+
+      // The questions, nothing else.
+      const size_t asked = in_place ? 1 : 0;
+      ASSERT_EQ(ui_.messages.size(), asked + 2);
+      EXPECT_EQ(ui_.messages[asked].text, kStopQuestion);
+      EXPECT_EQ(ui_.messages[asked].type, UINT{MB_ICONQUESTION | MB_YESNO});
+      EXPECT_EQ(ui_.messages[asked + 1].text, kStopQuestion);
+      EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
+      EXPECT_EQ(FilesIn(work_), (std::vector<std::string>{"input.wad"}));
+      EXPECT_TRUE(FilesIn(scratch_.path() / "temp").empty());
+      EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 (Xbox)");
+      EXPECT_TRUE(ItemEnabled(window_, IDC_PATCH));
+      DestroyWindow(window_);
+      window_ = nullptr;
+    }
+  }
+}
+
+TEST_F(ConversionTest, TheCloseBoxStopsAndThenCloses) {
+  Gate gate(1);
+  input_ = WriteSyntheticRelease(work_, u"doom2_xbox", "input.wad");
+  ui_.ChooseFile(work_ / "output.wad");
+  ui_.AnswerMessage(IDYES);  // stop
+  bool was_held = false;
+  INT_PTR result =
+      RunModal(input_.c_str(),
+               {[&](HWND window) {
+                  HWND list = GetDlgItem(window, IDC_TARGET_LIST);
+                  std::vector<std::wstring> lines = ListTexts(list);
+                  auto zodiac = std::find(lines.begin(), lines.end(), L"Doom 2 (Zodiac)");
+                  ASSERT_NE(zodiac, lines.end());
+                  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(zodiac - lines.begin()), 0);
+                  SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TARGET_LIST, LBN_SELCHANGE),
+                               reinterpret_cast<LPARAM>(list));
+                  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_PATCH, BN_CLICKED), 0);
+                },
+                [&](HWND) {}, [&](HWND) {}, [&](HWND) {}, [&](HWND) {}, [&](HWND) {},
+                [&](HWND window) {
+                  was_held = gate.held();
+                  // The dialog's own loop has run these ticks while the conversion waited.
+                  PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+                },
+                [&](HWND) { gate.Release(); }});
+  EXPECT_TRUE(was_held);
+  EXPECT_EQ(result, 0);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, kStopQuestion);
+  EXPECT_EQ(FilesIn(work_), (std::vector<std::string>{"input.wad"}));
+  EXPECT_TRUE(FilesIn(scratch_.path() / "temp").empty());
+  EXPECT_FALSE(ConversionRunning());
+}
+
+TEST_F(ConversionTest, TheWorkerNeverOutlivesTheWindow) {
+  Gate gate(2);
+  Prepare(u"doom2_xbox", u"doom2_zodiac", true);
+  StartPatch();
+  ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
+  // Let the worker go a moment after the window starts going: destroying it waits for it.
+  std::thread releaser([&] {
+    Sleep(200);
+    gate.Release();
+  });
+  DestroyWindow(window_);
+  window_ = nullptr;
+  releaser.join();
+  EXPECT_FALSE(ConversionRunning());
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
+  EXPECT_EQ(FilesIn(work_), (std::vector<std::string>{"input.wad"}));
+  EXPECT_TRUE(FilesIn(scratch_.path() / "temp").empty());
+}
+
+void Age(const Path& file, int seconds) {
+  HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+  FILETIME now = {};
+  GetSystemTimeAsFileTime(&now);
+  ULARGE_INTEGER time = {{now.dwLowDateTime, now.dwHighDateTime}};
+  time.QuadPart -= static_cast<ULONGLONG>(seconds) * 10'000'000;
+  FILETIME then = {time.LowPart, time.HighPart};
+  SetFileTime(handle, nullptr, nullptr, &then);
+  CloseHandle(handle);
+}
+
+TEST_F(ConversionTest, LeftoversOfAKilledRunGoTheNextTime) {
+  Prepare(u"doom2_v1666", u"doom2_v19", false);
+  const Path temp = scratch_.path() / "temp";
+  WriteFileText(work_ / "Tarvelline-0123456789abcdef.tmp", "left by a killed run");
+  WriteFileText(temp / "Tarvelline-fedcba9876543210.tmp", "left by a killed run");
+  Age(work_ / "Tarvelline-0123456789abcdef.tmp", 3600);
+  Age(temp / "Tarvelline-fedcba9876543210.tmp", 3600);
+  // Young ones may be another run's; other names are not ours; one held open is in use.
+  WriteFileText(work_ / "Tarvelline-00000000000000aa.tmp", "another run's, just made");
+  WriteFileText(work_ / "Tarvelline-notes.txt", "the user's");
+  WriteFileText(work_ / "Tarvelline-0000000000000bbb.tmp", "open elsewhere");
+  Age(work_ / "Tarvelline-notes.txt", 3600);
+  Age(work_ / "Tarvelline-0000000000000bbb.tmp", 3600);
+  HANDLE held =
+      CreateFileW((work_ / "Tarvelline-0000000000000bbb.tmp").c_str(), GENERIC_READ,
+                  FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  Click(IDC_PATCH);
+  CloseHandle(held);
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, L"IWAD patched successfully!");
+  std::vector<std::string> files = FilesIn(work_);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"Tarvelline-00000000000000aa.tmp",
+                                             "Tarvelline-0000000000000bbb.tmp",
+                                             "Tarvelline-notes.txt", "input.wad", "output.wad"}));
+  EXPECT_TRUE(FilesIn(temp).empty());
+}
+
+}  // namespace
+}  // namespace tvl::testing

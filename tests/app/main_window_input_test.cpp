@@ -1,0 +1,129 @@
+// What the window says about the file in its input box: the end of a long path with the whole as
+// a tooltip, and, for a file it can't identify, what the file is.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/failure_text.h"
+#include "resources/main_window_ids.h"
+#include "tests/app/main_window_fixture.h"
+
+namespace tvl::testing {
+namespace {
+
+HWND FindTooltip(HWND owner) {
+  struct Search {
+    HWND owner, found;
+  } search = {owner, nullptr};
+  EnumThreadWindows(
+      GetCurrentThreadId(),
+      [](HWND window, LPARAM context) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(context);
+        wchar_t name[64] = {};
+        GetClassNameW(window, name, 64);
+        if (std::wstring(name) == TOOLTIPS_CLASSW && GetWindow(window, GW_OWNER) == search->owner) {
+          search->found = window;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring TooltipText(HWND tooltip, HWND owner) {
+  std::wstring text(4096, L'\0');
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = owner;
+  tool.uId = IDC_INPUT_PATH;
+  tool.lpszText = text.data();
+  SendMessageW(tooltip, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
+  return text.c_str();
+}
+
+TEST_F(MainWindowTest, ALongPathShowsItsFileNameAndTheWholeAsATooltip) {
+  Path folder = scratch_ / "a folder with a rather long name, longer than the box is wide";
+  std::filesystem::create_directory(folder);
+  Path file = folder / "doom2.wad";
+  WriteFileText(file, "not a release");
+  Open();
+  Browse(file);
+  HWND input = Item(IDC_INPUT_PATH);
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), file.native());
+  EXPECT_FALSE(ItemEnabled(window_, IDC_INPUT_PATH));
+  // The last character is inside the box; the first has scrolled out to the left.
+  RECT client = {};
+  GetClientRect(input, &client);
+  const LRESULT length = GetWindowTextLengthW(input);
+  LRESULT last = SendMessageW(input, EM_POSFROMCHAR, static_cast<WPARAM>(length - 1), 0);
+  LRESULT first = SendMessageW(input, EM_POSFROMCHAR, 0, 0);
+  EXPECT_GE(static_cast<short>(LOWORD(last)), 0);
+  EXPECT_LT(static_cast<short>(LOWORD(last)), client.right);
+  EXPECT_LT(static_cast<short>(LOWORD(first)), 0);
+
+  HWND tooltip = FindTooltip(window_);
+  ASSERT_NE(tooltip, nullptr);
+  EXPECT_EQ(TooltipText(tooltip, window_), file.native());
+  // The tool is the box's own place.
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window_;
+  tool.uId = IDC_INPUT_PATH;
+  ASSERT_TRUE(SendMessageW(tooltip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&tool)));
+  RECT box = {};
+  GetWindowRect(input, &box);
+  MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&box), 2);
+  EXPECT_TRUE(EqualRect(&tool.rect, &box));
+}
+
+TEST_F(MainWindowTest, AnUnidentifiedFileIsDescribed) {
+  Open();
+  auto reason = [&](const Path& file) {
+    ui_.messages.clear();
+    Browse(file);
+    EXPECT_EQ(ui_.messages.size(), 1u);
+    if (ui_.messages.empty()) return std::wstring();
+    EXPECT_EQ(FirstLine(ui_.messages[0].text), kIdentifyFailedText);
+    return ReasonLines(ui_.messages[0].text);
+  };
+  EXPECT_EQ(reason(scratch_ / "missing.wad"), L"There is no such file.");
+  std::filesystem::create_directory(scratch_ / "folder.wad");
+  EXPECT_EQ(reason(scratch_ / "folder.wad"), L"This is a folder, not a file.");
+
+  // The digest of the text "abc", for the user to report.
+  WriteFileText(scratch_ / "text.wad", "abc");
+  EXPECT_EQ(reason(scratch_ / "text.wad"),
+            L"Not a WAD file.\nSHA-1: a9993e364706816aba3e25717850c26c9cd0d89d");
+
+  // A PWAD with no lumps: its header and an empty directory.
+  const char pwad[] = "PWAD\0\0\0\0\x0c\0\0\0";
+  WriteFileBytes(scratch_ / "addon.wad", std::vector<uint8_t>(pwad, pwad + 12));
+  std::wstring addon = reason(scratch_ / "addon.wad");
+  EXPECT_EQ(addon.rfind(L"PWAD (add-on) with 0 lumps, no maps. It adds to a game; it is not a "
+                        L"game's main file.\nSHA-1: ",
+                        0),
+            0u)
+      << addon;
+
+  const char iwad[] = "IWAD\0\0\0\0\x0c\0\0\0";
+  WriteFileBytes(scratch_ / "main.wad", std::vector<uint8_t>(iwad, iwad + 12));
+  std::wstring main = reason(scratch_ / "main.wad");
+  EXPECT_NE(main.find(L"release not in the catalogue"), std::wstring::npos) << main;
+  EXPECT_NE(main.find(L"\nSHA-1: "), std::wstring::npos) << main;
+
+  // Open elsewhere without sharing: the system's text, and no digest of a part.
+  HANDLE locked = CreateFileW((scratch_ / "text.wad").c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+  std::wstring unreadable = reason(scratch_ / "text.wad");
+  CloseHandle(locked);
+  EXPECT_EQ(unreadable, L"The file can't be read: " + SystemErrorText(ERROR_SHARING_VIOLATION));
+}
+
+}  // namespace
+}  // namespace tvl::testing
