@@ -15,9 +15,20 @@ bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes, FileError* err
   if (!size_error && size < (uintmax_t{1} << 40)) bytes->reserve(static_cast<size_t>(size));
   constexpr size_t kChunk = size_t{1} << 20;
   for (;;) {
-    size_t at = bytes->size();
-    bytes->resize(at + kChunk);
-    int64_t got = file.Read(bytes->data() + at, kChunk, error);
+    // Reads stay within the room reserved for the size the file had, so a file that keeps its
+    // size is read without the buffer ever moving (or doubling); only one that grew makes room.
+    const size_t at = bytes->size();
+    const size_t room = bytes->capacity() - at;
+    if (room == 0) {
+      uint8_t probe[4096];
+      const int64_t got = file.Read(probe, sizeof probe, error);
+      if (got <= 0) return got == 0;
+      bytes->insert(bytes->end(), probe, probe + got);
+      continue;
+    }
+    const size_t want = room < kChunk ? room : kChunk;
+    bytes->resize(at + want);
+    const int64_t got = file.Read(bytes->data() + at, want, error);
     bytes->resize(at + static_cast<size_t>(got > 0 ? got : 0));
     if (got < 0) return false;
     if (got == 0) return true;
