@@ -23,10 +23,6 @@ constexpr wchar_t kPrompt[] = L"Select an IWAD with the ... button above";
 constexpr int kPatch = 1001, kInput = 1002, kBrowse = 1003, kLabel = 1005, kList = 1006,
               kInPlace = 1007;
 
-bool UnderWine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 // A program built beside this one.
 std::wstring ProgramBesideThis(const wchar_t* name) {
   wchar_t path[MAX_PATH] = {};
@@ -117,44 +113,6 @@ class Launched {
 
 class BlackBoxTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    // Without a window manager on the virtual display, Wine draws window frames only when it is
-    // told that nobody else will; the screenshot then shows the title bar too.
-    if (UnderWine()) {
-      RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, L"N",
-                      2 * sizeof(wchar_t));
-    }
-  }
-
-  // Saves a picture of the screen area of `window` as `name` in the working folder, with
-  // ImageMagick's import on the X display Wine draws on. Nothing to do elsewhere.
-  static void SaveScreenshot(HWND window, const std::wstring& name) {
-    if (!UnderWine()) return;
-    DeleteFileW(name.c_str());
-    RECT rect = {};
-    GetWindowRect(window, &rect);
-    // Wine starts a Unix program without waiting for it, so the picture is written under
-    // another name and renamed when complete.
-    std::wstring partial = L"partial-" + name;
-    std::wstring command =
-        L"Z:\\bin\\sh -c \"import -window root -crop " + std::to_wstring(rect.right - rect.left) +
-        L"x" + std::to_wstring(rect.bottom - rect.top) + L"+" + std::to_wstring(rect.left) + L"+" +
-        std::to_wstring(rect.top) + L" +repage '" + partial + L"' && mv '" + partial + L"' '" +
-        name + L"'\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    for (DWORD waited = 0; waited < kWaitMs; waited += 100) {
-      if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES) return;
-      Sleep(100);
-    }
-    ADD_FAILURE() << "no screenshot";
-  }
-
   ScratchDir scratch_;
 };
 
@@ -216,10 +174,6 @@ TEST_F(BlackBoxTest, KnownFileFillsTheWindow) {
   EXPECT_EQ(std::find(targets.begin(), targets.end(), L"Doom 2 retail v1.666"), targets.end());
   EXPECT_TRUE(ItemEnabled(window, kList));
   EXPECT_FALSE(ItemEnabled(window, kPatch));
-
-  // Let it paint, then keep a picture of it for people to look at.
-  Sleep(500);
-  SaveScreenshot(window, L"tarvelline-main-window.png");
 
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.WaitForExit(), 0u);

@@ -1,9 +1,8 @@
-// The main window's template, its start, the identification failure, Escape and close: all that
-// needs no identifiable file. Runs the real template and procedure in this process.
+// The main window's start, the identification failure, Escape and close: all that needs no
+// identifiable file. Runs the real template and procedure in this process.
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,6 @@
 #include "app/target_list.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
-#include "tests/app/dialog_template.h"
 #include "tests/app/main_window_fixture.h"
 
 namespace tvl::testing {
@@ -20,50 +18,6 @@ namespace {
 
 constexpr wchar_t kIdentifyFailedText[] =
     L"Could not identify the specified WAD file. Please try a valid IWAD.";
-
-TEST(MainWindowTemplateTest, MatchesTheLayout) {
-  DialogTemplate dialog =
-      LoadDialogTemplate(IDD_MAIN_WINDOW, MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK));
-  ASSERT_FALSE(dialog.items.empty()) << "dialog 101 in English (United Kingdom)";
-  EXPECT_EQ(dialog.style,
-            DWORD{DS_SHELLFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU});
-  EXPECT_EQ(dialog.title, L"Tarvelline");
-  EXPECT_EQ(dialog.point_size, 8);
-  EXPECT_EQ(dialog.font, L"MS Shell Dlg");
-
-  constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
-  const TemplateItem expected[] = {
-      {kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 118, 177, 50, 14, IDC_PATCH, kButtonClass,
-       L"Patch!"},
-      {kChild | SS_LEFT | WS_GROUP, 7, 7, 161, 8, -1, kStaticClass,
-       L"Select your input IWAD (or drag and drop):"},
-      {kChild | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 16, 125, 14, IDC_INPUT_PATH, kEditClass,
-       L""},
-      {kChild | BS_PUSHBUTTON | WS_TABSTOP, 139, 16, 29, 14, IDC_BROWSE, kButtonClass, L"..."},
-      {kChild | SS_LEFT | WS_GROUP, 7, 45, 161, 8, -1, kStaticClass,
-       L"Select the version you wish to patch it to:"},
-      {kChild | SS_LEFT | WS_GROUP, 7, 31, 161, 8, IDC_RELEASE_LABEL, kStaticClass,
-       L"Selected IWAD"},
-      {kChild | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 7, 54, 161,
-       103, IDC_TARGET_LIST, kListBoxClass, L""},
-      {kChild | BS_AUTOCHECKBOX | WS_TABSTOP, 7, 162, 135, 10, IDC_IN_PLACE, kButtonClass,
-       L"Patch in-place (overwrite original file)"},
-  };
-  ASSERT_EQ(dialog.items.size(), std::size(expected));
-  // Template order is the tab order.
-  for (size_t i = 0; i < std::size(expected); ++i) {
-    const TemplateItem& want = expected[i];
-    const TemplateItem& got = dialog.items[i];
-    SCOPED_TRACE(::testing::Message() << "item " << i << " (id " << want.id << ")");
-    EXPECT_EQ(got.id, want.id);
-    EXPECT_EQ(got.class_name, want.class_name);
-    EXPECT_EQ(got.text, want.text);
-    EXPECT_EQ(got.style, want.style) << std::hex << (got.style ^ want.style);
-    EXPECT_EQ(got.ex_style, 0u);
-    EXPECT_EQ((std::vector<short>{got.x, got.y, got.cx, got.cy}),
-              (std::vector<short>{want.x, want.y, want.cx, want.cy}));
-  }
-}
 
 // The text, state and item data of everything the user sees.
 void ExpectNoFileState(HWND window, const std::wstring& input) {

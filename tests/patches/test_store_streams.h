@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/patching/vcdiff_builder.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 
 namespace tvl::testing {
 
@@ -20,35 +20,30 @@ inline std::vector<uint8_t> TestStoreSource() {
 
 // "doom2_v19_to_doom2_xbox": two windows. The first copies across the end of source block 0 and
 // adds text; the second takes a short segment further on and copies within its own target.
-inline std::vector<TestWindow> TestStoreXboxWindows() {
+inline std::vector<WindowBuilder> TestStoreXboxWindows() {
   const std::vector<uint8_t> source = TestStoreSource();
-  TestWindow first;
-  first.source_offset = 0;
-  first.source_length = 6000;
-  CopySource(first, 4000, 300, source);
-  Add(first, {'s', 'y', 'n', 't', 'h', 'e', 't', 'i', 'c'});
-  Run(first, 'x', 10);
-  TestWindow second;
-  second.source_offset = 5000;
-  second.source_length = 1000;
-  CopySource(second, 990, 10, source);
-  CopyTarget(second, 4, 20);
+  WindowBuilder first(&source, 0, 6000);
+  first.Copy(4000, 300, 0);
+  first.Add({'s', 'y', 'n', 't', 'h', 'e', 't', 'i', 'c'});
+  first.Run(10, 'x');
+  WindowBuilder second(&source, 5000, 1000);
+  second.Copy(990, 10, 0);
+  second.CopyTarget(4, 20);
   return {first, second};
 }
 
 // "chex3_moddb_to_chex3_v14", the first name of the table: one window without a source.
-inline std::vector<TestWindow> TestStoreChexWindows() {
-  TestWindow window;
-  window.has_source = false;
-  Add(window, {'c', 'h', 'e', 'x'});
+inline std::vector<WindowBuilder> TestStoreChexWindows() {
+  WindowBuilder window;
+  window.indicator = 0x04;  // no source
+  window.Add({'c', 'h', 'e', 'x'});
   return {window};
 }
 
 // "doom64_v11_to_doom64_v10", the last name of the table: one window of one run.
-inline std::vector<TestWindow> TestStoreDoom64Windows() {
-  TestWindow window;
-  window.source_length = 16;
-  Run(window, 0x64, 64);
+inline std::vector<WindowBuilder> TestStoreDoom64Windows() {
+  WindowBuilder window(nullptr, 0, 16);  // a segment it never copies from
+  window.Run(64, 0x64);
   return {window};
 }
 
@@ -59,7 +54,7 @@ struct TestStoreStream {
 };
 
 inline std::vector<TestStoreStream> TestStoreStreams() {
-  auto make = [](const char16_t* name, const std::vector<TestWindow>& windows,
+  auto make = [](const char16_t* name, const std::vector<WindowBuilder>& windows,
                  std::string_view app_header) {
     return TestStoreStream{name, EncodeStream(windows, app_header), ExpectedTarget(windows)};
   };

@@ -5,23 +5,18 @@
 #include <vector>
 
 #include "patching/apply_patch.h"
-#include "tests/patching/vcdiff_builder.h"
 #include "tests/test_files.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 
 namespace tvl {
 namespace {
 
-using testing::Add;
-using testing::CopySource;
-using testing::CopySourceBlind;
-using testing::CopyTarget;
 using testing::EncodeStream;
 using testing::ExpectedTarget;
 using testing::RandomBytes;
 using testing::ReadFileBytes;
-using testing::Run;
 using testing::ScratchDir;
-using testing::TestWindow;
+using testing::WindowBuilder;
 using testing::WriteFileBytes;
 
 class ApplyBytesTest : public ::testing::Test {
@@ -47,25 +42,22 @@ class ApplyBytesTest : public ::testing::Test {
 
 // Three windows: copies within and across 4096-byte source blocks, going back to earlier blocks,
 // a segment that starts mid-block, overlapping target copies, and a window without a source.
-std::vector<TestWindow> MixedWindows(const std::vector<uint8_t>& source) {
-  TestWindow first;
-  first.source_length = 20000;
-  CopySource(first, 4090, 20, source);  // blocks 0 and 1
-  CopySource(first, 0, 5000, source);
-  Add(first, RandomBytes(100, 7));
-  CopyTarget(first, 5100, 300);            // overlaps the bytes it writes
-  CopySource(first, 16380, 3620, source);  // the last, short block
-  Run(first, 0xAB, 70);
-  TestWindow second;
-  second.source_offset = 12000;
-  second.source_length = 8000;
-  CopySource(second, 0, 8000, source);
-  CopySource(second, 100, 10, source);  // back to block 2 after block 4
-  CopyTarget(second, 0, 4096);
-  TestWindow third;
-  third.has_source = false;
-  Add(third, RandomBytes(5000, 9));
-  CopyTarget(third, 10, 5000);
+std::vector<WindowBuilder> MixedWindows(const std::vector<uint8_t>& source) {
+  WindowBuilder first(&source, 0, 20000);
+  first.Copy(4090, 20, 0);  // blocks 0 and 1
+  first.Copy(0, 5000, 0);
+  first.Add(RandomBytes(100, 7));
+  first.CopyTarget(5100, 300);  // overlaps the bytes it writes
+  first.Copy(16380, 3620, 0);   // the last, short block
+  first.Run(70, 0xAB);
+  WindowBuilder second(&source, 12000, 8000);
+  second.Copy(0, 8000, 0);
+  second.Copy(100, 10, 0);  // back to block 2 after block 4
+  second.CopyTarget(0, 4096);
+  WindowBuilder third;
+  third.indicator = 0x04;  // no source
+  third.Add(RandomBytes(5000, 9));
+  third.CopyTarget(10, 5000);
   return {first, second, third};
 }
 
@@ -98,67 +90,62 @@ TEST_F(ApplyBytesTest, CopiesAnywhereInALargerSource) {
   // Cross the 64 KiB pieces the read-ahead path takes, go back and forth between them, and end
   // in a short last piece.
   const std::vector<uint8_t> source = RandomBytes(200000, 15);
-  TestWindow window;
-  window.source_length = 200000;
-  CopySource(window, 65530, 20, source);
-  CopySource(window, 131000, 70000 - 1000, source);
-  CopySource(window, 100, 50, source);
-  CopySource(window, 196600, 3400, source);
-  CopySource(window, 65536 * 2 - 1, 2, source);
-  CopySource(window, 0, 200000, source);
+  WindowBuilder window(&source, 0, 200000);
+  window.Copy(65530, 20, 0);
+  window.Copy(131000, 70000 - 1000, 0);
+  window.Copy(100, 50, 0);
+  window.Copy(196600, 3400, 0);
+  window.Copy(65536 * 2 - 1, 2, 0);
+  window.Copy(0, 200000, 0);
   ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
-  EXPECT_EQ(output(), window.target);
+  EXPECT_EQ(output(), window.expected);
 }
 
 TEST_F(ApplyBytesTest, SourceShorterThanOneBlock) {
   const std::vector<uint8_t> source = RandomBytes(100, 3);
-  TestWindow window;
-  window.source_length = 100;
-  CopySource(window, 0, 100, source);
-  CopySource(window, 50, 50, source);
+  WindowBuilder window(&source, 0, 100);
+  window.Copy(0, 100, 0);
+  window.Copy(50, 50, 0);
   ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
-  EXPECT_EQ(output(), window.target);
+  EXPECT_EQ(output(), window.expected);
 }
 
 TEST_F(ApplyBytesTest, SegmentDeclaredPastTheSourceEndIsFineWhileCopiesStayInside) {
   const std::vector<uint8_t> source = RandomBytes(5000, 4);
-  TestWindow window;
-  window.source_length = 100000;
-  CopySource(window, 4000, 1000, source);  // ends exactly at the end of the file
-  CopySource(window, 0, 10, source);
+  WindowBuilder window(&source, 0, 100000);
+  window.Copy(4000, 1000, 0);  // ends exactly at the end of the file
+  window.Copy(0, 10, 0);
   ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
-  EXPECT_EQ(output(), window.target);
+  EXPECT_EQ(output(), window.expected);
 }
 
 TEST_F(ApplyBytesTest, CopiesBeyondTheSourceEndFail) {
   const std::vector<uint8_t> source = RandomBytes(5000, 5);
-  TestWindow good;
-  good.source_length = 5000;
-  CopySource(good, 0, 5000, source);
+  WindowBuilder good(&source, 0, 5000);
+  good.Copy(0, 5000, 0);
   for (uint64_t address :
        {uint64_t{9000}, uint64_t{4990}}) {  // a block wholly past the end; across it
     SCOPED_TRACE(address);
-    TestWindow bad;
-    bad.source_length = 100000;
-    CopySourceBlind(bad, address, 20);
+    WindowBuilder bad(&source, 0, 100000);
+    bad.Copy(address, 20, 0);
     EXPECT_EQ(Apply(source, EncodeStream({good, bad})), 0);
     EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
     EXPECT_STREQ(error_.message, "source file too short");
     // The window finished before the failure stays in the output.
-    EXPECT_EQ(output(), good.target);
+    EXPECT_EQ(output(), good.expected);
   }
 }
 
 // One window of one ADD, padded so that the whole stream is exactly `size` bytes.
 std::vector<uint8_t> StreamOfSize(size_t size, std::vector<uint8_t>* target) {
   for (size_t add = size - 40;; ++add) {
-    TestWindow window;
-    window.has_source = false;
-    Add(window, RandomBytes(add, 11));
+    WindowBuilder window;
+    window.indicator = 0x04;  // no source
+    window.Add(RandomBytes(add, 11));
     for (size_t pad = 0; pad < 8; ++pad) {
       std::vector<uint8_t> stream = EncodeStream({window}, std::string(pad + 1, 'h'));
       if (stream.size() == size) {
-        *target = window.target;
+        *target = window.expected;
         return stream;
       }
     }
@@ -178,15 +165,14 @@ TEST_F(ApplyBytesTest, PatchesOfWholeAndPartPieces) {
 
 TEST_F(ApplyBytesTest, ChecksumMismatchFailsAfterEarlierWindowsAreWritten) {
   const std::vector<uint8_t> source = RandomBytes(9000, 6);
-  TestWindow first;
-  first.source_length = 9000;
-  CopySource(first, 0, 9000, source);
-  TestWindow second = first;
-  second.checksum_error = 1;
+  WindowBuilder first(&source, 0, 9000);
+  first.Copy(0, 9000, 0);
+  WindowBuilder second = first;
+  second.checksum_skew = 1;
   EXPECT_EQ(Apply(source, EncodeStream({first, second})), 0);
   EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
   EXPECT_STREQ(error_.message, "target window checksum mismatch");
-  EXPECT_EQ(output(), first.target);
+  EXPECT_EQ(output(), first.expected);
 
   // A different source than the patch was made for is caught the same way.
   std::vector<uint8_t> other = source;
@@ -197,12 +183,11 @@ TEST_F(ApplyBytesTest, ChecksumMismatchFailsAfterEarlierWindowsAreWritten) {
 
 TEST_F(ApplyBytesTest, OnlyPrefixesEndingBetweenWindowsSucceed) {
   const std::vector<uint8_t> source = RandomBytes(6000, 8);
-  TestWindow first;
-  first.source_length = 6000;
-  CopySource(first, 10, 5000, source);
-  TestWindow second;
-  second.has_source = false;
-  Add(second, RandomBytes(300, 12));
+  WindowBuilder first(&source, 0, 6000);
+  first.Copy(10, 5000, 0);
+  WindowBuilder second;
+  second.indicator = 0x04;  // no source
+  second.Add(RandomBytes(300, 12));
   const std::vector<uint8_t> header = EncodeStream({}, "t.wad//s.wad/");
   const std::vector<uint8_t> one = EncodeStream({first}, "t.wad//s.wad/");
   const std::vector<uint8_t> patch = EncodeStream({first, second}, "t.wad//s.wad/");
@@ -220,7 +205,7 @@ TEST_F(ApplyBytesTest, OnlyPrefixesEndingBetweenWindowsSucceed) {
     }
   }
   EXPECT_EQ(Apply(source, std::vector<uint8_t>(patch.begin(), patch.end() - 1)), 0);
-  EXPECT_EQ(output(), first.target);
+  EXPECT_EQ(output(), first.expected);
 }
 
 TEST_F(ApplyBytesTest, PassesTheDecodersMessageOn) {
@@ -259,9 +244,9 @@ TEST_F(ApplyBytesTest, FileFailures) {
 TEST_F(ApplyBytesTest, AShortWriteEndsTheRun) {
   const Path full = "/dev/full";
   if (!std::filesystem::exists(full)) GTEST_SKIP() << "no /dev/full";
-  TestWindow window;
-  window.has_source = false;
-  Add(window, RandomBytes(1000, 13));
+  WindowBuilder window;
+  window.indicator = 0x04;  // no source
+  window.Add(RandomBytes(1000, 13));
   WriteFileBytes(source_path_, {});
   EXPECT_EQ(ApplyPatchBytes(source_path_, EncodeStream({window}), full, 0, &error_), 0);
   EXPECT_EQ(error_.failure, ApplyFailure::kWrite);
@@ -279,11 +264,9 @@ TEST_F(ApplyBytesTest, ReadsSourceBlocksBeyondFourGigabytes) {
       GTEST_SKIP() << "no room for a sparse 5 GiB file";
     }
   }
-  TestWindow window;
-  window.source_offset = kFar - 1000;
-  window.source_length = 1000 + tail.size();
-  CopySourceBlind(window, 1000 + 3000, 4000);  // across the block at 5 GiB + 4096
-  window.target.assign(tail.begin() + 3000, tail.begin() + 7000);
+  WindowBuilder window(nullptr, kFar - 1000, 1000 + tail.size());
+  window.Copy(1000 + 3000, 4000, 0);  // across the block at 5 GiB + 4096
+  window.expected.assign(tail.begin() + 3000, tail.begin() + 7000);
   error_ = {};
   ASSERT_EQ(ApplyPatchBytes(source_path_, EncodeStream({window}), output_path_, 0, &error_), 1)
       << error_.message;

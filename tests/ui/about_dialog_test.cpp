@@ -13,11 +13,9 @@
 
 #include "app/program.h"
 #include "resources/about_dialog_ids.h"
-#include "tests/app/dialog_template.h"
 #include "tests/app/window_probe.h"
 #include "tests/ui/high_contrast.h"
 #include "tests/ui/modal_dialog.h"
-#include "tests/ui/screenshot.h"
 #include "tvl_version.h"
 #include "ui/handle.h"
 #include "ui/hyperlink.h"
@@ -26,8 +24,6 @@ namespace tvl::testing {
 namespace {
 
 constexpr wchar_t kLink[] = L"https://tarvelline.org";
-constexpr DWORD kShown = WS_CHILD | WS_VISIBLE;
-constexpr DWORD kLine = kShown | SS_LEFT | WS_GROUP;
 
 struct OpenCall {
   HWND owner;
@@ -86,30 +82,6 @@ class AboutDialogTest : public ::testing::Test {
 
   HWND dialog_ = nullptr;
 };
-
-TEST_F(AboutDialogTest, TemplateHoldsTheLayout) {
-  DialogTemplate about = LoadDialogTemplate(IDD_ABOUT);
-  EXPECT_EQ(about.title, L"About");
-  EXPECT_EQ(about.style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER),
-            static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME));
-  EXPECT_EQ(about.style & DS_SHELLFONT, static_cast<DWORD>(DS_SHELLFONT));
-  EXPECT_EQ(about.x, 0);
-  EXPECT_EQ(about.y, 0);
-  EXPECT_EQ(about.font, L"MS Shell Dlg");
-  EXPECT_EQ(about.point_size, 8);
-  std::vector<TemplateItem> expected = {
-      {kShown | BS_DEFPUSHBUTTON | WS_TABSTOP, 142, 68, 50, 14, IDOK, kButtonClass, L"Close"},
-      {kShown | SS_ICON, 7, 7, 20, 20, IDC_ABOUT_ICON, kStaticClass, L"#104"},
-      {kLine, 36, 5, 156, 8, IDC_ABOUT_TITLE, kStaticClass, L"Static"},
-      {kLine, 36, 15, 156, 8, IDC_ABOUT_BUILD, kStaticClass, L"Static"},
-      {kLine, 36, 25, 156, 8, IDC_ABOUT_COPYRIGHT, kStaticClass,
-       L"Copyright (C) 2026 The Tarvelline developers"},
-      {kLine, 36, 44, 156, 8, -1, kStaticClass, L"See bundled README file for additional credits."},
-      {kLine, 36, 54, 156, 8, IDC_ABOUT_LINK, kStaticClass, kLink},
-      {kLine | WS_DISABLED, 7, 74, 55, 8, IDC_ABOUT_REVISION, kStaticClass, L"Static"},
-  };
-  EXPECT_EQ(about.items, expected);
-}
 
 TEST_F(AboutDialogTest, ShowsNameBuildAndRevision) {
   Open();
@@ -274,7 +246,6 @@ TEST_F(AboutDialogTest, KeyboardReachesTheLinkAndOpensItWithEnterOrSpace) {
       },
       [&](HWND dialog) {
         opened_by_space = g_opened.size();
-        SaveScreenshot(dialog, L"about-dialog-link-focus.png");
         PressKey(dialog, VK_TAB);
       },
       [&](HWND dialog) {
@@ -396,19 +367,6 @@ TEST_F(AboutDialogTest, DpiChangeMakesTheTitleAndLinkFontsAnewFromTheDialogsFont
   GiveDialogFont(dialog_, original);
   TakeBackDialogFont(dialog_);
   EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageW(link, WM_GETFONT, 0, 0)), original);
-}
-
-TEST_F(AboutDialogTest, Screenshot) {
-  RunAbout({[](HWND dialog) {
-              // Over the link, as a user about to click it.
-              SendMessageW(GetDlgItem(dialog, IDC_ABOUT_LINK), WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-              RedrawWindow(dialog, nullptr, nullptr,
-                           RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-            },
-            [](HWND dialog) {
-              SaveScreenshot(dialog, L"about-dialog.png");
-              EndDialog(dialog, 1);
-            }});
 }
 
 }  // namespace

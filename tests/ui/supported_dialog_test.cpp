@@ -7,19 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "platform/wide_text.h"
 #include "catalogue/catalogue.h"
+#include "platform/wide_text.h"
 #include "resources/supported_dialog_ids.h"
-#include "tests/app/dialog_template.h"
 #include "tests/app/window_probe.h"
 #include "tests/ui/modal_dialog.h"
-#include "tests/ui/screenshot.h"
 
 namespace tvl::testing {
 namespace {
 
 constexpr wchar_t kPrompt[] = L"Select an IWAD to view its information";
-constexpr DWORD kShown = WS_CHILD | WS_VISIBLE;
 
 std::vector<std::wstring> FilterTexts(HWND combo) {
   std::vector<std::wstring> texts;
@@ -96,31 +93,6 @@ class SupportedDialogTest : public ::testing::Test {
 
   HWND dialog_ = nullptr;
 };
-
-TEST_F(SupportedDialogTest, TemplateHoldsTheLayout) {
-  DialogTemplate supported = LoadDialogTemplate(IDD_SUPPORTED_IWADS);
-  EXPECT_EQ(supported.title, L"Supported IWADs");
-  EXPECT_EQ(supported.style & (WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER),
-            static_cast<DWORD>(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME));
-  EXPECT_EQ(supported.x, 0);
-  EXPECT_EQ(supported.y, 0);
-  EXPECT_EQ(supported.font, L"MS Shell Dlg");
-  EXPECT_EQ(supported.point_size, 8);
-  constexpr DWORD kLine = kShown | SS_LEFT | WS_GROUP;
-  std::vector<TemplateItem> expected = {
-      {kShown | BS_DEFPUSHBUTTON | WS_TABSTOP, 129, 156, 50, 14, IDOK, kButtonClass, L"Close"},
-      {kShown | CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 7, 7, 172, 30, IDC_SUPPORTED_FILTER,
-       kComboBoxClass, L""},
-      {kShown | WS_BORDER | WS_VSCROLL | WS_TABSTOP | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT, 7, 24, 172,
-       100, IDC_SUPPORTED_LIST, kListBoxClass, L""},
-      {kLine, 7, 126, 172, 8, IDC_SUPPORTED_RELEASE_ID, kStaticClass, kPrompt},
-      {kLine, 7, 136, 172, 8, IDC_SUPPORTED_DIGEST, kStaticClass, L""},
-      {kShown | BS_AUTOCHECKBOX, 7, 146, 31, 10, IDC_SUPPORTED_BASE, kButtonClass, L"Base"},
-      {kShown | BS_AUTOCHECKBOX, 42, 146, 46, 10, IDC_SUPPORTED_NO_PATCH, kButtonClass,
-       L"No Patch"},
-  };
-  EXPECT_EQ(supported.items, expected);
-}
 
 TEST_F(SupportedDialogTest, OpensWithEveryReleaseAndNoDetails) {
   Open();
@@ -206,19 +178,6 @@ TEST_F(SupportedDialogTest, EscapeCloseAndTheCloseBoxEndIt) {
   EXPECT_EQ(RunSupported({[](HWND dialog) { PressKey(dialog, VK_RETURN); }}), 1);
   EXPECT_EQ(RunSupported({[](HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }}),
             0);
-}
-
-TEST_F(SupportedDialogTest, Screenshot) {
-  RunSupported({[this](HWND dialog) {
-                  dialog_ = dialog;
-                  Filter(L"doom");
-                  ClickRelease(L"The Ultimate Doom retail v1.9");
-                  dialog_ = nullptr;
-                },
-                [](HWND dialog) {
-                  SaveScreenshot(dialog, L"supported-iwads-dialog.png");
-                  EndDialog(dialog, 1);
-                }});
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "tests/vcdiff/decode_helpers.h"
 
-namespace tvl::test {
+namespace tvl::testing {
 
 DecodeResult Decode(const std::vector<uint8_t>& patch, const std::vector<uint8_t>& source,
                     MemoryDecodeOptions options) {
@@ -17,11 +17,11 @@ std::vector<int> Events(const DecodeResult& result) {
   return events;
 }
 
-}  // namespace tvl::test
+}  // namespace tvl::testing
 
 #include "tests/vcdiff/vcdiff_writer.h"
 
-namespace tvl::test {
+namespace tvl::testing {
 
 Sample RichSample() {
   Sample sample;
@@ -71,4 +71,4 @@ Sample RichSample() {
   return sample;
 }
 
-}  // namespace tvl::test
+}  // namespace tvl::testing

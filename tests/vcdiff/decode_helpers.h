@@ -6,7 +6,7 @@
 
 #include "vcdiff/decode_memory.h"
 
-namespace tvl::test {
+namespace tvl::testing {
 
 // Decodes with every status and block request recorded, and every piece and block in its own
 // allocation so that the sanitizers see a read past one.
@@ -26,4 +26,4 @@ struct Sample {
 };
 Sample RichSample();
 
-}  // namespace tvl::test
+}  // namespace tvl::testing

@@ -9,8 +9,8 @@
 namespace tvl {
 namespace {
 
-using test::Bytes;
-using test::Decode;
+using testing::Bytes;
+using testing::Decode;
 
 Bytes Join(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
@@ -18,7 +18,7 @@ Bytes Join(Bytes a, const Bytes& b) {
 }
 
 // A header without application data and a window with a raw, hand-written header.
-Bytes RawWindow(const Bytes& header) { return Join(test::FileHeader(0), header); }
+Bytes RawWindow(const Bytes& header) { return Join(testing::FileHeader(0), header); }
 
 struct Failure {
   const char* name;
@@ -136,18 +136,18 @@ TEST(DecodeInput, ApplicationHeaderIsKept) {
 
 TEST(DecodeInput, WindowLimits) {
   // Exactly 64 MiB is accepted, one byte more is not.
-  test::WindowBuilder window;
+  testing::WindowBuilder window;
   window.indicator = 0x04;
   window.Run(67108864, 0x5A);
-  DecodeResult result = Decode(Join(test::FileHeader(), window.Encode()), {});
+  DecodeResult result = Decode(Join(testing::FileHeader(), window.Encode()), {});
   EXPECT_EQ(result.status, 0) << result.message;
   ASSERT_EQ(result.output.size(), 67108864u);
   EXPECT_EQ(result.output.back(), 0x5A);
 
-  test::WindowBuilder larger;
+  testing::WindowBuilder larger;
   larger.indicator = 0;
   larger.Run(67108865, 0);
-  result = Decode(Join(test::FileHeader(), larger.Encode()), {});
+  result = Decode(Join(testing::FileHeader(), larger.Encode()), {});
   EXPECT_EQ(result.message, "hard window size exceeded");
 }
 
@@ -157,7 +157,7 @@ TEST(DecodeInput, DeclaredLengthsUpToTheirBounds) {
   EXPECT_EQ(result.statuses.back(), kStatusNeedInput) << result.message;
 
   Bytes patch = {0xD6, 0xC3, 0xC4, 0, 4};
-  test::PutVarint(patch, kMaxAppHeaderLength);
+  testing::PutVarint(patch, kMaxAppHeaderLength);
   patch.resize(patch.size() + kMaxAppHeaderLength, 'h');
   result = Decode(patch, {});
   EXPECT_EQ(result.status, 0) << result.message;
@@ -167,11 +167,11 @@ TEST(DecodeInput, DeclaredLengthsUpToTheirBounds) {
   // of sections per target byte.
   const Bytes source;
   const uint64_t copy_length = uint64_t{1} << 63;
-  test::WindowBuilder window(&source, 0, copy_length);
+  testing::WindowBuilder window(&source, 0, copy_length);
   window.Add({'x'});
   for (int i = 0; i < 1000; ++i) window.Copy(copy_length, 1, 0, true);
   ASSERT_EQ(window.data.size() + window.instructions.size() + window.addresses.size(), 12002u);
-  result = Decode(Join(test::FileHeader(), window.Encode()), source);
+  result = Decode(Join(testing::FileHeader(), window.Encode()), source);
   EXPECT_EQ(result.status, 0) << result.message;
   EXPECT_EQ(result.output, Bytes(1001, 'x'));
 }
@@ -179,10 +179,10 @@ TEST(DecodeInput, DeclaredLengthsUpToTheirBounds) {
 // Sections longer than one growth step, given in small pieces, are gathered intact, also into a
 // copy that an earlier window left too small.
 TEST(DecodeInput, LongSectionsInSmallPieces) {
-  Bytes patch = test::FileHeader();
+  Bytes patch = testing::FileHeader();
   Bytes expected;
   for (uint64_t size : {20000, 60000}) {
-    test::WindowBuilder window;
+    testing::WindowBuilder window;
     window.indicator = 0x04;
     Bytes bytes(size);
     for (uint64_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 131 + i / 251);
@@ -201,10 +201,10 @@ TEST(DecodeInput, LongSectionsInSmallPieces) {
 }
 
 TEST(DecodeInput, EncodingLengthMustBeExact) {
-  test::WindowBuilder window;
-  window.Add(test::Text("abc"));
+  testing::WindowBuilder window;
+  window.Add(testing::Text("abc"));
   for (int skew : {-1, 1}) {
-    const Bytes patch = Join(test::FileHeader(), window.Encode(skew));
+    const Bytes patch = Join(testing::FileHeader(), window.Encode(skew));
     const DecodeResult result = Decode(patch, {});
     EXPECT_EQ(result.message, "incorrect encoding length (redundent)");
     // Found before any section byte is taken.
@@ -213,19 +213,19 @@ TEST(DecodeInput, EncodingLengthMustBeExact) {
 }
 
 TEST(DecodeInput, RefusedWindowsTakeTheirSectionsFirst) {
-  test::WindowBuilder target;  // VCD_SOURCE | VCD_TARGET: no segment fields
+  testing::WindowBuilder target;  // VCD_SOURCE | VCD_TARGET: no segment fields
   target.indicator = 0x03;
-  target.Add(test::Text("abc"));
-  Bytes patch = Join(test::FileHeader(), target.Encode());
+  target.Add(testing::Text("abc"));
+  Bytes patch = Join(testing::FileHeader(), target.Encode());
   DecodeResult result = Decode(patch, {});
   EXPECT_EQ(result.status, kStatusUnimplemented);
   EXPECT_EQ(result.message, "VCD_TARGET not implemented");
   EXPECT_EQ(result.input_total, patch.size());
 
   const Bytes source(10, 1);
-  test::WindowBuilder sourced(&source, 0, 10);
+  testing::WindowBuilder sourced(&source, 0, 10);
   sourced.Copy(0, 4, 0);
-  patch = Join(test::FileHeader(), sourced.Encode());
+  patch = Join(testing::FileHeader(), sourced.Encode());
   MemoryDecodeOptions options;
   options.attach_source = false;
   result = Decode(patch, source, options);
@@ -234,7 +234,7 @@ TEST(DecodeInput, RefusedWindowsTakeTheirSectionsFirst) {
 }
 
 TEST(DecodeInput, EventsOfAWellFormedStream) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   MemoryDecodeOptions options;
   options.block_size = 16;
   const DecodeResult result = Decode(sample.patch, sample.source, options);
@@ -260,17 +260,17 @@ TEST(DecodeInput, EventsOfAWellFormedStream) {
 // The same bytes and events, whatever the pieces: one byte at a time, and every split in two and
 // three pieces.
 TEST(DecodeInput, PiecesDoNotChangeTheResult) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   MemoryDecodeOptions options;
   options.block_size = 16;
   const DecodeResult whole = Decode(sample.patch, sample.source, options);
   ASSERT_EQ(whole.output, sample.expected);
-  const std::vector<int> events = test::Events(whole);
+  const std::vector<int> events = testing::Events(whole);
   auto check = [&](std::vector<size_t> pieces) {
     options.pieces = pieces;
     const DecodeResult result = Decode(sample.patch, sample.source, options);
     ASSERT_EQ(result.output, sample.expected) << pieces[0] << " " << pieces[1];
-    ASSERT_EQ(test::Events(result), events) << pieces[0] << " " << pieces[1];
+    ASSERT_EQ(testing::Events(result), events) << pieces[0] << " " << pieces[1];
     ASSERT_EQ(result.close_status, 0);
   };
   check({1});

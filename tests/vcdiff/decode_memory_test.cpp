@@ -19,7 +19,7 @@ MemoryDecodeOptions SampleOptions() {
 }
 
 TEST(DecodeInMemory, PieceListsReachTheEnd) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   const std::vector<std::vector<size_t>> lists = {{},           {0},    {1},
                                                   {0, 0, 5, 0}, {3, 0}, {sample.patch.size() + 9}};
   for (const std::vector<size_t>& pieces : lists) {
@@ -35,7 +35,7 @@ TEST(DecodeInMemory, PieceListsReachTheEnd) {
 }
 
 TEST(DecodeInMemory, InPlaceIsolatedAndSinkAgree) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   MemoryDecodeOptions options = SampleOptions();
   options.pieces = {7};
   const DecodeResult in_place = DecodeInMemory(sample.patch, sample.source, options);
@@ -62,7 +62,7 @@ TEST(DecodeInMemory, InPlaceIsolatedAndSinkAgree) {
 }
 
 TEST(DecodeInMemory, RefusedConfigurationIsTheResult) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   DecodeConfig config;
   config.sprevsz = 3;
   MemoryDecodeOptions options = SampleOptions();

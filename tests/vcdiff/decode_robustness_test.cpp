@@ -7,14 +7,14 @@
 namespace tvl {
 namespace {
 
-using test::Bytes;
+using testing::Bytes;
 
 // No crash, no leak, no read outside the input, blocks or buffers (under the sanitizers), and
 // every run ends in a status with a message. Every window of the sample carries an Adler-32, so
 // damage the decoder accepts (the application header's bytes, say) must leave the output exactly
 // as it was.
 TEST(DecodeRobustness, EveryByteMutated) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   int accepted = 0;
   for (size_t at = 0; at < sample.patch.size(); ++at) {
     for (uint8_t change : {0x01, 0x80, 0xFF}) {
@@ -24,7 +24,7 @@ TEST(DecodeRobustness, EveryByteMutated) {
         MemoryDecodeOptions options;
         options.block_size = 16;
         options.pieces = {piece};
-        const DecodeResult result = test::Decode(patch, sample.source, options);
+        const DecodeResult result = testing::Decode(patch, sample.source, options);
         EXPECT_FALSE(result.message.empty()) << at;
         if (result.status == 0) {
           EXPECT_TRUE(result.output == sample.expected) << "byte " << at << " ^ " << int{change};

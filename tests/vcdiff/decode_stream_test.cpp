@@ -11,7 +11,7 @@
 namespace tvl {
 namespace {
 
-using test::Bytes;
+using testing::Bytes;
 
 TEST(ConfigureDecodeStream, DefaultsWithoutConfiguration) {
   DecodeStream stream;
@@ -127,8 +127,8 @@ TEST(GetSourceBlock, InPlaceRequestedOrFetched) {
 
 TEST(GetSourceBlock, NotSeekableFailsTheCopy) {
   const Bytes source(64, 1);
-  Bytes patch = test::FileHeader();
-  test::WindowBuilder window(&source, 0, 64);
+  Bytes patch = testing::FileHeader();
+  testing::WindowBuilder window(&source, 0, 64);
   window.Copy(40, 8, 0);  // block 5 of 8-byte blocks
   const Bytes body = window.Encode();
   patch.insert(patch.end(), body.begin(), body.end());
@@ -137,13 +137,13 @@ TEST(GetSourceBlock, NotSeekableFailsTheCopy) {
   MemoryDecodeOptions options;
   options.config = &config;
   options.block_size = 8;
-  const DecodeResult result = test::Decode(patch, source, options);
+  const DecodeResult result = testing::Decode(patch, source, options);
   EXPECT_EQ(result.status, kStatusFailed);
   EXPECT_EQ(result.message, "non-seekable source in decode");
 }
 
 TEST(CloseDecodeStream, CleanOnlyBetweenWindows) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   DecodeStream stream;
   ConfigureDecodeStream(&stream, nullptr);
   EXPECT_EQ(CloseDecodeStream(&stream), 0);
@@ -151,13 +151,13 @@ TEST(CloseDecodeStream, CleanOnlyBetweenWindows) {
 
   MemoryDecodeOptions options;
   options.block_size = 16;
-  EXPECT_EQ(test::Decode(sample.patch, sample.source, options).close_status, 0);
+  EXPECT_EQ(testing::Decode(sample.patch, sample.source, options).close_status, 0);
   const Bytes header_only(sample.patch.begin(), sample.patch.begin() + 19);
-  EXPECT_EQ(test::Decode(header_only, sample.source, options).close_status, 0);
+  EXPECT_EQ(testing::Decode(header_only, sample.source, options).close_status, 0);
   // Cut inside the magic, the application header, the first window and the last window.
   for (size_t cut : {size_t{1}, size_t{3}, size_t{18}, size_t{20}, sample.patch.size() - 1}) {
     const Bytes truncated(sample.patch.begin(), sample.patch.begin() + cut);
-    const DecodeResult result = test::Decode(truncated, sample.source, options);
+    const DecodeResult result = testing::Decode(truncated, sample.source, options);
     EXPECT_EQ(result.close_status, kStatusBadData) << cut;
     EXPECT_EQ(result.message, "eof in decode");
   }
@@ -200,7 +200,7 @@ void TrackingRelease(void* opaque, void* pointer) {
 }
 
 TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
-  const test::Sample sample = test::RichSample();
+  const testing::Sample sample = testing::RichSample();
   MemoryDecodeOptions options;
   options.block_size = 16;
   options.pieces = {7};  // forces section copies as well
@@ -210,7 +210,7 @@ TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
   config.release = TrackingRelease;
   config.alloc_opaque = &allocations;
   options.config = &config;
-  ASSERT_EQ(test::Decode(sample.patch, sample.source, options).output, sample.expected);
+  ASSERT_EQ(testing::Decode(sample.patch, sample.source, options).output, sample.expected);
   EXPECT_TRUE(allocations.live.empty());
   const int needed = allocations.count;
   EXPECT_GE(needed, 6);  // cache arrays, app header, three sections, window buffer
@@ -222,7 +222,7 @@ TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
   for (int refuse = 0; refuse < needed; ++refuse) {
     allocations = Allocations();
     allocations.refuse_at = refuse;
-    const DecodeResult result = test::Decode(sample.patch, sample.source, options);
+    const DecodeResult result = testing::Decode(sample.patch, sample.source, options);
     EXPECT_EQ(result.status, kStatusOutOfMemory) << refuse;
     EXPECT_EQ(result.message, "out of memory");
     EXPECT_TRUE(allocations.live.empty()) << refuse;
@@ -231,9 +231,9 @@ TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
 
 TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
   // Windows of 20000, 5000 and 30000 bytes: one 32768-byte window buffer serves all three.
-  Bytes patch = test::FileHeader(0);
+  Bytes patch = testing::FileHeader(0);
   for (uint64_t size : {20000, 5000, 30000}) {
-    test::WindowBuilder window;
+    testing::WindowBuilder window;
     window.indicator = 0;
     window.Run(size, 'a');
     const Bytes body = window.Encode();
@@ -247,7 +247,7 @@ TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
   MemoryDecodeOptions options;
   options.config = &config;
   options.pieces = {3};
-  const DecodeResult result = test::Decode(patch, {}, options);
+  const DecodeResult result = testing::Decode(patch, {}, options);
   EXPECT_EQ(result.output.size(), 55000u);
   // Near and same arrays, one copy per non-empty section, the window buffer: each once.
   EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144, 16384, 16384, 32768}));
@@ -256,7 +256,7 @@ TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
 // A file header that declares an application header of `length` bytes, then one byte of it.
 Bytes AppHeaderOf(uint64_t length) {
   Bytes patch = {0xD6, 0xC3, 0xC4, 0, 4};
-  test::PutVarint(patch, length);
+  testing::PutVarint(patch, length);
   patch.push_back('a');
   return patch;
 }
@@ -265,12 +265,12 @@ Bytes AppHeaderOf(uint64_t length) {
 // matches them (modulo 2^64, as a crafted header would), then a few bytes of its first section.
 Bytes WindowOf(uint64_t target, uint64_t data, uint64_t instructions, uint64_t addresses) {
   Bytes body;
-  test::PutVarint(body, target);
+  testing::PutVarint(body, target);
   body.push_back(0);
-  for (uint64_t length : {data, instructions, addresses}) test::PutVarint(body, length);
-  Bytes patch = test::FileHeader(0);
+  for (uint64_t length : {data, instructions, addresses}) testing::PutVarint(body, length);
+  Bytes patch = testing::FileHeader(0);
   patch.push_back(0);
-  test::PutVarint(patch, body.size() + data + instructions + addresses);
+  testing::PutVarint(patch, body.size() + data + instructions + addresses);
   patch.insert(patch.end(), body.begin(), body.end());
   patch.insert(patch.end(), {'a', 'b', 'c'});
   return patch;
@@ -312,7 +312,7 @@ TEST(DecodeStreamAllocation, DeclaredLengthsAreRefusedBeforeAllocating) {
       MemoryDecodeOptions options;
       options.config = &config;
       if (piece != 0) options.pieces = {piece};
-      const DecodeResult result = test::Decode(c.patch, {}, options);
+      const DecodeResult result = testing::Decode(c.patch, {}, options);
       EXPECT_EQ(result.status, kStatusBadData) << c.name;
       EXPECT_EQ(result.message, c.message) << c.name;
       EXPECT_TRUE(allocations.live.empty()) << c.name;
@@ -326,16 +326,16 @@ TEST(DecodeStreamAllocation, DeclaredLengthsAreRefusedBeforeAllocating) {
 TEST(DecodeStreamAllocation, SectionCopiesGrowWithTheInput) {
   // A 64 MiB window whose addresses may take 10 bytes admits sections of up to 12 times that.
   const Bytes source;
-  Bytes patch = test::FileHeader(0);
+  Bytes patch = testing::FileHeader(0);
   Bytes body;
-  test::PutVarint(body, kMaxTargetWindow);
+  testing::PutVarint(body, kMaxTargetWindow);
   body.push_back(0);
   const uint64_t declared = 700u << 20;
-  for (uint64_t length : {declared, uint64_t{0}, uint64_t{0}}) test::PutVarint(body, length);
+  for (uint64_t length : {declared, uint64_t{0}, uint64_t{0}}) testing::PutVarint(body, length);
   patch.push_back(0x01);
-  test::PutVarint(patch, uint64_t{1} << 63);  // source segment length
-  test::PutVarint(patch, 0);                  // and position
-  test::PutVarint(patch, body.size() + declared);
+  testing::PutVarint(patch, uint64_t{1} << 63);  // source segment length
+  testing::PutVarint(patch, 0);                  // and position
+  testing::PutVarint(patch, body.size() + declared);
   patch.insert(patch.end(), body.begin(), body.end());
   const size_t delivered = 100000;
   patch.resize(patch.size() + delivered, 'd');
@@ -348,7 +348,7 @@ TEST(DecodeStreamAllocation, SectionCopiesGrowWithTheInput) {
   MemoryDecodeOptions options;
   options.config = &config;
   options.pieces = {4096};
-  const DecodeResult result = test::Decode(patch, source, options);
+  const DecodeResult result = testing::Decode(patch, source, options);
   EXPECT_EQ(result.statuses.back(), kStatusNeedInput) << result.message;
   EXPECT_EQ(result.close_status, kStatusBadData);
   EXPECT_EQ(result.message, "eof in decode");

@@ -1,5 +1,5 @@
-// Test-side VCDIFF writer: builds streams byte by byte, with a byte-at-a-time model of the target
-// so that tests know what a window must decode to.
+// Test-side VCDIFF writer: builds streams byte by byte, independently of the codec, with a
+// byte-at-a-time model of the target so that tests know what a window must decode to.
 #pragma once
 
 #include <cstdint>
@@ -7,9 +7,8 @@
 #include <vector>
 
 #include "gtest/gtest.h"
-#include "vcdiff/adler32.h"
 
-namespace tvl::test {
+namespace tvl::testing {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -22,6 +21,16 @@ inline void PutVarint(Bytes& out, uint64_t value) {
   } while (value != 0);
   while (count > 1) out.push_back(groups[--count] | 0x80);
   out.push_back(groups[0]);
+}
+
+// Adler-32 of its own, so that a fault in the codec's cannot hide in the expected checksum.
+inline uint32_t TestAdler32(const Bytes& bytes) {
+  uint32_t a = 1, b = 0;
+  for (uint8_t byte : bytes) {
+    a = (a + byte) % 65521;
+    b = (b + a) % 65521;
+  }
+  return (b << 16) | a;
 }
 
 inline Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
@@ -37,13 +46,15 @@ inline Bytes FileHeader(uint8_t indicator = 0x04, std::string_view app_header = 
 }
 
 // One window's instructions, data and addresses, emitted through the default code table, with
-// the expected target and a model of the address cache (4 near, 3 same).
+// the expected target and a model of the address cache (4 near, 3 same). `source` is the whole
+// source file; copies from past its end (or without it) expect zeros, for tests of failure.
 class WindowBuilder {
  public:
   WindowBuilder(const Bytes* source = nullptr, uint64_t copy_offset = 0, uint64_t copy_length = 0)
       : source_(source), copy_offset_(copy_offset), copy_length_(copy_length) {}
 
-  uint8_t indicator = 0x05;  // VCD_SOURCE | checksum
+  uint8_t indicator = 0x05;    // VCD_SOURCE | checksum
+  uint32_t checksum_skew = 0;  // added to the stored Adler-32
   Bytes data, instructions, addresses, expected;
   uint64_t here() const { return copy_length_ + expected.size(); }
 
@@ -74,6 +85,9 @@ class WindowBuilder {
     }
     CopyBody(address, size, mode);
   }
+  // COPY in VCD_SELF mode from `position` of this window's own target, which may overlap the
+  // bytes being written.
+  void CopyTarget(uint64_t position, uint64_t size) { Copy(copy_length_ + position, size, 0); }
   // Opcodes 163 to 246: ADD of 1 to 4 bytes, then COPY (4 to 6 in modes 0-5, 4 in modes 6-8).
   void AddCopy(const Bytes& bytes, uint64_t address, uint64_t size, uint8_t mode) {
     const size_t add = bytes.size();
@@ -91,8 +105,8 @@ class WindowBuilder {
   }
 
   // The whole window: indicator, segment, lengths, checksum and sections. `length_skew` is added
-  // to the stated encoding length; `checksum_skew` to the stored Adler-32.
-  Bytes Encode(int64_t length_skew = 0, uint32_t checksum_skew = 0, uint8_t delta = 0) const {
+  // to the stated encoding length.
+  Bytes Encode(int64_t length_skew = 0, uint8_t delta = 0) const {
     Bytes body;
     PutVarint(body, expected.size());
     body.push_back(delta);
@@ -100,7 +114,7 @@ class WindowBuilder {
     PutVarint(body, instructions.size());
     PutVarint(body, addresses.size());
     if (indicator & 0x04) {
-      const uint32_t sum = Adler32Portable(1, expected.data(), expected.size()) + checksum_skew;
+      const uint32_t sum = TestAdler32(expected) + checksum_skew;
       for (int shift = 24; shift >= 0; shift -= 8) body.push_back(uint8_t(sum >> shift));
     }
     body.insert(body.end(), data.begin(), data.end());
@@ -141,7 +155,7 @@ class WindowBuilder {
     for (uint64_t i = 0; i < size; ++i) {
       if (address + i < copy_length_) {
         const uint64_t at = copy_offset_ + address + i;  // past the source: a failing copy
-        expected.push_back(at < source_->size() ? (*source_)[at] : 0);
+        expected.push_back(source_ && at < source_->size() ? (*source_)[at] : 0);
       } else {
         expected.push_back(expected[address + i - copy_length_]);
       }
@@ -156,4 +170,24 @@ class WindowBuilder {
   int next_near_ = 0;
 };
 
-}  // namespace tvl::test
+// The whole stream: the header (with the application header when it isn't empty), then the
+// windows.
+inline Bytes EncodeStream(const std::vector<WindowBuilder>& windows,
+                          std::string_view app_header = {}) {
+  Bytes out = FileHeader(app_header.empty() ? 0x00 : 0x04, app_header);
+  for (const WindowBuilder& window : windows) {
+    const Bytes bytes = window.Encode();
+    out.insert(out.end(), bytes.begin(), bytes.end());
+  }
+  return out;
+}
+
+// The target bytes the windows rebuild, in order.
+inline Bytes ExpectedTarget(const std::vector<WindowBuilder>& windows) {
+  Bytes target;
+  for (const WindowBuilder& w : windows)
+    target.insert(target.end(), w.expected.begin(), w.expected.end());
+  return target;
+}
+
+}  // namespace tvl::testing

@@ -9,13 +9,13 @@
 namespace tvl {
 namespace {
 
-using test::Bytes;
-using test::Decode;
-using test::Text;
-using test::WindowBuilder;
+using testing::Bytes;
+using testing::Decode;
+using testing::Text;
+using testing::WindowBuilder;
 
 Bytes Patch(std::initializer_list<const WindowBuilder*> windows) {
-  Bytes patch = test::FileHeader();
+  Bytes patch = testing::FileHeader();
   for (const WindowBuilder* window : windows) {
     const Bytes body = window->Encode();
     patch.insert(patch.end(), body.begin(), body.end());
@@ -134,8 +134,9 @@ TEST(ExecuteWindow, RefusesInconsistentWindows) {
 
   WindowBuilder window;
   window.Add(Text("abc"));
-  Bytes patch = test::FileHeader();
-  const Bytes body = window.Encode(0, 1);  // checksum off by one
+  window.checksum_skew = 1;
+  Bytes patch = testing::FileHeader();
+  const Bytes body = window.Encode();
   patch.insert(patch.end(), body.begin(), body.end());
   EXPECT_EQ(Decode(patch, {}).message, "target window checksum mismatch");
 }
@@ -144,8 +145,9 @@ TEST(ExecuteWindow, ChecksumOnlyWhenPresent) {
   WindowBuilder unchecked;
   unchecked.indicator = 0;
   unchecked.Add(Text("abc"));
-  Bytes patch = test::FileHeader();
-  Bytes body = unchecked.Encode(0, 1);  // no checksum bytes are written at all
+  unchecked.checksum_skew = 1;  // no checksum bytes are written at all
+  Bytes patch = testing::FileHeader();
+  Bytes body = unchecked.Encode();
   patch.insert(patch.end(), body.begin(), body.end());
   EXPECT_EQ(Decode(patch, {}).output, Text("abc"));
 
@@ -154,8 +156,9 @@ TEST(ExecuteWindow, ChecksumOnlyWhenPresent) {
   const DecodeResult result = DecodeOne(empty);
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.window_sizes, std::vector<uint64_t>{0});
-  patch = test::FileHeader();
-  body = empty.Encode(0, 1);
+  empty.checksum_skew = 1;
+  patch = testing::FileHeader();
+  body = empty.Encode();
   patch.insert(patch.end(), body.begin(), body.end());
   EXPECT_EQ(Decode(patch, {}).message, "target window checksum mismatch");
 }
@@ -166,7 +169,7 @@ TEST(ExecuteWindow, LargeMultiWindowStream) {
   std::mt19937 random(11);
   Bytes source(20 << 20);
   for (uint8_t& byte : source) byte = static_cast<uint8_t>(random() >> 7);
-  Bytes patch = test::FileHeader();
+  Bytes patch = testing::FileHeader();
   Bytes expected;
   const uint64_t kWindow = 8 << 20;
   for (int w = 0; w < 3; ++w) {

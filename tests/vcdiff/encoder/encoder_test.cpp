@@ -13,10 +13,10 @@
 namespace tvl {
 namespace {
 
-using test::Bytes;
-using test::InspectStream;
-using test::RandomBytes;
-using test::StreamInspection;
+using testing::Bytes;
+using testing::InspectStream;
+using testing::RandomBytes;
+using testing::StreamInspection;
 
 const EncodeOptions kNames{"chex3_v14.wad", "chex3_moddb.wad"};
 
@@ -45,7 +45,7 @@ StreamInspection ExpectValidPatch(const Bytes& source, const Bytes& target, cons
   EXPECT_EQ(s.windows.size(), expected_windows);
   EXPECT_EQ(decoded.window_sizes.size(), expected_windows);
   uint64_t offset = 0;
-  for (const test::InspectedWindow& w : s.windows) {
+  for (const testing::InspectedWindow& w : s.windows) {
     EXPECT_EQ(w.indicator, 0x05);
     EXPECT_EQ(w.delta_indicator, 0x00);
     EXPECT_EQ(w.copy_length, source.size());
@@ -100,7 +100,7 @@ TEST(EncoderTest, EmptyAndTinyInputsRoundTrip) {
                             {none, Bytes(5, 0x41)},
                             {Bytes(9, 0), Bytes(40, 0)}};
   for (const auto& [source, target] : cases) {
-    SCOPED_TRACE(testing::Message() << source.size() << " -> " << target.size());
+    SCOPED_TRACE(::testing::Message() << source.size() << " -> " << target.size());
     ExpectValidPatch(source, target, Encode(source, target));
   }
 }
@@ -125,8 +125,8 @@ TEST(EncoderTest, RandomAndUnrelatedDataRoundTrips) {
 }
 
 TEST(EncoderTest, EditedWadRoundTripsSmall) {
-  const Bytes source = test::MakeWad(8, 300);
-  const Bytes target = test::EditWad(source, 9);
+  const Bytes source = testing::MakeWad(8, 300);
+  const Bytes target = testing::EditWad(source, 9);
   const Bytes patch = Encode(source, target);
   ExpectValidPatch(source, target, patch);
   // Most lumps survive the edit, so the patch is a fraction of the target.
@@ -157,8 +157,8 @@ TEST(EncoderTest, RepetitiveTargetUsesRunsAndOverlappingCopies) {
 }
 
 TEST(EncoderTest, MixedInputUsesEveryKindOfInstruction) {
-  const Bytes source = test::MakeWad(14, 200);
-  Bytes target = test::EditWad(source, 15);
+  const Bytes source = testing::MakeWad(14, 200);
+  Bytes target = testing::EditWad(source, 15);
   target.insert(target.end(), 500, 0xAB);
   const StreamInspection s = ExpectValidPatch(source, target, Encode(source, target));
   EXPECT_GT(s.adds, 0u);
@@ -227,8 +227,8 @@ TEST(EncoderTest, WindowBoundaryIsExact) {
 }
 
 TEST(EncoderTest, OutputDependsOnlyOnTheInputs) {
-  const Bytes source = test::MakeWad(19, 100);
-  const Bytes target = test::EditWad(source, 20);
+  const Bytes source = testing::MakeWad(19, 100);
+  const Bytes target = testing::EditWad(source, 20);
   EXPECT_TRUE(Encode(source, target) == Encode(source, target));
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct EmitterTest : testing::Test {
+struct EmitterTest : ::testing::Test {
   InstructionEmitter e;
   const Bytes text = {'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h', 'i', 'j',
                       'k', 'l', 'm', 'n', 'o', 'p', 'q', 'r', 's', 't'};

@@ -4,7 +4,7 @@
 #include "vcdiff/code_table.h"
 #include "vcdiff/varint.h"
 
-namespace tvl::test {
+namespace tvl::testing {
 namespace {
 
 struct Reader {
@@ -133,4 +133,4 @@ StreamInspection InspectStream(std::span<const uint8_t> patch) {
   return out;
 }
 
-}  // namespace tvl::test
+}  // namespace tvl::testing

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace tvl::test {
+namespace tvl::testing {
 
 struct InspectedWindow {
   uint8_t indicator = 0;
@@ -35,4 +35,4 @@ struct StreamInspection {
 
 StreamInspection InspectStream(std::span<const uint8_t> patch);
 
-}  // namespace tvl::test
+}  // namespace tvl::testing

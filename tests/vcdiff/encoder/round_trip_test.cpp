@@ -10,10 +10,10 @@
 namespace tvl {
 namespace {
 
-using test::Bytes;
+using testing::Bytes;
 
 TEST(VerifyDelta, AcceptsOnlyAPatchThatRebuildsTheTarget) {
-  const Bytes source = test::RandomBytes(20000, 31);
+  const Bytes source = testing::RandomBytes(20000, 31);
   Bytes target = source;
   target[10000] ^= 1;
   Bytes patch;

@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-namespace tvl::test {
+namespace tvl::testing {
 namespace {
 
 struct Lump {
@@ -151,4 +151,4 @@ Bytes EditWad(const Bytes& wad, uint32_t seed) {
   return Build(out);
 }
 
-}  // namespace tvl::test
+}  // namespace tvl::testing

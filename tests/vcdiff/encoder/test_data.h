@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace tvl::test {
+namespace tvl::testing {
 
 using Bytes = std::vector<uint8_t>;
 
@@ -20,4 +20,4 @@ Bytes MakeWad(uint32_t seed, int lumps);
 // in place, and everything laid out again behind a new directory.
 Bytes EditWad(const Bytes& wad, uint32_t seed);
 
-}  // namespace tvl::test
+}  // namespace tvl::testing

@@ -9,10 +9,10 @@
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"
-#include "tests/patching/vcdiff_builder.h"
 #include "tests/platform/system_errors.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 
 namespace tvl::cli {
 namespace {
@@ -253,12 +253,11 @@ TEST_F(ConvertTest, AResultThatIsNotTheTargetIsNeverPutInPlace) {
   for (bool in_place : {false, true}) {
     for (bool wrong : {true, false}) {
       SCOPED_TRACE(::testing::Message() << "in place " << in_place << ", wrong " << wrong);
-      testing::TestWindow window;
-      window.has_source = false;
-      window.checksum = false;
+      testing::WindowBuilder window;
+      window.indicator = 0;  // no source, no checksum
       std::vector<uint8_t> bytes = target;
       if (wrong) bytes[bytes.size() / 2] ^= 1;
-      testing::Add(window, bytes);
+      window.Add(bytes);
       const std::vector<uint8_t> patch = testing::EncodeStream({window});
 
       ConvertRequest request;

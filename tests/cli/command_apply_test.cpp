@@ -10,9 +10,9 @@
 #include "cli/cli.h"
 #include "platform/file_faults.h"
 #include "tests/cli/cli_run.h"
-#include "tests/patching/vcdiff_builder.h"
 #include "tests/platform/system_errors.h"
 #include "tests/test_files.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 
 namespace tvl::cli {
 namespace {
@@ -20,22 +20,19 @@ namespace {
 using testing::RandomBytes;
 using testing::ReadFileBytes;
 using testing::ScratchDir;
-using testing::TestWindow;
+using testing::WindowBuilder;
 using testing::WriteFileBytes;
 
 class ApplyCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     source_bytes_ = RandomBytes(30000, 21);
-    TestWindow first;
-    first.source_length = 30000;
-    testing::CopySource(first, 4000, 20000, source_bytes_);
-    testing::Add(first, RandomBytes(300, 22));
-    TestWindow second;
-    second.source_offset = 8000;
-    second.source_length = 100;
-    testing::CopySource(second, 0, 100, source_bytes_);
-    testing::CopyTarget(second, 0, 700);
+    WindowBuilder first(&source_bytes_, 0, 30000);
+    first.Copy(4000, 20000, 0);
+    first.Add(RandomBytes(300, 22));
+    WindowBuilder second(&source_bytes_, 8000, 100);
+    second.Copy(0, 100, 0);
+    second.CopyTarget(0, 700);
     windows_ = {first, second};
     WriteFileBytes(source_, source_bytes_);
     WriteFileBytes(patch_, testing::EncodeStream(windows_, "t.wad//s.wad/"));
@@ -61,7 +58,7 @@ class ApplyCommandTest : public ::testing::Test {
   Path patch_ = dir_ / "patch.vcdiff";
   Path output_ = dir_ / "output.wad";
   std::vector<uint8_t> source_bytes_;
-  std::vector<TestWindow> windows_;
+  std::vector<WindowBuilder> windows_;
 };
 
 TEST_F(ApplyCommandTest, SucceedsSilentlyWithAnyPieceSize) {
@@ -77,7 +74,7 @@ TEST_F(ApplyCommandTest, SucceedsSilentlyWithAnyPieceSize) {
 }
 
 TEST_F(ApplyCommandTest, DecoderFailuresPrintTheDecodersMessage) {
-  windows_[1].checksum_error = 0x100;
+  windows_[1].checksum_skew = 0x100;
   WriteFileBytes(patch_, testing::EncodeStream(windows_));
   CliRun run = Apply();
   EXPECT_EQ(run.code, 1);
@@ -109,7 +106,7 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
     return plan;
   };
   std::vector<uint8_t> bad_checksum, truncated = good_patch;
-  windows_[1].checksum_error = 0x100;
+  windows_[1].checksum_skew = 0x100;
   bad_checksum = testing::EncodeStream(windows_);
   truncated.resize(truncated.size() - 3);
 
