@@ -13,19 +13,17 @@
 
 #include "patching/apply_patch.h"
 #include "tests/fifo_feeder.h"
-#include "tests/patching/vcdiff_builder.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 #include "tests/test_files.h"
 
 namespace tvl {
 namespace {
 
-using testing::Add;
-using testing::CopySource;
 using testing::EncodeStream;
 using testing::ExpectedTarget;
 using testing::RandomBytes;
 using testing::ScratchDir;
-using testing::TestWindow;
+using testing::WindowBuilder;
 
 // Reads the pipe `path` to its end. After the first bytes arrive, while the applier is still
 // writing its first window (larger than a pipe holds), runs `meanwhile`.
@@ -55,14 +53,13 @@ TEST(SourceFailureTest, ASourceShortenedDuringTheRunIsAnErrorNotACrash) {
   testing::WriteFileBytes(source_path, source);
   ASSERT_EQ(::mkfifo(output_path.c_str(), 0600), 0);
 
-  TestWindow first;  // larger than a pipe holds, so its write waits for our reader
-  first.has_source = false;
-  Add(first, RandomBytes(1 << 20, 2));
-  TestWindow second;  // reads the source from its middle on
-  second.source_length = source.size();
-  CopySource(second, 0, 100, source);
-  CopySource(second, 600000, 300000, source);
-  const std::vector<TestWindow> windows = {first, second};
+  WindowBuilder first;  // larger than a pipe holds, so its write waits for our reader
+  first.indicator = 0x04;
+  first.Add(RandomBytes(1 << 20, 2));
+  WindowBuilder second(&source, 0, source.size());  // reads the source from its middle on
+  second.Copy(0, 100, 0);
+  second.Copy(600000, 300000, 0);
+  const std::vector<WindowBuilder> windows = {first, second};
 
   std::vector<uint8_t> written;
   std::thread reader([&] {
@@ -78,16 +75,16 @@ TEST(SourceFailureTest, ASourceShortenedDuringTheRunIsAnErrorNotACrash) {
   EXPECT_STREQ(error.message, "The input changed while it was being converted.");
   EXPECT_EQ(DescribeApplyError(error, source_path, "p", output_path),
             "The input changed while it was being converted.");
-  EXPECT_EQ(written, first.target);
+  EXPECT_EQ(written, first.expected);
 }
 
 // A source the system fails to read gives its reason, and names the file, even when the patch
 // takes no byte from it.
 TEST(SourceFailureTest, AnUnreadableSourceSaysWhy) {
   ScratchDir dir;
-  TestWindow window;
-  window.has_source = false;
-  Add(window, RandomBytes(100, 3));
+  WindowBuilder window;
+  window.indicator = 0x04;
+  window.Add(RandomBytes(100, 3));
   ApplyError error;
   EXPECT_EQ(ApplyPatchBytes(dir.path(), EncodeStream({window}, "b//a/"), dir / "out.bin",
                             kPatchPieceSize, &error),
@@ -102,18 +99,15 @@ TEST(SourceFailureTest, AnUnreadableSourceSaysWhy) {
 TEST(SourceFailureTest, APipeServesAPatchThatWalksItForward) {
   ScratchDir dir;
   const std::vector<uint8_t> source = RandomBytes(300000, 4);
-  TestWindow first;
-  first.source_length = 150000;
-  CopySource(first, 10, 5000, source);
-  CopySource(first, 5010, 4096, source);  // right after: the read-ahead goes on
-  Add(first, RandomBytes(50, 5));
-  CopySource(first, 70000, 65536 + 3, source);
-  TestWindow second;
-  second.source_offset = 150000;
-  second.source_length = 150000;
-  CopySource(second, 0, 1, source);
-  CopySource(second, 149000, 1000, source);  // the last bytes
-  const std::vector<TestWindow> windows = {first, second};
+  WindowBuilder first(&source, 0, 150000);
+  first.Copy(10, 5000, 0);
+  first.Copy(5010, 4096, 0);  // right after: the read-ahead goes on
+  first.Add(RandomBytes(50, 5));
+  first.Copy(70000, 65536 + 3, 0);
+  WindowBuilder second(&source, 150000, 150000);
+  second.Copy(0, 1, 0);
+  second.Copy(149000, 1000, 0);  // the last bytes
+  const std::vector<WindowBuilder> windows = {first, second};
 
   testing::FifoFeeder feeder(dir / "source.pipe", source);
   ApplyError error;
