@@ -25,6 +25,9 @@ struct ConvertReport {
   ConvertStatus status = ConvertStatus::kConverted;
   ApplyError apply_error;  // for kPatchFailed: the failed step, its patch and files
   std::u16string failed_patch;
+  // The folder file the failed step's patch came from, or could not be read from; empty for a
+  // built-in patch and for one found nowhere.
+  Path patch_file;
   // The step's files as the user knows them: the output, not the temporary file the result is
   // written to first.
   Path step_input, step_output;
@@ -49,6 +52,9 @@ struct ConvertRequest {
   Path temp_folder;  // for the intermediate base release of a two-step route
   TempFileMaker make_temp;
   PatchFinder find_patch;  // empty: the built-in patch directory
+  // A folder of "<name>.vcdiff" files for the patches that the built-in directory (or
+  // `find_patch`) lacks; empty: none. Its files are untrusted like any input.
+  Path patch_folder;
 };
 
 // Runs the route. The result is written to a temporary file beside `output`, checked against the
