@@ -7,6 +7,7 @@
 #include "app/program.h"
 #include "app/ui_calls.h"
 #include "app/wait_cursor.h"
+#include "patches/patch_folder.h"
 #include "platform/file_ops.h"
 
 namespace tvl {
@@ -91,6 +92,7 @@ void RunPatchCommand(HWND window, int target_index) {
   request.output = *output;
   request.temp_folder = Ui().temp_folder();
   request.make_temp = MakeTempFileName;
+  request.patch_folder = PatchFolderBesideProgram();
   // Choosing the input file itself in the save dialog replaces it just as in place does.
   bool replaces_input = IsInPlaceChecked(window) || SameFile(request.input, request.output);
   ConvertReport report = ConvertRelease(request);
