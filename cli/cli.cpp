@@ -88,7 +88,7 @@ bool FindPatchFolder(const ParsedArgs& parsed, Path* folder) {
   *folder = PathFromArg(*given);
   std::error_code error;
   if (!std::filesystem::is_directory(*folder, error)) {
-    PrintError("--patches " + *given + ": no such folder");
+    PrintError("--patches " + *given + ": not a folder");
     return false;
   }
   return true;

@@ -113,6 +113,7 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   }
 
   Path step_input = request.input;
+  std::vector<Path> folder_patches;
   for (size_t step = 0; step < route.size(); ++step) {
     const bool last = step + 1 == route.size();
     const Path& step_output = last ? result.path() : intermediate.path();
@@ -127,6 +128,7 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
       report.step_output = last ? request.output : step_output;
       return report;
     }
+    if (!patch_file.empty()) folder_patches.push_back(patch_file);
     step_input = step_output;
   }
 
@@ -134,7 +136,9 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   // including an input that changed after it was identified.
   FileDigest digest = Sha1OfFile(result.path());
   if (!digest.complete || FormatDigest(digest.bytes) != target.sha1_hex) {
-    return Fail(ConvertStatus::kVerifyFailed, digest.error);
+    ConvertReport report = Fail(ConvertStatus::kVerifyFailed, digest.error);
+    report.folder_patches = std::move(folder_patches);
+    return report;
   }
   if (!MoveFileReplacing(result.path(), request.output, &error)) {
     return Fail(ConvertStatus::kReplaceFailed, error);
@@ -154,12 +158,23 @@ std::string DescribeConvertFailure(const ConvertReport& report, const ConvertReq
     case ConvertStatus::kPatchFailed:
       return "patch " + Narrow(report.failed_patch) +
              " failed: " + DescribePatchFailure(report, request);
-    case ConvertStatus::kVerifyFailed:
+    case ConvertStatus::kVerifyFailed: {
       if (report.file_error != 0) {
         return "cannot read the result back to verify it: " + DescribeFileError(report.file_error);
       }
+      if (report.folder_patches.empty()) {
+        return "the result is not the target release (was the input changed after it was "
+               "identified?)";
+      }
+      // A patch from the folder is the likelier culprit: it may be another patch renamed.
+      std::string files;
+      for (const Path& file : report.folder_patches) {
+        files += (files.empty() ? "" : " or ") + PathToUtf8(file);
+      }
       return "the result is not the target release (was the input changed after it was "
-             "identified?)";
+             "identified, or is " +
+             files + " not the patch its name says?)";
+    }
     case ConvertStatus::kCannotReplace:
       return "cannot replace " + PathToUtf8(request.output) + ": " +
              DescribeFileError(report.file_error);

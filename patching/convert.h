@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "patching/apply_patch.h"
 #include "platform/file.h"
@@ -28,6 +29,8 @@ struct ConvertReport {
   // The folder file the failed step's patch came from, or could not be read from; empty for a
   // built-in patch and for one found nowhere.
   Path patch_file;
+  // The files read from the patch folder, in route order: for kVerifyFailed, the suspects.
+  std::vector<Path> folder_patches;
   // The step's files as the user knows them: the output, not the temporary file the result is
   // written to first.
   Path step_input, step_output;

@@ -147,6 +147,32 @@ TEST_F(PatchFolderTest, DamagedFolderPatchesFailCleanlyAndNameTheFile) {
   }
 }
 
+// A patch without checksums that decodes cleanly to the wrong bytes: only the digest catches it,
+// and the message points at the folder file, the likelier culprit.
+TEST_F(PatchFolderTest, AWrongResultFromAFolderPatchNamesTheFile) {
+  const Path patch = PatchFile("tnt_v19_to_tnt_psneur");
+  testing::TestWindow window;
+  window.has_source = false;
+  window.checksum = false;
+  std::vector<uint8_t> wrong = Release(u"tnt_psneur");
+  wrong[wrong.size() / 3] ^= 1;
+  testing::Add(window, wrong);
+  testing::WriteFileBytes(patch, testing::EncodeStream({window}));
+
+  // Through the base, so that the built-in first step does not take the blame.
+  Path input = testing::WriteSyntheticRelease(work_, u"tnt_psnusa", "tnt.wad");
+  Path output = work_ / "out.wad";
+  CliRun run = Convert(input, "tnt_psneur", output);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err,
+            "tarvelline-cli: the result is not the target release (was the input changed after "
+            "it was identified, or is " +
+                patch.string() + " not the patch its name says?)\n");
+  EXPECT_FALSE(std::filesystem::exists(output));
+  EXPECT_EQ(CountFiles(work_), 1u);
+  EXPECT_EQ(CountFiles(temp_), 0u);
+}
+
 // One byte changed at a time across the whole stream: each either fails cleanly or, where the
 // byte does not matter (the application header), still gives the exact target.
 TEST_F(PatchFolderTest, EveryChangedByteFailsCleanlyOrStillGivesTheTarget) {
@@ -236,7 +262,7 @@ TEST_F(PatchFolderTest, AFolderThatIsNotThereIsAnError) {
        }) {
     CliRun run = RunCommand(args);
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "tarvelline-cli: --patches " + args.back() + ": no such folder\n");
+    EXPECT_EQ(run.err, "tarvelline-cli: --patches " + args.back() + ": not a folder\n");
     EXPECT_EQ(run.out, "");
   }
   EXPECT_EQ(CountFiles(work_), 1u);
