@@ -13,6 +13,7 @@
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/ui_calls.h"
+#include "patches/patch_folder.h"
 #include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
 #include "ui/handle.h"
@@ -186,6 +187,7 @@ void RunPatchCommand(HWND window, int target_index) {
   request.target = target_index;
   request.temp_folder = Ui().temp_folder();
   request.make_temp = MakeTempFileName;
+  request.patch_folder = PatchFolderBesideProgram();
   // Before the user is asked anything: a conversion that can't run says so at once.
   std::u16string missing = FirstMissingPatch(request);
   if (!missing.empty()) {

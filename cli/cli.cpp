@@ -1,6 +1,9 @@
 #include "cli/cli.h"
 
 #include <cstdio>
+#include <system_error>
+
+#include "patches/patch_folder.h"
 
 namespace tvl::cli {
 
@@ -72,6 +75,23 @@ bool WantsHelp(const Args& args) {
     if (arg == "--") break;
   }
   return false;
+}
+
+bool FindPatchFolder(const ParsedArgs& parsed, Path* folder) {
+  const std::string* given = parsed.Find("--patches");
+  if (!given) {
+    // Absent is fine: the program then has its built-in patches only.
+    *folder = PatchFolderBesideProgram();
+    return true;
+  }
+  // A mistyped folder would otherwise pass for a folder without the patch.
+  *folder = PathFromArg(*given);
+  std::error_code error;
+  if (!std::filesystem::is_directory(*folder, error)) {
+    PrintError("--patches " + *given + ": not a folder");
+    return false;
+  }
+  return true;
 }
 
 Path PathFromArg(const std::string& arg) {

@@ -49,6 +49,10 @@ bool WantsHelp(const Args& args);
 Path PathFromArg(const std::string& arg);
 std::string PathToDisplay(const Path& path);
 
+// The folder of patch files for convert and targets: the value of "--patches DIR", or the
+// "patches" folder beside the program. False, after printing why, when DIR is not a folder.
+bool FindPatchFolder(const ParsedArgs& parsed, Path* folder);
+
 // Runs one command line (without the program name); returns the exit code.
 int RunCli(const Args& args);
 

@@ -13,7 +13,7 @@ namespace {
 std::string IdOf(const IwadRecord& record) { return Narrow(FormatReleaseId(record)); }
 
 int RunConvert(const Args& args) {
-  ParsedArgs parsed = ParseArgs(args, {"--to", "--output"}, {"--in-place"});
+  ParsedArgs parsed = ParseArgs(args, {"--to", "--output", "--patches"}, {"--in-place"});
   if (!parsed.error.empty()) return UsageError(kConvertCommand, parsed.error);
   if (parsed.positional.size() != 1) return UsageError(kConvertCommand, "needs one INPUT file");
   const std::string* to = parsed.Find("--to");
@@ -23,6 +23,9 @@ int RunConvert(const Args& args) {
   if ((output != nullptr) == in_place) {
     return UsageError(kConvertCommand, "needs either --output OUTPUT or --in-place");
   }
+
+  Path patch_folder;
+  if (!FindPatchFolder(parsed, &patch_folder)) return kExitFailure;
 
   const std::string& input_arg = parsed.positional[0];
   const int target = FindIwadByReleaseId(std::u16string(to->begin(), to->end()));
@@ -67,6 +70,7 @@ int RunConvert(const Args& args) {
   request.make_temp = [](const Path& folder, FileError* error) {
     return MakeTempFile(folder, error);
   };
+  request.patch_folder = patch_folder;
   ConvertReport report = ConvertRelease(request);
   if (report.status != ConvertStatus::kConverted) {
     PrintError(DescribeConvertFailure(report, request));
@@ -81,11 +85,13 @@ int RunConvert(const Args& args) {
 
 const Command kConvertCommand = {
     "convert", "convert a release into another release of its game",
-    "usage: tarvelline-cli convert INPUT --to ID (--output OUTPUT | --in-place)\n"
+    "usage: tarvelline-cli convert INPUT --to ID (--output OUTPUT | --in-place) [--patches DIR]\n"
     "\n"
     "Identifies INPUT, converts it with the built-in patches (one, or two through the game's\n"
     "base release) and checks the result against the target's digest before it is put in\n"
     "place. With --in-place the result replaces INPUT only once it is complete and verified.\n"
+    "A patch that is not built in is read from DIR/<name>.vcdiff, or without --patches from\n"
+    "the 'patches' folder beside the program; a built-in patch wins over a file.\n"
     "A failed conversion leaves INPUT untouched and OUTPUT as it was, or absent.\n"
     "Prints SOURCE_ID<TAB>TARGET_ID<TAB>OUTPUT on success.\n",
     RunConvert};

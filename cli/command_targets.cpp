@@ -4,6 +4,7 @@
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
 #include "cli/commands.h"
+#include "patches/patch_folder.h"
 
 namespace tvl::cli {
 namespace {
@@ -20,13 +21,24 @@ std::string JoinRoute(const std::vector<std::u16string>& route) {
   return joined;
 }
 
+// "present" when every patch of the route is built in or in the folder.
+std::string Availability(const std::vector<std::u16string>& route, const Path& patch_folder) {
+  if (route.empty()) return "-";
+  for (const std::u16string& name : route) {
+    if (LocatePatch(name, patch_folder) == PatchOrigin::kMissing) return "missing";
+  }
+  return "present";
+}
+
 int RunTargets(const Args& args) {
-  ParsedArgs parsed = ParseArgs(args, {"--release"});
+  ParsedArgs parsed = ParseArgs(args, {"--release", "--patches"});
   if (!parsed.error.empty()) return UsageError(kTargetsCommand, parsed.error);
   const std::string* release = parsed.Find("--release");
   if ((release != nullptr) == (parsed.positional.size() == 1) || parsed.positional.size() > 1) {
     return UsageError(kTargetsCommand, "needs exactly one FILE or --release ID");
   }
+  Path patch_folder;
+  if (!FindPatchFolder(parsed, &patch_folder)) return kExitFailure;
 
   int index;
   if (release) {
@@ -53,8 +65,10 @@ int RunTargets(const Args& args) {
   for (const TargetItem& item : BuildTargetList(source).items) {
     if (!item.item_data) continue;  // the placeholder line of a single-release game
     const IwadRecord& target = GetIwad(*item.item_data);
-    std::printf("%d\t%s\t%s\t%s\n", *item.item_data, Narrow(FormatReleaseId(target)).c_str(),
-                Narrow(target.title).c_str(), JoinRoute(FindPatchRoute(source, target)).c_str());
+    const std::vector<std::u16string> route = FindPatchRoute(source, target);
+    std::printf("%d\t%s\t%s\t%s\t%s\n", *item.item_data, Narrow(FormatReleaseId(target)).c_str(),
+                Narrow(target.title).c_str(), JoinRoute(route).c_str(),
+                Availability(route, patch_folder).c_str());
   }
   return kExitOk;
 }
@@ -63,12 +77,15 @@ int RunTargets(const Args& args) {
 
 const Command kTargetsCommand = {
     "targets", "list the releases a file or release can be converted to",
-    "usage: tarvelline-cli targets FILE\n"
-    "       tarvelline-cli targets --release ID\n"
+    "usage: tarvelline-cli targets FILE [--patches DIR]\n"
+    "       tarvelline-cli targets --release ID [--patches DIR]\n"
     "\n"
     "Prints the other releases of the same game in catalogue order:\n"
-    "INDEX<TAB>ID<TAB>TITLE<TAB>ROUTE, where ROUTE is the one or two patches of the conversion\n"
-    "joined by ',', or '-' when either release is for identification only.\n",
+    "INDEX<TAB>ID<TAB>TITLE<TAB>ROUTE<TAB>PATCHES, where ROUTE is the one or two patches of the\n"
+    "conversion joined by ',', or '-' when either release is for identification only, and\n"
+    "PATCHES is 'present' when every patch of the route is built in or found as\n"
+    "<name>.vcdiff in DIR (without --patches: the 'patches' folder beside the program),\n"
+    "'missing' when one is not, and '-' when there is no route.\n",
     RunTargets};
 
 }  // namespace tvl::cli

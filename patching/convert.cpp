@@ -6,6 +6,7 @@
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
 #include "patches/patch_directory.h"
+#include "patches/patch_folder.h"
 #include "patching/temp_file.h"
 #include "patching/window_progress.h"
 #include "platform/file_ops.h"
@@ -20,21 +21,64 @@ bool LookUpPatch(const PatchFinder& find_patch, const std::u16string& name, cons
                     : FindPatch(name.c_str(), data, length);
 }
 
+// A patch the built-in directory lacks is read from the folder; `patch_file` is then set to the
+// file, unless there is none.
 int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
-              const PatchFinder& find_patch, ApplyError* error) {
+              const ConvertRequest& request, Path* patch_file, ApplyError* error) {
   const uint8_t* data = nullptr;
   uint32_t length = 0;
-  if (!LookUpPatch(find_patch, name, &data, &length)) {
-    *error = {ApplyFailure::kNoPatch, "Couldn't open patch data", 0};
-    return 0;
+  if (LookUpPatch(request.find_patch, name, &data, &length)) {
+    return ApplyPatchBytes(input, std::span<const uint8_t>(data, length), output, kPatchPieceSize,
+                           error);
   }
-  return ApplyPatchBytes(input, std::span<const uint8_t>(data, length), output, kPatchPieceSize,
-                         error);
+  std::vector<uint8_t> bytes;
+  FileError file_error = 0;
+  const Path file =
+      request.patch_folder.empty() ? Path() : FolderPatchPath(request.patch_folder, name);
+  switch (file.empty() ? FolderPatchStatus::kAbsent : ReadFolderPatch(file, &bytes, &file_error)) {
+    case FolderPatchStatus::kRead:
+      *patch_file = file;
+      return ApplyPatchBytes(input, bytes, output, kPatchPieceSize, error);
+    case FolderPatchStatus::kAbsent:
+      *error = {ApplyFailure::kNoPatch, "Couldn't open patch data", 0};
+      return 0;
+    case FolderPatchStatus::kTooLarge:
+      *patch_file = file;
+      *error = {ApplyFailure::kNoPatch, "larger than any patch (over 256 MiB), not read", 0};
+      return 0;
+    case FolderPatchStatus::kReadFailed:
+      break;
+  }
+  *patch_file = file;
+  *error = {ApplyFailure::kNoPatch, "cannot read the patch file", file_error};
+  return 0;
 }
 
 Path FolderOf(const Path& path) {
   Path folder = path.parent_path();
   return folder.empty() ? Path(".") : folder;
+}
+
+std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+
+// A folder patch's file leads whatever went wrong with the patch itself, so that a damaged file
+// can be found; the user's own files lead failures to open or write them.
+std::string DescribePatchFailure(const ConvertReport& report, const ConvertRequest& request) {
+  const ApplyError& error = report.apply_error;
+  const std::string name = Narrow(report.failed_patch);
+  const bool patch_at_fault =
+      error.failure == ApplyFailure::kDecode || error.failure == ApplyFailure::kNoPatch;
+  if (!report.patch_file.empty() && patch_at_fault) {
+    std::string text = PathToUtf8(report.patch_file) + ": ";
+    text += error.message ? error.message : "patching failed";
+    if (error.file_error != 0) text += " (" + DescribeFileError(error.file_error) + ")";
+    return text;
+  }
+  std::string text = DescribeApplyError(error, report.step_input, name, report.step_output);
+  if (error.failure == ApplyFailure::kNoPatch && !request.patch_folder.empty()) {
+    text += " (not built in, and not in " + PathToUtf8(request.patch_folder) + ")";
+  }
+  return text;
 }
 
 ConvertReport Fail(ConvertStatus status, FileError error = 0) {
@@ -92,11 +136,13 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   ScopedWindowHook installed(request.progress ? &hook : nullptr);
 
   Path step_input = request.input;
+  std::vector<Path> folder_patches;
   for (size_t step = 0; step < route.size(); ++step) {
     const bool last = step + 1 == route.size();
     const Path& step_output = last ? result.path() : intermediate.path();
     ApplyError apply_error;
-    if (!ApplyStep(step_input, route[step], step_output, request.find_patch, &apply_error)) {
+    Path patch_file;
+    if (!ApplyStep(step_input, route[step], step_output, request, &patch_file, &apply_error)) {
       if (stopped) return Fail(ConvertStatus::kCancelled);
       // A source that no longer matches its release fails the window checksums: say what happened.
       if (step == 0 && apply_error.failure == ApplyFailure::kDecode) {
@@ -108,10 +154,12 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
       ConvertReport report = Fail(ConvertStatus::kPatchFailed);
       report.apply_error = apply_error;
       report.failed_patch = route[step];
+      report.patch_file = patch_file;
       report.step_input = step_input;
       report.step_output = last ? request.output : step_output;
       return report;
     }
+    if (!patch_file.empty()) folder_patches.push_back(patch_file);
     step_input = step_output;
   }
 
@@ -119,7 +167,9 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   // including an input that changed after it was identified.
   FileDigest digest = Sha1OfFile(result.path());
   if (!digest.complete || FormatDigest(digest.bytes) != target.sha1_hex) {
-    return Fail(ConvertStatus::kVerifyFailed, digest.error);
+    ConvertReport report = Fail(ConvertStatus::kVerifyFailed, digest.error);
+    report.folder_patches = std::move(folder_patches);
+    return report;
   }
   // The last chance to stop: after the move the output is the target release.
   if (request.progress && !request.progress(expected, expected)) {
@@ -141,7 +191,12 @@ std::u16string FirstMissingPatch(const ConvertRequest& request) {
        FindPatchRoute(GetIwad(request.source), GetIwad(request.target))) {
     const uint8_t* data = nullptr;
     uint32_t length = 0;
-    if (!LookUpPatch(request.find_patch, name, &data, &length)) return name;
+    if (LookUpPatch(request.find_patch, name, &data, &length)) continue;
+    if (!request.patch_folder.empty() &&
+        LocatePatch(name, request.patch_folder) == PatchOrigin::kFolder) {
+      continue;
+    }
+    return name;
   }
   return {};
 }
@@ -154,17 +209,26 @@ std::string DescribeConvertFailure(const ConvertReport& report, const ConvertReq
       return "no conversion between these releases";
     case ConvertStatus::kTempFailed:
       return "cannot create a temporary file: " + DescribeFileError(report.file_error);
-    case ConvertStatus::kPatchFailed: {
-      std::string name(report.failed_patch.begin(), report.failed_patch.end());
-      return "patch " + name + " failed: " +
-             DescribeApplyError(report.apply_error, report.step_input, name, report.step_output);
-    }
-    case ConvertStatus::kVerifyFailed:
+    case ConvertStatus::kPatchFailed:
+      return "patch " + Narrow(report.failed_patch) +
+             " failed: " + DescribePatchFailure(report, request);
+    case ConvertStatus::kVerifyFailed: {
       if (report.file_error != 0) {
         return "cannot read the result back to verify it: " + DescribeFileError(report.file_error);
       }
+      if (report.folder_patches.empty()) {
+        return "the result is not the target release (was the input changed after it was "
+               "identified?)";
+      }
+      // A patch from the folder is the likelier culprit: it may be another patch renamed.
+      std::string files;
+      for (const Path& file : report.folder_patches) {
+        files += (files.empty() ? "" : " or ") + PathToUtf8(file);
+      }
       return "the result is not the target release (was the input changed after it was "
-             "identified?)";
+             "identified, or is " +
+             files + " not the patch its name says?)";
+    }
     case ConvertStatus::kCannotReplace:
       return "cannot replace " + PathToUtf8(request.output) + ": " +
              DescribeFileError(report.file_error);

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "patching/apply_patch.h"
 #include "platform/file.h"
@@ -26,6 +27,11 @@ struct ConvertReport {
   ConvertStatus status = ConvertStatus::kConverted;
   ApplyError apply_error;  // for kPatchFailed: the failed step, its patch and files
   std::u16string failed_patch;
+  // The folder file the failed step's patch came from, or could not be read from; empty for a
+  // built-in patch and for one found nowhere.
+  Path patch_file;
+  // The files read from the patch folder, in route order: for kVerifyFailed, the suspects.
+  std::vector<Path> folder_patches;
   // The step's files as the user knows them: the output, not the temporary file the result is
   // written to first.
   Path step_input, step_output;
@@ -55,6 +61,9 @@ struct ConvertRequest {
   TempFileMaker make_temp;
   PatchFinder find_patch;    // empty: the built-in patch directory
   ConvertProgress progress;  // empty: no reports, no stopping
+  // A folder of "<name>.vcdiff" files for the patches that the built-in directory (or
+  // `find_patch`) lacks; empty: none. Its files are untrusted like any input.
+  Path patch_folder;
 };
 
 // The first patch of the route that the request's patch finder lacks; empty when all are there

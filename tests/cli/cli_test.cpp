@@ -94,23 +94,27 @@ TEST(CliTest, AFileAnotherProgramHoldsIsReportedAsSuch) {
 }
 #endif
 
+// The last column depends on the patches this build carries; convert_test checks it.
+std::string WithoutLastColumn(const std::string& line) { return line.substr(0, line.rfind('\t')); }
+
 TEST(CliTest, TargetsByReleaseIdShowRoutes) {
   CliRun run = RunCommand({"targets", "--release", "doom2_v1666"});
   EXPECT_EQ(run.code, 0);
   std::vector<std::string> lines = Lines(run.out);
   ASSERT_EQ(lines.size(), 16u);
-  EXPECT_EQ(lines[0],
+  EXPECT_EQ(WithoutLastColumn(lines[0]),
             "26\tdoom2_v1666g\tDoom 2 retail v1.666 (German)\t"
             "doom2_v1666_to_doom2_v19,doom2_v19_to_doom2_v1666g");
-  EXPECT_EQ(lines[5], "31\tdoom2_v19\tDoom 2 retail v1.9\tdoom2_v1666_to_doom2_v19");
-  EXPECT_EQ(lines[15],
+  EXPECT_EQ(WithoutLastColumn(lines[5]),
+            "31\tdoom2_v19\tDoom 2 retail v1.9\tdoom2_v1666_to_doom2_v19");
+  EXPECT_EQ(WithoutLastColumn(lines[15]),
             "41\tdoom2_zodiac\tDoom 2 (Zodiac)\t"
             "doom2_v1666_to_doom2_v19,doom2_v19_to_doom2_zodiac");
 
   CliRun freedoom = RunCommand({"targets", "--release=freedoom1_v0.9"});
   EXPECT_EQ(freedoom.code, 0);
   ASSERT_EQ(Lines(freedoom.out).size(), 8u);
-  EXPECT_EQ(Lines(freedoom.out)[0], "75\tfreedoom1_v0.12.1\tFreedoom Phase 1 v0.12.1\t-");
+  EXPECT_EQ(Lines(freedoom.out)[0], "75\tfreedoom1_v0.12.1\tFreedoom Phase 1 v0.12.1\t-\t-");
 
   EXPECT_EQ(RunCommand({"targets", "--release", "chex_"}).out, "");
 }
