@@ -9,7 +9,7 @@
 #include "patching/convert.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"
-#include "tests/patching/vcdiff_builder.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
 
@@ -131,10 +131,10 @@ TEST_F(PatchFolderTest, TheBuiltInPatchWinsOverAFileOfTheSameName) {
 TEST_F(PatchFolderTest, DamagedFolderPatchesFailCleanlyAndNameTheFile) {
   const Path patch = PatchFile("tnt_v19_to_tnt_psneur");
   const std::vector<uint8_t> good = testing::ReadFileBytes(patch);
-  testing::TestWindow window;
-  window.has_source = false;
-  window.checksum_error = 1;
-  testing::Add(window, Release(u"tnt_psneur"));
+  testing::WindowBuilder window;
+  window.indicator = 0x04;  // no source, a checksum
+  window.checksum_skew = 1;
+  window.Add(Release(u"tnt_psneur"));
   const std::vector<uint8_t> bad_checksum = testing::EncodeStream({window});
   const std::vector<uint8_t> cut(good.begin(), good.begin() + good.size() / 2);
 
@@ -177,12 +177,11 @@ TEST_F(PatchFolderTest, DamagedFolderPatchesFailCleanlyAndNameTheFile) {
 // and the message points at the folder file, the likelier culprit.
 TEST_F(PatchFolderTest, AWrongResultFromAFolderPatchNamesTheFile) {
   const Path patch = PatchFile("tnt_v19_to_tnt_psneur");
-  testing::TestWindow window;
-  window.has_source = false;
-  window.checksum = false;
+  testing::WindowBuilder window;
+  window.indicator = 0x00;  // no source, no checksum
   std::vector<uint8_t> wrong = Release(u"tnt_psneur");
   wrong[wrong.size() / 3] ^= 1;
-  testing::Add(window, wrong);
+  window.Add(wrong);
   testing::WriteFileBytes(patch, testing::EncodeStream({window}));
 
   // Through the base, so that the built-in first step does not take the blame.
