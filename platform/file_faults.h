@@ -52,6 +52,22 @@ void SetFileFaultPlan(FileFaultPlan* plan);
 // and says what to do. On kFail, `*error` (when given) holds the plan's error.
 FileFault CheckFileFault(FileOp op, FileError* error);
 
+// For a read: true when the plan takes this read over, with what the read returns then (-1 for a
+// failure, 0 for the end of the file).
+inline bool InjectedRead(FileError* error, int64_t* result) {
+  switch (CheckFileFault(FileOp::kRead, error)) {
+    case FileFault::kNone:
+      return false;
+    case FileFault::kFail:
+      *result = -1;
+      return true;
+    case FileFault::kEndOfFile:
+      *result = 0;
+      return true;
+  }
+  return false;
+}
+
 // Installs a plan for the lifetime of the object.
 class ScopedFileFaultPlan {
  public:

@@ -34,14 +34,7 @@ int64_t File::Read(void* buffer, size_t size, FileError* error) {
     if (error) *error = EBADF;
     return -1;
   }
-  switch (CheckFileFault(FileOp::kRead, error)) {
-    case FileFault::kNone:
-      break;
-    case FileFault::kFail:
-      return -1;
-    case FileFault::kEndOfFile:
-      return 0;
-  }
+  if (int64_t injected; InjectedRead(error, &injected)) return injected;
   for (;;) {
     ssize_t got = ::read(static_cast<int>(handle_), buffer, size);
     if (got >= 0) return got;

@@ -40,14 +40,7 @@ int64_t File::Read(void* buffer, size_t size, FileError* error) {
     if (error) *error = ERROR_INVALID_HANDLE;
     return -1;
   }
-  switch (CheckFileFault(FileOp::kRead, error)) {
-    case FileFault::kNone:
-      break;
-    case FileFault::kFail:
-      return -1;
-    case FileFault::kEndOfFile:
-      return 0;
-  }
+  if (int64_t injected; InjectedRead(error, &injected)) return injected;
   DWORD want = static_cast<DWORD>(size < kMaxIo ? size : kMaxIo);
   if (!ReadFile(AsHandle(handle_), buffer, want, &got, nullptr)) {
     Report(error);
