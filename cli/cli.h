@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/text.h"  // Narrow, for catalogue and patch texts in output
 
 namespace tvl::cli {
 
@@ -51,8 +52,5 @@ std::string PathToDisplay(const Path& path);
 
 // Runs one command line (without the program name); returns the exit code.
 int RunCli(const Args& args);
-
-// Catalogue and patch texts are ASCII UTF-16; this narrows them for output.
-std::string Narrow(std::u16string_view text);
 
 }  // namespace tvl::cli

@@ -6,6 +6,7 @@
 #include "patches/patch_directory.h"
 #include "patching/temp_file.h"
 #include "platform/file_ops.h"
+#include "platform/text.h"
 
 namespace tvl {
 namespace {
@@ -106,7 +107,7 @@ std::string DescribeConvertFailure(const ConvertReport& report, const ConvertReq
     case ConvertStatus::kTempFailed:
       return "cannot create a temporary file: " + DescribeFileError(report.file_error);
     case ConvertStatus::kPatchFailed: {
-      std::string name(report.failed_patch.begin(), report.failed_patch.end());
+      const std::string name = Narrow(report.failed_patch);
       return "patch " + name + " failed: " +
              DescribeApplyError(report.apply_error, report.step_input, name, report.step_output);
     }
