@@ -100,11 +100,4 @@ Path PathFromArg(const std::string& arg) {
 
 std::string PathToDisplay(const Path& path) { return PathToUtf8(path); }
 
-std::string Narrow(std::u16string_view text) {
-  std::string result;
-  result.reserve(text.size());
-  for (char16_t c : text) result.push_back(c < 0x80 ? static_cast<char>(c) : '?');
-  return result;
-}
-
 }  // namespace tvl::cli

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/text.h"  // Narrow, for catalogue and patch texts in output
 
 namespace tvl::cli {
 
@@ -55,8 +56,5 @@ bool FindPatchFolder(const ParsedArgs& parsed, Path* folder);
 
 // Runs one command line (without the program name); returns the exit code.
 int RunCli(const Args& args);
-
-// Catalogue and patch texts are ASCII UTF-16; this narrows them for output.
-std::string Narrow(std::u16string_view text);
 
 }  // namespace tvl::cli

@@ -8,14 +8,13 @@
 #include "catalogue/identify.h"
 #include "catalogue/wad_inspect.h"
 #include "cli/cli.h"
-#include "cli/path_text.h"
 #include "cli/scan_progress.h"
 
 namespace tvl::cli {
 namespace {
 
 bool HasGameExtension(const Path& path) {
-  std::string extension = PathText(path.extension());
+  std::string extension = PathToUtf8(path.extension());
   for (char& c : extension) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
@@ -51,7 +50,7 @@ struct Scan {
     if (!FirstVisit(&files_seen, path)) return;
     ++found;
     ++progress.game_files;
-    const std::string display = PathText(path);
+    const std::string display = PathToUtf8(path);
     FileDigest digest = Sha1OfFile(path);
     if (!digest.complete) {
       Report("cannot read " + display + ": " + DescribeFileError(digest.error));
@@ -92,7 +91,7 @@ struct Scan {
     }
     if (!std::filesystem::is_directory(status)) {
       if (request.named_roots) {
-        Report("cannot read " + PathText(root.path) + ": " +
+        Report("cannot read " + PathToUtf8(root.path) + ": " +
                (error ? error.message() : std::string("not a folder or a file")));
       }
       return;
@@ -100,7 +99,7 @@ struct Scan {
     WalkEvents events;
     events.file = [this, &root](const Path& file) { Check(file, root.rule); };
     events.unreadable = [this](const Path& folder, std::error_code why) {
-      Report("cannot read folder " + PathText(folder) + ": " + why.message());
+      Report("cannot read folder " + PathToUtf8(folder) + ": " + why.message());
     };
     WalkFolder(root.path, request.list, &folders_seen, events);
   }

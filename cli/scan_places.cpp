@@ -6,7 +6,6 @@
 #include <string_view>
 #include <system_error>
 
-#include "cli/path_text.h"
 #include "cli/scan_steam.h"
 #include "cli/scan_walk.h"
 #include "platform/file_ops.h"
@@ -21,7 +20,7 @@ Path PathFromUtf8(std::string_view text) {
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool ContainsAnyWord(const Path& name, std::span<const std::string_view> words) {
-  std::string text = PathText(name);
+  std::string text = PathToUtf8(name);
   std::transform(text.begin(), text.end(), text.begin(), LowerAscii);
   for (std::string_view word : words) {
     if (text.find(word) != std::string::npos) return true;
@@ -149,7 +148,7 @@ void AddSteam(const PlaceLookup& lookup, const Path& home, Roots* roots) {
   for (const Path& library : libraries) {
     // The folders' case is matched loosely: a library on a case-sensitive disk may differ.
     for (const Path& game : Subfolders(library / "steamapps" / "common")) {
-      std::string name = PathText(game.filename());
+      std::string name = PathToUtf8(game.filename());
       for (const char* known : SteamGameFolders()) {
         std::string_view want(known);
         bool same = name.size() == want.size() &&
@@ -266,7 +265,7 @@ PlaceLookup HostPlaceLookup() {
     std::wstring wide(name, name + std::char_traits<char>::length(name));
     const wchar_t* value = _wgetenv(wide.c_str());
     if (value == nullptr) return std::nullopt;
-    return PathText(Path(value));
+    return PathToUtf8(Path(value));
 #else
     const char* value = std::getenv(name);
     if (value == nullptr) return std::nullopt;

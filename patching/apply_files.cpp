@@ -6,16 +6,8 @@
 #include "platform/file_ops.h"
 
 namespace tvl {
-namespace {
 
-std::string Utf8(const Path& path) {
-  std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
-}  // namespace
-
-int Fail(ApplyError* error, ApplyFailure failure, const char* message, FileError file_error) {
+int FailApply(ApplyError* error, ApplyFailure failure, const char* message, FileError file_error) {
   if (error) *error = {failure, message, file_error};
   return 0;
 }
@@ -26,16 +18,15 @@ bool OpenPatchFiles(const Path& input, const Path& output, File* input_file, Fil
   *input_file = File::OpenForRead(input, &input_error);
   // Windows refuses to create a file that is open without write sharing; POSIX would truncate
   // the source under us, so both get the same refusal.
-  std::error_code ignored;
-  const bool same_file = std::filesystem::equivalent(input, output, ignored);
+  const bool same_file = SameFile(input, output);
   FileError output_error = 0;
   if (!same_file) *output_file = File::CreateForWrite(output, &output_error);
   if (!input_file->is_open()) {
-    Fail(error, ApplyFailure::kOpenInput, "Couldn't open for read", input_error);
+    FailApply(error, ApplyFailure::kOpenInput, "Couldn't open for read", input_error);
     return false;
   }
   if (!output_file->is_open()) {
-    Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", output_error);
+    FailApply(error, ApplyFailure::kCreateOutput, "Couldn't open for write", output_error);
     return false;
   }
   return true;
@@ -53,57 +44,65 @@ int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, 
   FileError file_error = 0;
   File input_file = File::OpenForRead(input, &file_error);
   if (!input_file.is_open()) {
-    return Fail(error, ApplyFailure::kOpenInput, "Couldn't open for read", file_error);
+    return FailApply(error, ApplyFailure::kOpenInput, "Couldn't open for read", file_error);
+  }
+  if (SameFile(input, output)) {
+    return FailApply(error, ApplyFailure::kCreateOutput, "Couldn't open for write");
   }
   std::error_code ignored;
-  if (std::filesystem::equivalent(input, output, ignored)) {
-    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write");
-  }
   if (std::filesystem::exists(output, ignored) && !CanReplaceFile(output, &file_error)) {
-    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
+    return FailApply(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
   }
   Path folder = output.parent_path();
   // Declared before the file written to it, so the file is closed before the name is removed.
   TempFile result(MakeTempFile(folder.empty() ? Path(".") : folder, &file_error));
   if (result.empty()) {
-    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
+    return FailApply(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
   }
   File output_file = File::CreateForWrite(result.path(), &file_error);
   if (!output_file.is_open()) {
-    return Fail(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
+    return FailApply(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
   }
   if (!DecodeToFile(input_file, patch, output_file, piece_size, error)) return 0;
   input_file.Close();
   if (!MoveFileReplacing(result.path(), output, &file_error)) {
-    return Fail(error, ApplyFailure::kWrite, "Couldn't replace output", file_error);
+    return FailApply(error, ApplyFailure::kWrite, "Couldn't replace output", file_error);
   }
   result.Release();
   return 1;
 }
 
-std::string DescribeApplyError(const ApplyError& error, const Path& input, std::string_view patch,
-                               const Path& output) {
-  std::string text = error.message ? error.message : "patching failed";
+std::string ApplyPatchDiagnostic(const ApplyError& error, const Path& input, std::string_view patch,
+                                 const Path& output) {
   switch (error.failure) {
     case ApplyFailure::kOpenInput:
-      text += ": " + Utf8(input);
-      break;
+      return "Couldn't open for read: " + PathToUtf8(input);
     case ApplyFailure::kReadInput:
-      // An input that changed says so in its message; only a failed read names the file.
-      if (error.file_error == 0) return text;
-      text += ": " + Utf8(input);
-      break;
     case ApplyFailure::kCreateOutput:
-    case ApplyFailure::kWrite:
-      text += ": " + Utf8(output);
-      break;
+      return "Couldn't open for write: " + PathToUtf8(output);
     case ApplyFailure::kNoPatch:
-      text += ": ";
-      text += patch;
-      break;
+      return "Couldn't open patch data: " + std::string(patch);
     case ApplyFailure::kNone:
     case ApplyFailure::kDecode:
+    case ApplyFailure::kWrite:
+      break;
+  }
+  return "";
+}
+
+std::string DescribeApplyError(const ApplyError& error, const Path& input, std::string_view patch,
+                               const Path& output) {
+  std::string text = ApplyPatchDiagnostic(error, input, patch, output);
+  if (text.empty()) {
+    text = error.message ? error.message : "patching failed";
+    if (error.failure == ApplyFailure::kWrite) {
+      text += ": " + PathToUtf8(output);
+    } else if (error.failure == ApplyFailure::kReadInput && error.file_error != 0) {
+      // An input that changed says so in its message; only a failed read names the file.
+      text += ": " + PathToUtf8(input);
+    } else {
       return text;
+    }
   }
   if (error.file_error != 0) text += " (" + DescribeFileError(error.file_error) + ")";
   return text;

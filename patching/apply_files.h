@@ -20,7 +20,8 @@ bool OpenPatchFiles(const Path& input, const Path& output, File* input_file, Fil
 int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size_t piece_size,
                  ApplyError* error);
 
-// Sets `*error` (when given) and returns 0.
-int Fail(ApplyError* error, ApplyFailure failure, const char* message, FileError file_error = 0);
+// Sets `*error` (when given) and returns 0. Not named Fail: that is the decoder's helper.
+int FailApply(ApplyError* error, ApplyFailure failure, const char* message,
+              FileError file_error = 0);
 
 }  // namespace tvl

@@ -32,12 +32,11 @@ struct ApplyError {
   FileError file_error = 0;  // the system's error number for kOpenInput, kCreateOutput, kWrite
 };
 
-// Applies the built-in patch `patch_name` to `input`, writing `output`. Returns 1 or 0.
-// The output is created (or emptied) even when the input can't be opened. The three open
-// failures are reported on stderr as "Couldn't open for read: <input>",
-// "Couldn't open for write: <output>" and "Couldn't open patch data: <name>"; other failures
-// are reported only through `error`. After a failure the output keeps the windows written
-// before it; deleting it is the caller's business.
+// Applies the built-in patch `patch_name` to `input`, writing `output`. Returns 1 or 0, and
+// prints nothing: what went wrong is in `error`, and ApplyPatchDiagnostic gives the line a
+// program prints for it. The output is created (or emptied) even when the input can't be
+// opened. After a failure the output keeps the windows written before it; deleting it is the
+// caller's business.
 int ApplyPatch(const Path& input, const char16_t* patch_name, const Path& output,
                ApplyError* error = nullptr);
 
@@ -56,8 +55,15 @@ int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Pat
 int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, const Path& output,
                              size_t piece_size, ApplyError* error = nullptr);
 
-// One line describing a failure, without a line break: the diagnostics above for the open
-// failures, the decoder's message for kDecode. `patch` names the patch (UTF-8).
+// The applier's diagnostic for a failure to open a file or find the patch, in its fixed wording
+// and without a line break: "Couldn't open for read: <input>", "Couldn't open for write:
+// <output>" or "Couldn't open patch data: <patch>". Empty for any other failure, which the
+// applier reports only through `error`. `patch` names the patch (UTF-8).
+std::string ApplyPatchDiagnostic(const ApplyError& error, const Path& input, std::string_view patch,
+                                 const Path& output);
+
+// One line describing any failure, without a line break: the diagnostic above followed by the
+// system's reason in parentheses, or the decoder's message for kDecode.
 std::string DescribeApplyError(const ApplyError& error, const Path& input, std::string_view patch,
                                const Path& output);
 

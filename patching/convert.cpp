@@ -10,6 +10,7 @@
 #include "patching/temp_file.h"
 #include "patching/window_progress.h"
 #include "platform/file_ops.h"
+#include "platform/text.h"
 
 namespace tvl {
 namespace {

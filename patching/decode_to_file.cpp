@@ -60,7 +60,7 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
   config.alloc = AllocateDecoderBuffer;
   config.release = FreeDecoderBuffer;
   if (ConfigureDecodeStream(&stream, &config) != 0) {
-    return Fail(error, ApplyFailure::kDecode, stream.message);
+    return FailApply(error, ApplyFailure::kDecode, stream.message);
   }
 
   SourceBlocks blocks;
@@ -68,7 +68,7 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
   std::unique_ptr<uint8_t[]> piece_buffer =
       Allocate(std::max<size_t>(1, std::min(piece_size, patch.size())));
   if (!InitSourceBlocks(&blocks, &input) || !piece_buffer) {
-    return Fail(error, ApplyFailure::kDecode, "out of memory");
+    return FailApply(error, ApplyFailure::kDecode, "out of memory");
   }
 
   // Block 0 is in place before decoding starts; the decoder asks for any other.
@@ -109,15 +109,15 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
           FileError write_error = 0;
           const size_t size = static_cast<size_t>(stream.output_size);
           if (output.Write(stream.output_data, size, &write_error) != size) {
-            return Fail(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
+            return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
           }
           stream.output_size = 0;
           if (!WindowWritten(size)) return Fail(error, ApplyFailure::kDecode, "stopped");
           break;
         }
         default:
-          return Fail(error, ApplyFailure::kDecode,
-                      stream.message ? stream.message : "patch decoding failed");
+          return FailApply(error, ApplyFailure::kDecode,
+                           stream.message ? stream.message : "patch decoding failed");
       }
     }
     if (length < piece_size) break;
@@ -127,15 +127,17 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
   // A patch that ended inside a header or a window is incomplete. So is one that ended before its
   // file header was whole (an empty file, say), which the decoder can't tell from a patch not yet
   // begun: without this, an empty patch would "succeed" with an empty output.
-  if (CloseDecodeStream(&stream) != 0) return Fail(error, ApplyFailure::kDecode, stream.message);
+  if (CloseDecodeStream(&stream) != 0) {
+    return FailApply(error, ApplyFailure::kDecode, stream.message);
+  }
   if (stream.input_total < kFileHeaderSize) {
-    return Fail(error, ApplyFailure::kDecode, "eof in decode");
+    return FailApply(error, ApplyFailure::kDecode, "eof in decode");
   }
 
   // Closing is where a delayed write failure shows; the output isn't whole then.
   FileError close_error = 0;
   if (!output.Close(&close_error)) {
-    return Fail(error, ApplyFailure::kWrite, "Couldn't write output", close_error);
+    return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", close_error);
   }
   if (error) *error = {};
   return 1;

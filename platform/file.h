@@ -50,7 +50,8 @@ class File {
   intptr_t handle_ = kInvalid;  // a file descriptor or a HANDLE
 };
 
-// The path as UTF-8, for messages.
+// The path as UTF-8, for messages. Never fails: on Windows a unit of a broken surrogate pair
+// becomes U+FFFD; POSIX names come back byte for byte, as the system holds them.
 std::string PathToUtf8(const Path& path);
 
 // A short English description of a system error number, for messages to the user.

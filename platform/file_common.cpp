@@ -1,4 +1,5 @@
 #include "platform/file.h"
+#include "platform/text.h"
 
 #include <utility>
 
@@ -17,8 +18,16 @@ File& File::operator=(File&& other) noexcept {
 }
 
 std::string PathToUtf8(const Path& path) {
-  std::u8string text = path.u8string();
-  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+#ifdef _WIN32
+  // Not path.u8string(): it throws on a lone surrogate, which a Windows name may hold.
+  static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows names are UTF-16");
+  const std::wstring& name = path.native();
+  return Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(name.data()), name.size()));
+#else
+  // POSIX names are bytes; they are given back as the system holds them.
+  return path.native();
+#endif
 }
 
 }  // namespace tvl

@@ -3,6 +3,7 @@
 #include "platform/file.h"
 #include "platform/file_faults.h"
 #include "platform/long_path_win32.h"
+#include "platform/text.h"
 
 namespace tvl {
 namespace {
@@ -98,13 +99,13 @@ std::string DescribeFileError(FileError error) {
   DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
       nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-  std::string result;
+  // The text is in the user's language, so it is converted, not narrowed to ASCII.
+  std::u16string line;
   for (DWORD i = 0; i < length; ++i) {
-    wchar_t c = text[i];
-    if (c == L'\r' || c == L'\n') continue;
-    result.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+    if (text[i] != L'\r' && text[i] != L'\n') line.push_back(static_cast<char16_t>(text[i]));
   }
   if (text) LocalFree(text);
+  std::string result = Utf16ToUtf8(line);
   while (!result.empty() && (result.back() == ' ' || result.back() == '.')) result.pop_back();
   if (result.empty()) result = "system error " + std::to_string(error);
   return result;

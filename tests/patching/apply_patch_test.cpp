@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "platform/text.h"
 #include "tests/patches/test_store_streams.h"
 #include "tests/test_files.h"
 
@@ -18,11 +19,6 @@ using testing::TestStoreStreams;
 using testing::WriteFileBytes;
 using ::testing::internal::CaptureStderr;
 using ::testing::internal::GetCapturedStderr;
-
-std::string Utf8(const Path& path) {
-  std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
 
 class ApplyPatchTest : public ::testing::Test {
  protected:
@@ -47,12 +43,20 @@ TEST_F(ApplyPatchTest, AppliesAStoredPatchSilently) {
   }
 }
 
+// The library prints nothing; the diagnostic comes back for the program to print.
+std::string Diagnostic(const ApplyError& error, const Path& input, const char16_t* patch,
+                       const Path& output) {
+  return ApplyPatchDiagnostic(error, input, Narrow(patch), output);
+}
+
 TEST_F(ApplyPatchTest, MissingPatchLeavesAnEmptyOutput) {
   CaptureStderr();
   ApplyError error;
   EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_zodiac", output_, &error), 0);
-  EXPECT_EQ(GetCapturedStderr(), "Couldn't open patch data: doom2_v19_to_doom2_zodiac\n");
+  EXPECT_EQ(GetCapturedStderr(), "");
   EXPECT_EQ(error.failure, ApplyFailure::kNoPatch);
+  EXPECT_EQ(Diagnostic(error, source_, u"doom2_v19_to_doom2_zodiac", output_),
+            "Couldn't open patch data: doom2_v19_to_doom2_zodiac");
   ASSERT_TRUE(std::filesystem::exists(output_));
   EXPECT_TRUE(ReadFileBytes(output_).empty());
 }
@@ -63,8 +67,10 @@ TEST_F(ApplyPatchTest, UnopenableInputStillCreatesTheOutput) {
   ApplyError error;
   // Both the input and the patch name are bad: the input is reported, alone.
   EXPECT_EQ(ApplyPatch(missing, u"no_such_patch", output_, &error), 0);
-  EXPECT_EQ(GetCapturedStderr(), "Couldn't open for read: " + Utf8(missing) + "\n");
+  EXPECT_EQ(GetCapturedStderr(), "");
   EXPECT_EQ(error.failure, ApplyFailure::kOpenInput);
+  EXPECT_EQ(Diagnostic(error, missing, u"no_such_patch", output_),
+            "Couldn't open for read: " + PathToUtf8(missing));
   ASSERT_TRUE(std::filesystem::exists(output_));
   EXPECT_TRUE(ReadFileBytes(output_).empty());
 }
@@ -72,9 +78,20 @@ TEST_F(ApplyPatchTest, UnopenableInputStillCreatesTheOutput) {
 TEST_F(ApplyPatchTest, UncreatableOutput) {
   const Path output = dir_ / "absent-dir" / "out.wad";
   CaptureStderr();
-  EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output), 0);
-  EXPECT_EQ(GetCapturedStderr(), "Couldn't open for write: " + Utf8(output) + "\n");
+  ApplyError error;
+  EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output, &error), 0);
+  EXPECT_EQ(GetCapturedStderr(), "");
+  EXPECT_EQ(Diagnostic(error, source_, u"doom2_v19_to_doom2_xbox", output),
+            "Couldn't open for write: " + PathToUtf8(output));
+  // The fuller description adds the system's reason.
+  EXPECT_EQ(DescribeApplyError(error, source_, "doom2_v19_to_doom2_xbox", output)
+                .rfind("Couldn't open for write: " + PathToUtf8(output) + " (", 0),
+            0u);
   EXPECT_FALSE(std::filesystem::exists(output));
+  // Without a record to fill, a failure is still only a 0.
+  CaptureStderr();
+  EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output), 0);
+  EXPECT_EQ(GetCapturedStderr(), "");
 }
 
 TEST_F(ApplyPatchTest, WrongSourceFailsQuietlyWithTheDecodersMessage) {
@@ -85,6 +102,8 @@ TEST_F(ApplyPatchTest, WrongSourceFailsQuietlyWithTheDecodersMessage) {
   EXPECT_EQ(GetCapturedStderr(), "");
   EXPECT_EQ(error.failure, ApplyFailure::kDecode);
   EXPECT_STREQ(error.message, "target window checksum mismatch");
+  // Not one of the applier's three diagnostics.
+  EXPECT_EQ(Diagnostic(error, source_, u"doom2_v19_to_doom2_xbox", output_), "");
 }
 
 }  // namespace

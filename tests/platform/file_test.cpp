@@ -1,4 +1,5 @@
 #include "platform/file.h"
+#include "platform/file_ops.h"
 #include "platform/large_buffer.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +69,45 @@ TEST(LargeBufferTest, EverySizeIsWholeAndWritable) {
   EXPECT_EQ(AllocateLargeBuffer(SIZE_MAX - 100), nullptr);
   FreeLargeBuffer(nullptr);
 }
+
+TEST(PathToUtf8Test, GivesTextForEveryNameTheSystemAllows) {
+#ifdef _WIN32
+  EXPECT_EQ(PathToUtf8(Path(L"C:\\Games\\z\u00e9.wad")), "C:\\Games\\z\xc3\xa9.wad");
+  // A lone surrogate is a legal Windows name; the standard library's conversion throws on it.
+  EXPECT_EQ(PathToUtf8(Path(std::wstring{L'a', 0xd800, L'b'})),
+            "a\xef\xbf\xbd"
+            "b");
+#else
+  EXPECT_EQ(PathToUtf8(Path("/games/z\xc3\xa9.wad")), "/games/z\xc3\xa9.wad");
+  // Bytes that are no UTF-8 come back as they are, as the system names the file.
+  EXPECT_EQ(PathToUtf8(Path("/games/\xff\xfe.wad")), "/games/\xff\xfe.wad");
+#endif
+}
+
+TEST(SameFileTest, ComparesFilesNotSpellings) {
+  testing::ScratchDir dir;
+  testing::WriteFileText(dir / "a.bin", "a");
+  testing::WriteFileText(dir / "b.bin", "a");
+  EXPECT_TRUE(SameFile(dir / "a.bin", dir / "." / "a.bin"));
+  EXPECT_FALSE(SameFile(dir / "a.bin", dir / "b.bin"));
+  // A missing file is the same as nothing, itself included; nothing throws.
+  EXPECT_FALSE(SameFile(dir / "a.bin", dir / "missing.bin"));
+  EXPECT_FALSE(SameFile(dir / "missing.bin", dir / "missing.bin"));
+  EXPECT_FALSE(SameFile(Path(), Path()));
+}
+
+#ifdef _WIN32
+TEST(SameFileTest, TakesNamesHoldingALoneSurrogate) {
+  testing::ScratchDir dir;
+  const Path odd = dir.path() / std::wstring{L'x', 0xd800, L'.', L'w', L'a', L'd'};
+  File file = File::CreateForWrite(odd);
+  if (!file.is_open()) GTEST_SKIP() << "this system refuses such names";
+  file.Close();
+  EXPECT_TRUE(SameFile(odd, odd));
+  EXPECT_FALSE(SameFile(odd, dir / "other.wad"));
+  EXPECT_EQ(PathToUtf8(odd.filename()), "x\xef\xbf\xbd.wad");
+}
+#endif
 
 }  // namespace
 }  // namespace tvl
