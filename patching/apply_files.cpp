@@ -77,7 +77,6 @@ std::string ApplyPatchDiagnostic(const ApplyError& error, const Path& input, std
   switch (error.failure) {
     case ApplyFailure::kOpenInput:
       return "Couldn't open for read: " + PathToUtf8(input);
-    case ApplyFailure::kReadInput:
     case ApplyFailure::kCreateOutput:
       return "Couldn't open for write: " + PathToUtf8(output);
     case ApplyFailure::kNoPatch:
@@ -85,6 +84,7 @@ std::string ApplyPatchDiagnostic(const ApplyError& error, const Path& input, std
     case ApplyFailure::kNone:
     case ApplyFailure::kDecode:
     case ApplyFailure::kWrite:
+    case ApplyFailure::kReadInput:
       break;
   }
   return "";

@@ -41,9 +41,10 @@ std::unique_ptr<uint8_t[]> Allocate(size_t size) {
 
 int FailSource(ApplyError* error, const SourceBlocks& blocks) {
   if (blocks.failure == SourceFailure::kChanged) {
-    return Fail(error, ApplyFailure::kReadInput, "The input changed while it was being converted.");
+    return FailApply(error, ApplyFailure::kReadInput,
+                     "The input changed while it was being converted.");
   }
-  return Fail(error, ApplyFailure::kReadInput, "Couldn't read input", blocks.error);
+  return FailApply(error, ApplyFailure::kReadInput, "Couldn't read input", blocks.error);
 }
 
 }  // namespace
@@ -112,7 +113,7 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
             return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
           }
           stream.output_size = 0;
-          if (!WindowWritten(size)) return Fail(error, ApplyFailure::kDecode, "stopped");
+          if (!WindowWritten(size)) return FailApply(error, ApplyFailure::kDecode, "stopped");
           break;
         }
         default:
