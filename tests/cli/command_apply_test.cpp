@@ -82,7 +82,7 @@ TEST_F(ApplyCommandTest, DecoderFailuresPrintTheDecodersMessage) {
   EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
 
   std::vector<uint8_t> patch = testing::EncodeStream(windows_);
-  patch.resize(patch.size() - 3);
+  patch.erase(patch.end() - 3, patch.end());
   WriteFileBytes(patch_, patch);
   run = Apply({"--piece-size", "7"});
   EXPECT_EQ(run.code, 1);
@@ -108,7 +108,7 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
   std::vector<uint8_t> bad_checksum, truncated = good_patch;
   windows_[1].checksum_skew = 0x100;
   bad_checksum = testing::EncodeStream(windows_);
-  truncated.resize(truncated.size() - 3);
+  truncated.erase(truncated.end() - 3, truncated.end());
 
   struct Case {
     const char* what;
