@@ -83,6 +83,7 @@ std::wstring ConversionFailureReason(const ConvertReport& report, const Path& ou
           return L"Could not write " + FileReason(report.step_output, error.file_error);
         case ApplyFailure::kNone:
         case ApplyFailure::kDecode:
+        case ApplyFailure::kReadPatch:  // patches come from memory here
           break;
       }
       return L"The patch " + name + L" could not be applied: " +

@@ -1,6 +1,5 @@
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "cli/commands.h"
 #include "patching/apply_patch.h"
@@ -42,19 +41,12 @@ int RunApply(const Args& args) {
     return UsageError(kApplyCommand, "--piece-size takes a whole number from 1 to 1073741824");
   }
 
-  // The patch is read, and the source opened, before anything is written; the result replaces
-  // OUTPUT only once it is whole, so a failed run never costs an existing file.
-  std::vector<uint8_t> patch_bytes;
-  FileError read_error = 0;
-  if (!ReadWholeFile(PathFromArg(*patch), &patch_bytes, &read_error)) {
-    PrintError("Couldn't open patch data: " + *patch + " (" + DescribeFileError(read_error) + ")");
-    return kExitFailure;
-  }
-
+  // The patch and the source are opened before anything is written; the result replaces OUTPUT
+  // only once it is whole, so a failed run never costs an existing file.
   const Path source_path = PathFromArg(*source);
   const Path output_path = PathFromArg(*output);
   ApplyError error;
-  if (!ApplyPatchBytesReplacing(source_path, patch_bytes, output_path, piece_size, &error)) {
+  if (!ApplyPatchFileReplacing(source_path, PathFromArg(*patch), output_path, piece_size, &error)) {
     PrintError(DescribeApplyError(error, source_path, *patch, output_path));
     return kExitFailure;
   }

@@ -36,11 +36,26 @@ int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Pat
                     size_t piece_size, ApplyError* error) {
   File input_file, output_file;
   if (!OpenPatchFiles(input, output, &input_file, &output_file, error)) return 0;
-  return DecodeToFile(input_file, patch, output_file, piece_size, error);
+  return DecodeToFile(input_file, {patch}, output_file, piece_size, error);
 }
 
 int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, const Path& output,
                              size_t piece_size, ApplyError* error) {
+  return ApplyPatchReplacing(input, {patch}, output, piece_size, error);
+}
+
+int ApplyPatchFileReplacing(const Path& input, const Path& patch, const Path& output,
+                            size_t piece_size, ApplyError* error) {
+  FileError file_error = 0;
+  File patch_file = File::OpenForRead(patch, &file_error);
+  if (!patch_file.is_open()) {
+    return FailApply(error, ApplyFailure::kNoPatch, "Couldn't open patch data", file_error);
+  }
+  return ApplyPatchReplacing(input, {{}, &patch_file}, output, piece_size, error);
+}
+
+int ApplyPatchReplacing(const Path& input, PatchInput patch, const Path& output, size_t piece_size,
+                        ApplyError* error) {
   FileError file_error = 0;
   File input_file = File::OpenForRead(input, &file_error);
   if (!input_file.is_open()) {
@@ -81,6 +96,8 @@ std::string ApplyPatchDiagnostic(const ApplyError& error, const Path& input, std
       return "Couldn't open for write: " + PathToUtf8(output);
     case ApplyFailure::kNoPatch:
       return "Couldn't open patch data: " + std::string(patch);
+    case ApplyFailure::kReadPatch:
+      return "Couldn't read patch data: " + std::string(patch);
     case ApplyFailure::kNone:
     case ApplyFailure::kDecode:
     case ApplyFailure::kWrite:

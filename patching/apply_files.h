@@ -15,10 +15,19 @@ namespace tvl {
 bool OpenPatchFiles(const Path& input, const Path& output, File* input_file, File* output_file,
                     ApplyError* error);
 
+// A patch's bytes: in memory, or in a file open for reading, read as the decoder goes.
+struct PatchInput {
+  std::span<const uint8_t> bytes;
+  File* file = nullptr;  // when set, `bytes` is unused
+};
+
 // Decodes `patch` against the open input, writing each finished window to the output in one
 // write, then closes the output. Returns 1 or 0 with `error` set.
-int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size_t piece_size,
-                 ApplyError* error);
+int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size, ApplyError* error);
+
+// ApplyPatchBytesReplacing for a patch in memory or in a file.
+int ApplyPatchReplacing(const Path& input, PatchInput patch, const Path& output, size_t piece_size,
+                        ApplyError* error);
 
 // Sets `*error` (when given) and returns 0. Not named Fail: that is the decoder's helper.
 int FailApply(ApplyError* error, ApplyFailure failure, const char* message,

@@ -15,7 +15,7 @@ int ApplyPatch(const Path& input, const char16_t* patch_name, const Path& output
   if (!FindPatch(patch_name, &data, &length)) {
     return FailApply(error, ApplyFailure::kNoPatch, "Couldn't open patch data");
   }
-  return DecodeToFile(input_file, std::span<const uint8_t>(data, length), output_file,
+  return DecodeToFile(input_file, {std::span<const uint8_t>(data, length)}, output_file,
                       kPatchPieceSize, error);
 }
 

@@ -22,6 +22,7 @@ enum class ApplyFailure {
   kDecode,        // the decoder refused the patch or the source; `message` says why
   kWrite,         // writing, closing or putting the output in place failed
   kReadInput,     // the source failed to read (`file_error` says why) or changed meanwhile
+  kReadPatch,     // a patch file failed to read; `file_error` says why
 };
 
 // Why a run failed. `message` is static text: the decoder's own (for example "target window
@@ -54,6 +55,12 @@ int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Pat
 // refused, as ApplyPatchBytes refuses it.
 int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, const Path& output,
                              size_t piece_size, ApplyError* error = nullptr);
+
+// ApplyPatchBytesReplacing for a patch in a file, which is read a piece at a time as the decoder
+// needs it rather than held whole. A patch file that can't be opened is kNoPatch, with the
+// system's reason.
+int ApplyPatchFileReplacing(const Path& input, const Path& patch, const Path& output,
+                            size_t piece_size, ApplyError* error = nullptr);
 
 // The applier's diagnostic for a failure to open a file or find the patch, in its fixed wording
 // and without a line break: "Couldn't open for read: <input>", "Couldn't open for write:

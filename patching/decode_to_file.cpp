@@ -7,6 +7,7 @@
 #include "patching/apply_files.h"
 #include "patching/source_blocks.h"
 #include "patching/window_progress.h"
+#include "platform/file_view.h"
 #include "platform/large_buffer.h"
 #include "vcdiff/decoder.h"
 
@@ -47,9 +48,60 @@ int FailSource(ApplyError* error, const SourceBlocks& blocks) {
   return FailApply(error, ApplyFailure::kReadInput, "Couldn't read input", blocks.error);
 }
 
+// The patch, copied or read into a buffer of whole pieces: a chunk of 64 KiB serves sixteen
+// pieces of 4096 bytes with one read of a patch file, and is never larger than the patch needs.
+constexpr size_t kPatchChunkSize = 65536;
+
+struct PatchChunks {
+  PatchInput patch;
+  uint64_t copied = 0;  // bytes of an in-memory patch taken so far
+  std::unique_ptr<uint8_t[]> buffer;
+  size_t capacity = 0;  // a whole number of pieces
+  size_t length = 0;    // valid bytes in `buffer`
+  size_t next = 0;      // the next piece starts here
+  FileError error = 0;
+};
+
+bool InitPatchChunks(PatchChunks* chunks, PatchInput patch, size_t piece_size) {
+  chunks->patch = patch;
+  uint64_t size = patch.bytes.size();
+  const bool size_known = patch.file == nullptr || FileView::RegularFileSize(*patch.file, &size);
+  size_t pieces = std::max<size_t>(1, kPatchChunkSize / piece_size);
+  if (size_known) pieces = std::min<uint64_t>(pieces, std::max<uint64_t>(1, size / piece_size + 1));
+  // A piece never holds more than the whole patch, whatever size was asked for.
+  chunks->capacity = pieces == 1 && size_known
+                         ? std::max<size_t>(1, std::min<uint64_t>(piece_size, size))
+                         : pieces * piece_size;
+  chunks->buffer = Allocate(chunks->capacity);
+  return chunks->buffer != nullptr;
+}
+
+// Refills the chunk: as many bytes as it holds, fewer only at the end of the patch.
+bool FillPatchChunk(PatchChunks* chunks) {
+  chunks->next = 0;
+  chunks->length = 0;
+  if (chunks->patch.file == nullptr) {
+    const std::span<const uint8_t> bytes = chunks->patch.bytes;
+    chunks->length =
+        static_cast<size_t>(std::min<uint64_t>(chunks->capacity, bytes.size() - chunks->copied));
+    if (chunks->length != 0)
+      std::memcpy(chunks->buffer.get(), bytes.data() + chunks->copied, chunks->length);
+    chunks->copied += chunks->length;
+    return true;
+  }
+  while (chunks->length < chunks->capacity) {
+    const int64_t got = chunks->patch.file->Read(chunks->buffer.get() + chunks->length,
+                                                 chunks->capacity - chunks->length, &chunks->error);
+    if (got < 0) return false;
+    if (got == 0) break;
+    chunks->length += static_cast<size_t>(got);
+  }
+  return true;
+}
+
 }  // namespace
 
-int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size_t piece_size,
+int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
                  ApplyError* error) {
   if (piece_size == 0) piece_size = kPatchPieceSize;
 
@@ -65,30 +117,29 @@ int DecodeToFile(File& input, std::span<const uint8_t> patch, File& output, size
   }
 
   SourceBlocks blocks;
-  // A piece never holds more than the whole patch, whatever size was asked for.
-  std::unique_ptr<uint8_t[]> piece_buffer =
-      Allocate(std::max<size_t>(1, std::min(piece_size, patch.size())));
-  if (!InitSourceBlocks(&blocks, &input) || !piece_buffer) {
+  PatchChunks chunks;
+  if (!InitSourceBlocks(&blocks, &input) || !InitPatchChunks(&chunks, patch, piece_size)) {
     return FailApply(error, ApplyFailure::kDecode, "out of memory");
   }
 
   // Block 0 is in place before decoding starts; the decoder asks for any other.
   DecodeSource source{};
-  source.block_size = kSourceBlockSize;
+  source.block_size = blocks.block_size;
   if (!LoadSourceBlock(&blocks, 0, &source)) return FailSource(error, blocks);
   SetDecodeSource(&stream, &source);
 
-  // The patch goes in pieces copied into our own buffer, which is refilled only once the decoder
-  // has said kStatusNeedInput: until then it may still read sections where they lie. A piece
-  // shorter than piece_size is the last; a patch of a whole number of pieces ends with an empty
-  // one.
-  size_t offset = 0;
+  // The patch goes in pieces of piece_size from a chunk of our own, which is refilled only once
+  // the decoder has said kStatusNeedInput for its last piece: until then it may still read
+  // sections where they lie. A piece shorter than piece_size is the last; a patch of a whole
+  // number of pieces ends with an empty one.
   for (;;) {
-    const size_t length = std::min(piece_size, patch.size() - offset);
-    if (length != 0) std::memcpy(piece_buffer.get(), patch.data() + offset, length);
-    offset += length;
-    stream.input_next = piece_buffer.get();
+    if (chunks.next == chunks.length && !FillPatchChunk(&chunks)) {
+      return FailApply(error, ApplyFailure::kReadPatch, "Couldn't read patch data", chunks.error);
+    }
+    const size_t length = std::min(piece_size, chunks.length - chunks.next);
+    stream.input_next = chunks.buffer.get() + chunks.next;
     stream.input_size = length;
+    chunks.next += length;
 
     for (int status = DecodeInput(&stream); status != kStatusNeedInput;
          status = DecodeInput(&stream)) {

@@ -1,6 +1,7 @@
 #include "patching/source_blocks.h"
 
 #include <algorithm>
+#include <bit>
 #include <limits>
 #include <new>
 
@@ -92,8 +93,10 @@ bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceAccess access) {
   if (blocks->view.is_mapped()) {
     blocks->size = blocks->view.size();
     blocks->size_known = true;
+    blocks->block_size = std::bit_ceil(blocks->size);
     return true;
   }
+  blocks->block_size = kSourceBlockSize;
   blocks->size_known = FileView::RegularFileSize(*file, &blocks->size);
   blocks->buffer.reset(new (std::nothrow) uint8_t[kSourceReadSize]);
   blocks->buffer_valid = false;
@@ -106,17 +109,16 @@ bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceAccess access) {
 bool LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source) {
   source->block_number = block;
   // Blocks at or past the end hold nothing, and need no read to say so.
-  const uint64_t last_block = std::numeric_limits<uint64_t>::max() / kSourceBlockSize;
+  const uint64_t last_block = std::numeric_limits<uint64_t>::max() / blocks->block_size;
   const bool past_end =
-      block >= last_block || (blocks->size_known && block * kSourceBlockSize >= blocks->size);
+      block >= last_block || (blocks->size_known && block * blocks->block_size >= blocks->size);
   if (past_end) {
     ServeNothing(source);
     return true;
   }
-  if (blocks->view.is_mapped()) {
-    const uint64_t offset = block * kSourceBlockSize;
-    source->block_data = blocks->view.data() + offset;
-    source->block_bytes = std::min(kSourceBlockSize, blocks->size - offset);
+  if (blocks->view.is_mapped()) {  // block 0, the whole view
+    source->block_data = blocks->view.data();
+    source->block_bytes = blocks->size;
     return true;
   }
 

@@ -11,7 +11,8 @@
 
 namespace tvl {
 
-// Bytes per source block as the decoder sees them.
+// Bytes per source block as the decoder sees them when the source is read. A view is served as
+// one block holding the whole file, so the decoder never stops to ask for another.
 inline constexpr uint64_t kSourceBlockSize = 4096;
 // Most bytes read from the file at a time: 16 blocks. Copies mostly walk the source block after
 // block, so one read (and no seek) then serves a run of requests instead of a seek and a read for
@@ -30,7 +31,8 @@ struct SourceBlocks {
   File* file = nullptr;
   // Blocks point straight into the view when there is one: no copy of the source, no over-read.
   FileView view;
-  uint64_t size = 0;                  // the file's size when we began, when `size_known`
+  uint64_t size = 0;                       // the file's size when we began, when `size_known`
+  uint64_t block_size = kSourceBlockSize;  // a power of two; for a view, at least its size
   bool size_known = false;            // false for pipes and devices, which end where their reads do
   std::unique_ptr<uint8_t[]> buffer;  // kSourceReadSize bytes
   uint64_t first_block = 0;           // the block at the start of `buffer`
@@ -53,11 +55,12 @@ enum class SourceAccess { kMapped, kRead };
 bool InitSourceBlocks(SourceBlocks* blocks, File* file,
                       SourceAccess access = SourceAccess::kMapped);
 
-// Puts source block `block` into `source` (block_data, block_bytes, block_number). Positions are
-// 64-bit: block * 4096 in 32 bits would wrap at 4 GiB and, as a signed offset, go wrong from
-// 2 GiB on. A block past the end of the file gets 0 valid bytes, and the decoder then refuses a
-// copy from it ("source file too short") rather than use stale bytes. Returns false, with
-// `failure` and `error` set and 0 valid bytes, when the file can't be read or ends early.
+// Puts source block `block` (of `block_size` bytes) into `source` (block_data, block_bytes,
+// block_number). Positions are 64-bit: block * 4096 in 32 bits would wrap at 4 GiB and, as a signed
+// offset, go wrong from 2 GiB on. A block past the end of the file gets 0 valid bytes, and the
+// decoder then refuses a copy from it ("source file too short") rather than use stale bytes.
+// Returns false, with `failure` and `error` set and 0 valid bytes, when the file can't be read or
+// ends early.
 bool LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source);
 
 // Whether every block handed out so far held the file's bytes. A view can only tell afterwards:

@@ -154,6 +154,12 @@ struct PendingInstruction {
   uint64_t address = 0;  // COPY only
 };
 
+// Halves of instructions the decoder parses ahead of the one it runs. The source bytes of the
+// copies among them are asked of memory together, well before they are copied: short copies
+// from all over a large source would otherwise each wait for memory in turn.
+inline constexpr uint32_t kPendingSlots = 64;  // a power of two
+inline constexpr uint32_t kParseAhead = 32;    // parsing resumes when fewer halves than this wait
+
 // The decoder's stream record. Zeroed by configuration and by freeing.
 struct DecodeStream {
   // Input, output and protocol fields.
@@ -219,8 +225,13 @@ struct DecodeStream {
   // Window execution.
   const CodeTable* code_table = nullptr;
   AddressCache address_cache;
-  PendingInstruction first_half;
-  PendingInstruction second_half;
+  // Halves parsed ahead of the one that runs, oldest first from pending_first (a ring).
+  PendingInstruction pending[kPendingSlots];
+  uint32_t pending_first = 0;
+  uint32_t pending_count = 0;
+  // A parse failure met ahead; reported once the halves before it have run, as if met in turn.
+  int parse_status = 0;
+  const char* parse_message = nullptr;
   uint8_t* window_buffer = nullptr;  // owned; output_capacity bytes
 };
 

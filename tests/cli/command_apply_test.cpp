@@ -71,6 +71,21 @@ TEST_F(ApplyCommandTest, SucceedsSilentlyWithAnyPieceSize) {
     EXPECT_EQ(ReadFileBytes(output_), testing::ExpectedTarget(windows_));
   }
   EXPECT_EQ(Apply().code, 0);  // the default piece size
+
+  // A patch file is read a chunk at a time: pieces that fill a chunk exactly, pieces that don't,
+  // and a patch that ends on a piece's end, which is then followed by an empty one.
+  WindowBuilder big;
+  big.Add(RandomBytes(150000, 25));
+  windows_.push_back(big);
+  const std::vector<uint8_t> patch = testing::EncodeStream(windows_);
+  WriteFileBytes(patch_, patch);
+  for (size_t piece :
+       {size_t{1}, size_t{4096}, size_t{65536}, size_t{65537}, patch.size() / 2, patch.size()}) {
+    SCOPED_TRACE(piece);
+    CliRun run = Apply({"--piece-size", std::to_string(piece)});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(output_), testing::ExpectedTarget(windows_));
+  }
 }
 
 TEST_F(ApplyCommandTest, DecoderFailuresPrintTheDecodersMessage) {
@@ -96,6 +111,11 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
   const std::vector<uint8_t> good_patch = ReadFileBytes(patch_);
   const Path missing = dir_ / "missing.wad";
   const std::string p = patch_.string(), s = source_.string(), o = output_.string();
+#ifdef _WIN32
+  constexpr uint64_t kFirstPatchRead = 2;
+#else
+  constexpr uint64_t kFirstPatchRead = 1;
+#endif
   auto no_fault = [] { return FileFaultPlan{}; };
   // The patch file is opened, read and closed first.
   auto fail_nth = [](FileOp op, uint64_t nth, FileError error) {
@@ -139,13 +159,19 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
       {"failed close",
        good_patch,
        {},
-       fail_nth(FileOp::kClose, 2, testing::kDiskFull),
+       fail_nth(FileOp::kClose, 1, testing::kDiskFull),
        "Couldn't write output: " + o + " (" + testing::DiskFullText() + ")"},
       {"failed move",
        good_patch,
        {},
        fail_nth(FileOp::kRename, 1, testing::kDenied),
        "Couldn't replace output: " + o + " (" + testing::DeniedText() + ")"},
+      // The patch is read as the decoder goes; on Windows the source's first block comes first.
+      {"unreadable patch",
+       good_patch,
+       {},
+       fail_nth(FileOp::kRead, kFirstPatchRead, testing::kIoError),
+       "Couldn't read patch data: " + p + " (" + testing::IoErrorText() + ")"},
       {"unreadable source",
        good_patch,
        {},

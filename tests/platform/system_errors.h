@@ -22,6 +22,7 @@ inline constexpr FileError kDiskFull = ERROR_DISK_FULL;
 inline std::string NotFoundText() { return DescribeFileError(kNotFound); }
 inline std::string DeniedText() { return DescribeFileError(kDenied); }
 inline std::string DiskFullText() { return DescribeFileError(kDiskFull); }
+inline std::string IoErrorText() { return DescribeFileError(kIoError); }
 #else
 inline constexpr FileError kNotFound = ENOENT;
 inline constexpr FileError kDenied = EACCES;
@@ -30,6 +31,7 @@ inline constexpr FileError kDiskFull = ENOSPC;
 inline std::string NotFoundText() { return "No such file or directory"; }
 inline std::string DeniedText() { return "Permission denied"; }
 inline std::string DiskFullText() { return "No space left on device"; }
+inline std::string IoErrorText() { return "Input/output error"; }
 #endif
 
 }  // namespace tvl::testing

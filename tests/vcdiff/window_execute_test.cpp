@@ -141,6 +141,47 @@ TEST(ExecuteWindow, RefusesInconsistentWindows) {
   EXPECT_EQ(Decode(patch, {}).message, "target window checksum mismatch");
 }
 
+// Instructions are parsed ahead of the one that runs. A failure found ahead still waits its
+// turn: the first fault in the window's order is the one reported.
+TEST(ExecuteWindow, FailuresFoundAheadWaitTheirTurn) {
+  const Bytes source(64, 7);
+  WindowBuilder window(&source, 0, 32);
+  window.instructions = {3};                                     // ADD 2, with one data byte in all
+  window.instructions.insert(window.instructions.end(), 40, 2);  // ADD 1, forty times
+  window.instructions.push_back(20);                             // COPY 4 from beyond the window
+  window.data = {1};
+  window.addresses = {0x81, 0x00};  // address 128
+  window.expected.resize(46);
+  EXPECT_EQ(DecodeOne(window, source).message, "data underflow");
+
+  window.instructions.erase(window.instructions.begin());  // now the COPY is the first fault
+  window.data.assign(40, 1);
+  window.expected.resize(44);
+  EXPECT_EQ(DecodeOne(window, source).message, "address too large");
+}
+
+// Many short copies from all over the source, with blocks of 16 bytes: the decoder stops for a
+// block in the middle of its parsed-ahead instructions, time after time, and goes on exactly.
+TEST(ExecuteWindow, ParsedAheadCopiesResumeAcrossBlockRequests) {
+  std::mt19937 random(5);
+  Bytes source(4096);
+  for (uint8_t& byte : source) byte = static_cast<uint8_t>(random());
+  WindowBuilder window(&source, 0, source.size());
+  for (int i = 0; i < 300; ++i) {
+    const uint64_t size = 1 + random() % 40;
+    if (i % 3 == 0) {
+      window.Add(Bytes(size, static_cast<uint8_t>(i)));
+    } else {
+      window.Copy(random() % (source.size() - size), size, 0, true);
+    }
+  }
+  for (uint64_t block : {16, 4096}) {
+    const DecodeResult result = DecodeOne(window, source, block);
+    EXPECT_EQ(result.status, 0) << result.message;
+    EXPECT_EQ(result.output, window.expected) << "block " << block;
+  }
+}
+
 TEST(ExecuteWindow, ChecksumOnlyWhenPresent) {
   WindowBuilder unchecked;
   unchecked.indicator = 0;
