@@ -7,6 +7,7 @@
 #include "patching/apply_files.h"
 #include "patching/source_blocks.h"
 #include "patching/window_progress.h"
+#include "patching/window_writer.h"
 #include "platform/file_view.h"
 #include "platform/large_buffer.h"
 #include "vcdiff/decoder.h"
@@ -99,12 +100,72 @@ bool FillPatchChunk(PatchChunks* chunks) {
   return true;
 }
 
+// A window is written on the writer's thread, from a second window buffer, while the next one
+// decodes; only up to this size, so that the second buffer costs at most 16 MiB.
+constexpr uint64_t kMaxOverlappedWindow = uint64_t{16} << 20;
+
+// Where finished windows go. Members are destroyed in reverse: the writer's thread has stopped
+// before the buffer it may be writing from is freed.
+struct WindowOutput {
+  explicit WindowOutput(File& file) : file(file), writer(file) {}
+  ~WindowOutput() {
+    writer.Wait(nullptr);
+    FreeDecoderBuffer(nullptr, spare);
+  }
+  WindowOutput(const WindowOutput&) = delete;
+  WindowOutput& operator=(const WindowOutput&) = delete;
+
+  File& file;
+  uint8_t* spare = nullptr;  // the window being written, or the next one's buffer
+  uint64_t spare_capacity = 0;
+  WindowWriter writer;
+  bool threaded = false;
+  bool pending = false;  // a window is being written
+  size_t pending_size = 0;
+};
+
+// Waits for the window being written, if any, and tells the hook it is written.
+int FinishPendingWindow(WindowOutput* out, ApplyError* error) {
+  if (!out->pending) return 1;
+  out->pending = false;
+  FileError write_error = 0;
+  if (!out->writer.Wait(&write_error)) {
+    return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
+  }
+  if (!WindowWritten(out->pending_size)) return FailApply(error, ApplyFailure::kDecode, "stopped");
+  return 1;
+}
+
+// Takes the decoder's finished window: one write each; a short one (a full disk) ends the run.
+int PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
+  // The window before must be out of its buffer before the decoder may fill that again.
+  if (!FinishPendingWindow(out, error)) return 0;
+  const size_t size = static_cast<size_t>(stream->output_size);
+  if (out->threaded && size > 0 && size <= kMaxOverlappedWindow) {
+    ExchangeWindowBuffer(stream, &out->spare, &out->spare_capacity);
+    out->writer.Write(out->spare, size);
+    out->pending = true;
+    out->pending_size = size;
+    return 1;
+  }
+  FileError write_error = 0;
+  if (out->file.Write(stream->output_data, size, &write_error) != size) {
+    return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
+  }
+  stream->output_size = 0;
+  if (!WindowWritten(size)) return FailApply(error, ApplyFailure::kDecode, "stopped");
+  return 1;
+}
+
 }  // namespace
 
 int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
                  ApplyError* error) {
   if (piece_size == 0) piece_size = kPatchPieceSize;
 
+  // Declared before the stream: the writer stops before the decoder's buffers are freed.
+  WindowOutput windows(output);
+  windows.threaded = windows.writer.Start();
   StreamHolder holder;
   DecodeStream& stream = holder.stream;
   DecodeConfig config{};
@@ -156,17 +217,9 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
             return FailSource(error, blocks);
           }
           break;
-        case kStatusOutput: {
-          // One write per window; a short one (a full disk) ends the run.
-          FileError write_error = 0;
-          const size_t size = static_cast<size_t>(stream.output_size);
-          if (output.Write(stream.output_data, size, &write_error) != size) {
-            return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
-          }
-          stream.output_size = 0;
-          if (!WindowWritten(size)) return FailApply(error, ApplyFailure::kDecode, "stopped");
+        case kStatusOutput:
+          if (!PutWindow(&stream, &windows, error)) return 0;
           break;
-        }
         default:
           return FailApply(error, ApplyFailure::kDecode,
                            stream.message ? stream.message : "patch decoding failed");
@@ -174,6 +227,7 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
     }
     if (length < piece_size) break;
   }
+  if (!FinishPendingWindow(&windows, error)) return 0;
   if (!SourceBlocksIntact(&blocks)) return FailSource(error, blocks);
 
   // A patch that ended inside a header or a window is incomplete. So is one that ended before its

@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
@@ -24,8 +25,22 @@ File File::OpenForRead(const Path& path, FileError* error) {
 
 File File::CreateForWrite(const Path& path, FileError* error) {
   if (CheckFileFault(FileOp::kCreate, error) != FileFault::kNone) return File();
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) Report(error);
+  // An empty file (our own temporary ones) is not truncated: ext4 takes truncation for a file
+  // being rewritten in place and writes it all out when it is closed, which here costs as much
+  // as the whole conversion and buys nothing.
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    Report(error);
+    return File();
+  }
+  struct stat status;
+  const bool emptied = ::fstat(fd, &status) == 0 &&
+                       (!S_ISREG(status.st_mode) || status.st_size == 0 || ::ftruncate(fd, 0) == 0);
+  if (!emptied) {
+    Report(error);
+    ::close(fd);
+    return File();
+  }
   return File(fd);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "vcdiff/decoder.h"
 #include "vcdiff/decoder_internal.h"
@@ -180,6 +181,13 @@ int GetSourceBlock(DecodeStream* stream, uint64_t block_number) {
     return Fail(stream, kStatusNeedBlock, "getblk source input");
   }
   return 0;
+}
+
+void ExchangeWindowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity) {
+  std::swap(stream->window_buffer, *buffer);
+  std::swap(stream->output_capacity, *capacity);
+  stream->output_data = stream->window_buffer;
+  stream->output_size = 0;
 }
 
 int CloseDecodeStream(DecodeStream* stream) {

@@ -250,6 +250,13 @@ int DecodeInput(DecodeStream* stream);
 // (or getblk's failure). Used by window execution.
 int GetSourceBlock(DecodeStream* stream, uint64_t block_number);
 
+// After kStatusOutput, instead of setting output_size to 0: takes the buffer holding the output
+// into `*buffer` and `*capacity`, and gives the decoder the one that was there to fill next (null
+// and 0 for none: it allocates one when it needs one). Both come from the stream's allocator,
+// and whoever holds one at the end releases it through that. A caller that writes one window
+// while the next decodes keeps two buffers this way.
+void ExchangeWindowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity);
+
 // Checks that decoding stopped at a clean point (before the first or after a whole window).
 // Returns 0, kStatusFailed or kStatusBadData.
 int CloseDecodeStream(DecodeStream* stream);

@@ -13,8 +13,8 @@
 
 #include "patching/apply_patch.h"
 #include "tests/fifo_feeder.h"
-#include "tests/vcdiff/vcdiff_writer.h"
 #include "tests/test_files.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 
 namespace tvl {
 namespace {
@@ -53,13 +53,16 @@ TEST(SourceFailureTest, ASourceShortenedDuringTheRunIsAnErrorNotACrash) {
   testing::WriteFileBytes(source_path, source);
   ASSERT_EQ(::mkfifo(output_path.c_str(), 0600), 0);
 
-  WindowBuilder first;  // larger than a pipe holds, so its write waits for our reader
+  // Each larger than a pipe holds, so its write waits for our reader. One window decodes while
+  // the one before is written: the third begins only once the first is written.
+  WindowBuilder first;
   first.indicator = 0x04;
   first.Add(RandomBytes(1 << 20, 2));
-  WindowBuilder second(&source, 0, source.size());  // reads the source from its middle on
-  second.Copy(0, 100, 0);
-  second.Copy(600000, 300000, 0);
-  const std::vector<WindowBuilder> windows = {first, second};
+  WindowBuilder second = first;
+  WindowBuilder third(&source, 0, source.size());  // reads the source from its middle on
+  third.Copy(0, 100, 0);
+  third.Copy(600000, 300000, 0);
+  const std::vector<WindowBuilder> windows = {first, second, third};
 
   std::vector<uint8_t> written;
   std::thread reader([&] {
@@ -75,7 +78,7 @@ TEST(SourceFailureTest, ASourceShortenedDuringTheRunIsAnErrorNotACrash) {
   EXPECT_STREQ(error.message, "The input changed while it was being converted.");
   EXPECT_EQ(DescribeApplyError(error, source_path, "p", output_path),
             "The input changed while it was being converted.");
-  EXPECT_EQ(written, first.expected);
+  EXPECT_EQ(written, ExpectedTarget({first, second}));
 }
 
 // A source the system fails to read gives its reason, and names the file, even when the patch
