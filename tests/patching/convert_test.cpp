@@ -293,6 +293,66 @@ TEST_F(ConvertTest, AResultThatIsNotTheTargetIsNeverPutInPlace) {
   }
 }
 
+// Progress is told of each window once it is in the file, and stopping at any window leaves
+// nothing behind, though the window after it may be on its way to the disk meanwhile.
+TEST_F(ConvertTest, ProgressFollowsWrittenWindowsAndCanStopAtAny) {
+  InitIwadCatalogue();
+  Path input = Write(u"tnt_v19", "tnt.wad");
+  const std::vector<uint8_t> target = Release(u"tnt_psnusa");
+  std::vector<testing::WindowBuilder> windows(4);
+  const size_t quarter = target.size() / 4;
+  for (size_t i = 0; i < windows.size(); ++i) {
+    windows[i].indicator = 0;
+    const size_t end = i + 1 == windows.size() ? target.size() : (i + 1) * quarter;
+    windows[i].Add({target.begin() + static_cast<ptrdiff_t>(i * quarter),
+                    target.begin() + static_cast<ptrdiff_t>(end)});
+  }
+  const std::vector<uint8_t> patch = testing::EncodeStream(windows);
+
+  for (size_t stop_at = 1; stop_at <= windows.size() + 1; ++stop_at) {
+    SCOPED_TRACE(stop_at);
+    ConvertRequest request;
+    request.input = input;
+    request.source = FindIwadByReleaseId(u"tnt_v19");
+    request.target = FindIwadByReleaseId(u"tnt_psnusa");
+    request.output = dir_ / "out.wad";
+    request.temp_folder = temp_;
+    request.find_patch = [&](const char16_t*, const uint8_t** data, uint32_t* length) {
+      *data = patch.data();
+      *length = static_cast<uint32_t>(patch.size());
+      return true;
+    };
+    std::vector<uint64_t> reports;
+    request.progress = [&](uint64_t written, uint64_t) {
+      reports.push_back(written);
+      if (reports.size() <= windows.size()) {
+        uint64_t in_file = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+          if (entry.path().extension() == ".tmp") in_file += entry.file_size();
+        }
+        EXPECT_GE(in_file, written) << "told of a window before it was written";
+      }
+      return stop_at > windows.size() || reports.size() < stop_at;  // the last: never stop
+    };
+    const ConvertReport report = ConvertRelease(request);
+    ASSERT_EQ(reports.size(), stop_at);
+    for (size_t i = 0; i < reports.size() && i < windows.size(); ++i) {
+      EXPECT_EQ(reports[i], i + 1 == windows.size() ? target.size() : (i + 1) * quarter);
+    }
+    if (stop_at <= windows.size()) {
+      EXPECT_EQ(report.status, ConvertStatus::kCancelled);
+      EXPECT_FALSE(std::filesystem::exists(request.output));
+    } else {
+      EXPECT_EQ(report.status, ConvertStatus::kConverted);
+      EXPECT_EQ(testing::ReadFileBytes(request.output), target);
+      std::filesystem::remove(request.output);
+    }
+    EXPECT_EQ(testing::ReadFileBytes(input), Release(u"tnt_v19"));
+    EXPECT_EQ(CountFiles(dir_.path()), 1u) << "no temporary file";
+    EXPECT_EQ(CountFiles(temp_), 0u);
+  }
+}
+
 TEST_F(ConvertTest, UsageErrors) {
   for (const Args& args : std::vector<Args>{
            {"convert"},
