@@ -56,8 +56,23 @@ bool ReadFrom(SourceBlocks* blocks, uint64_t first, uint64_t count) {
   blocks->buffer_bytes = 0;
   const uint64_t offset = first * kSourceBlockSize;  // the caller checked it fits
   uint64_t want = count * kSourceBlockSize;
-  // Beyond the size we began with nothing is read, so a file that grew reads as it was.
-  if (blocks->size_known) want = std::min(want, blocks->size - offset);
+  if (blocks->size_known) {
+    // A regular file: each read says where, one call instead of a seek and a read. Beyond the
+    // size we began with nothing is read, so a file that grew reads as it was; one that ends
+    // before it was shortened under us.
+    want = std::min(want, blocks->size - offset);
+    while (blocks->buffer_bytes < want) {
+      FileError read_error = 0;
+      const int64_t got = blocks->file->ReadAt(offset + blocks->buffer_bytes,
+                                               blocks->buffer.get() + blocks->buffer_bytes,
+                                               want - blocks->buffer_bytes, &read_error);
+      if (got < 0) return Failed(blocks, SourceFailure::kRead, read_error);
+      if (got == 0) return Failed(blocks, SourceFailure::kChanged);
+      blocks->buffer_bytes += static_cast<uint64_t>(got);
+    }
+    blocks->buffer_valid = true;
+    return true;
+  }
   if (!SeekTo(blocks, offset)) return false;
   // A pipe that ended before `offset` has nothing more to give.
   if (blocks->file_position != offset) want = 0;
@@ -70,9 +85,6 @@ bool ReadFrom(SourceBlocks* blocks, uint64_t first, uint64_t count) {
     if (got == 0) break;
     blocks->buffer_bytes += static_cast<uint64_t>(got);
     blocks->file_position += static_cast<uint64_t>(got);
-  }
-  if (blocks->size_known && blocks->buffer_bytes < want) {
-    return Failed(blocks, SourceFailure::kChanged);
   }
   blocks->buffer_valid = true;
   return true;

@@ -36,6 +36,9 @@ class File {
   // Reads up to `size` bytes. Returns the count read (0 at end of file), or -1 on failure,
   // including on a file that is not open.
   int64_t Read(void* buffer, size_t size, FileError* error = nullptr);
+  // Reads up to `size` bytes from `offset` bytes from the start, in one call where Seek and
+  // Read take two; only for files that can seek. Returns as Read does.
+  int64_t ReadAt(uint64_t offset, void* buffer, size_t size, FileError* error = nullptr);
   // Moves the position to `offset` bytes from the start.
   bool Seek(uint64_t offset, FileError* error = nullptr);
   // Writes all of `data`; returns the count actually written (short on failure).

@@ -59,6 +59,25 @@ int64_t File::Read(void* buffer, size_t size, FileError* error) {
   return -1;
 }
 
+int64_t File::ReadAt(uint64_t offset, void* buffer, size_t size, FileError* error) {
+  if (!is_open()) {
+    if (error) *error = EBADF;
+    return -1;
+  }
+  if (int64_t injected; InjectedRead(error, &injected)) return injected;
+  if (offset > static_cast<uint64_t>(INT64_MAX)) {
+    if (error) *error = EINVAL;
+    return -1;
+  }
+  for (;;) {
+    ssize_t got = ::pread(static_cast<int>(handle_), buffer, size, static_cast<off_t>(offset));
+    if (got >= 0) return got;
+    if (errno != EINTR) break;
+  }
+  Report(error);
+  return -1;
+}
+
 bool File::Seek(uint64_t offset, FileError* error) {
   if (!is_open()) {
     if (error) *error = EBADF;

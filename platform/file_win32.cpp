@@ -50,6 +50,25 @@ int64_t File::Read(void* buffer, size_t size, FileError* error) {
   return got;
 }
 
+int64_t File::ReadAt(uint64_t offset, void* buffer, size_t size, FileError* error) {
+  if (!is_open()) {
+    if (error) *error = ERROR_INVALID_HANDLE;
+    return -1;
+  }
+  if (int64_t injected; InjectedRead(error, &injected)) return injected;
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD want = static_cast<DWORD>(size < kMaxIo ? size : kMaxIo);
+  DWORD got = 0;
+  if (!ReadFile(AsHandle(handle_), buffer, want, &got, &at)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+    Report(error);
+    return -1;
+  }
+  return got;
+}
+
 bool File::Seek(uint64_t offset, FileError* error) {
   LARGE_INTEGER to;
   to.QuadPart = static_cast<LONGLONG>(offset);

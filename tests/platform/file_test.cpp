@@ -26,6 +26,14 @@ TEST(FileTest, WritesSeeksAndReadsBack) {
   EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
   ASSERT_TRUE(file.Seek(20000));  // past the end: reads then give nothing
   EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
+
+  // Reads at an offset go where they say, whatever the position, short at the end, none past it.
+  EXPECT_EQ(file.ReadAt(100, buffer, sizeof buffer), 100);
+  EXPECT_EQ(0, std::memcmp(buffer, bytes.data() + 100, 100));
+  EXPECT_EQ(file.ReadAt(9990, buffer, sizeof buffer), 10);
+  EXPECT_EQ(0, std::memcmp(buffer, bytes.data() + 9990, 10));
+  EXPECT_EQ(file.ReadAt(10000, buffer, sizeof buffer), 0);
+  EXPECT_EQ(file.ReadAt(uint64_t{1} << 40, buffer, sizeof buffer), 0);
 }
 
 TEST(FileTest, CreateTruncatesAndMovingHandsOverOwnership) {
@@ -51,6 +59,7 @@ TEST(FileTest, FailuresReportAnErrorAndClosedFilesNeitherReadNorWrite) {
 
   char byte;
   EXPECT_EQ(missing.Read(&byte, 1), -1);
+  EXPECT_EQ(missing.ReadAt(0, &byte, 1), -1);
   EXPECT_EQ(missing.Write("x", 1), 0u);
   EXPECT_FALSE(missing.Seek(0));
   EXPECT_TRUE(missing.Close());
