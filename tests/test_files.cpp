@@ -31,6 +31,38 @@ ScratchDir::ScratchDir() {
   EXPECT_FALSE(error) << "cannot create " << path_.string() << ": " << error.message();
 }
 
+#ifdef _WIN32
+ScopedTempFolder::ScopedTempFolder(const Path& folder) {
+  std::filesystem::create_directories(folder);
+  for (const wchar_t* name : {L"TMP", L"TEMP"}) {
+    const wchar_t* value = _wgetenv(name);
+    saved_.emplace_back(name, value ? value : L"");
+    _wputenv_s(name, folder.c_str());
+  }
+}
+
+ScopedTempFolder::~ScopedTempFolder() {
+  for (const auto& [name, value] : saved_) _wputenv_s(name.c_str(), value.c_str());
+}
+#else
+ScopedTempFolder::ScopedTempFolder(const Path& folder) {
+  std::filesystem::create_directories(folder);
+  const char* value = std::getenv("TMPDIR");
+  saved_.emplace_back("TMPDIR", value ? value : "");
+  setenv("TMPDIR", folder.c_str(), 1);
+}
+
+ScopedTempFolder::~ScopedTempFolder() {
+  for (const auto& [name, value] : saved_) {
+    if (value.empty()) {
+      unsetenv(name.c_str());
+    } else {
+      setenv(name.c_str(), value.c_str(), 1);
+    }
+  }
+}
+#endif
+
 ScratchDir::~ScratchDir() {
   std::error_code error;
   // Read-only files (tests make some) would stop removal on Windows.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file.h"
@@ -24,6 +25,19 @@ class ScratchDir {
 
  private:
   Path path_;
+};
+
+// Makes `folder` (created if need be) the system's temporary folder, so a test can count what is
+// left there, and gives the old one back when it goes: later tests in the binary need one.
+class ScopedTempFolder {
+ public:
+  explicit ScopedTempFolder(const Path& folder);
+  ~ScopedTempFolder();
+  ScopedTempFolder(const ScopedTempFolder&) = delete;
+  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+
+ private:
+  std::vector<std::pair<Path::string_type, Path::string_type>> saved_;  // name, value or empty
 };
 
 // Whole-file helpers that fail the current test on error.

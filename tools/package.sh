@@ -25,14 +25,17 @@ for arch in "${arches[@]}"; do
     echo "== $arch: patches/data holds $patches of 136 patches; the programs carry none"
   fi
   echo "== $arch: building with the $preset preset"
-  cmake --preset "$preset" -DTVL_BUILD_TESTS=OFF >/dev/null
-  cmake --build --preset "$preset" -j "$(nproc)" --target tarvelline tarvelline-cli >/dev/null
+  # A folder of its own: turning the tests off in build/win64 would leave its test programs
+  # stale, and the next test run would run them.
+  build=build/package-$arch
+  cmake --preset "$preset" -B "$build" -DTVL_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" -j "$(nproc)" --target tarvelline tarvelline-cli >/dev/null
 
   name=tarvelline-$version-$arch$suffix
   stage=$(mktemp -d)
   trap 'rm -rf "$stage"' EXIT
   mkdir "$stage/$name"
-  cp "build/$preset/app/tarvelline.exe" "build/$preset/cli/tarvelline-cli.exe" README.md LICENSE \
+  cp "$build/app/tarvelline.exe" "$build/cli/tarvelline-cli.exe" README.md LICENSE \
      "$stage/$name/"
   (cd "$stage/$name" && sha256sum tarvelline.exe tarvelline-cli.exe README.md LICENSE >SHA256SUMS)
   # Fixed times, order and attributes, so one commit always makes the same package.

@@ -67,16 +67,6 @@ std::vector<uint64_t> FaultPoints(uint64_t total) {
 
 class FaultTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(temp_);
-#ifdef _WIN32
-    _wputenv_s(L"TMP", temp_.c_str());
-    _wputenv_s(L"TEMP", temp_.c_str());
-#else
-    setenv("TMPDIR", temp_.c_str(), 1);
-#endif
-  }
-
   std::string PathOf(const char* name) const { return (dir_ / name).string(); }
 
   // The regular files of a folder, with their bytes.
@@ -165,6 +155,7 @@ class FaultTest : public ::testing::Test {
 
   testing::ScratchDir dir_;
   Path temp_ = dir_ / "temp";
+  testing::ScopedTempFolder temp_folder_{temp_};
 };
 
 TEST_F(FaultTest, ConvertToANewFile) {

@@ -9,9 +9,9 @@
 #include "patching/convert.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"
-#include "tests/vcdiff/vcdiff_writer.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
+#include "tests/vcdiff/vcdiff_writer.h"
 
 namespace tvl::cli {
 namespace {
@@ -29,23 +29,10 @@ size_t CountFiles(const Path& folder) {
   return count;
 }
 
-// The system's temporary folder is `temp_` during each test, so leftovers can be counted; it is
-// given back afterwards, since the folder goes with the test and later tests need one.
+// The system's temporary folder is `temp_` during each test, so leftovers can be counted.
 class PatchFolderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::create_directories(temp_);
-#ifdef _WIN32
-    for (const wchar_t* name : {L"TMP", L"TEMP"}) {
-      const wchar_t* value = _wgetenv(name);
-      saved_.emplace_back(name, value ? value : L"");
-      _wputenv_s(name, temp_.c_str());
-    }
-#else
-    const char* value = std::getenv("TMPDIR");
-    saved_.emplace_back("TMPDIR", value ? value : "");
-    setenv("TMPDIR", temp_.c_str(), 1);
-#endif
     // The README's short path: build-store writes the folder the program reads.
     Path releases = dir_ / "releases";
     std::filesystem::create_directories(releases);
@@ -58,20 +45,6 @@ class PatchFolderTest : public ::testing::Test {
     std::filesystem::create_directories(work_);
   }
 
-  void TearDown() override {
-    for (const auto& [name, value] : saved_) {
-#ifdef _WIN32
-      _wputenv_s(name.c_str(), value.c_str());
-#else
-      if (value.empty()) {
-        unsetenv(name.c_str());
-      } else {
-        setenv(name.c_str(), value.c_str(), 1);
-      }
-#endif
-    }
-  }
-
   Path PatchFile(const std::string& name) const { return patches_ / (name + ".vcdiff"); }
 
   CliRun Convert(const Path& input, const char* to, const Path& output) {
@@ -79,13 +52,9 @@ class PatchFolderTest : public ::testing::Test {
                        "--patches", patches_.string()});
   }
 
-#ifdef _WIN32
-  std::vector<std::pair<std::wstring, std::wstring>> saved_;
-#else
-  std::vector<std::pair<std::string, std::string>> saved_;
-#endif
   testing::ScratchDir dir_;
   Path temp_ = dir_ / "temp";
+  testing::ScopedTempFolder temp_folder_{temp_};
   Path patches_ = dir_ / "patches";
   Path work_ = dir_ / "work";  // the user's files
 };

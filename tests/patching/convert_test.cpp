@@ -26,16 +26,6 @@ std::vector<uint8_t> Release(std::u16string_view id) {
 // temporary folder, so that leftovers of either kind can be counted.
 class ConvertTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::filesystem::create_directories(temp_);
-#ifdef _WIN32
-    _wputenv_s(L"TMP", temp_.c_str());
-    _wputenv_s(L"TEMP", temp_.c_str());
-#else
-    setenv("TMPDIR", temp_.c_str(), 1);
-#endif
-  }
-
   static size_t CountFiles(const Path& folder) {
     size_t count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
@@ -50,6 +40,7 @@ class ConvertTest : public ::testing::Test {
 
   testing::ScratchDir dir_;
   Path temp_ = dir_ / "temp";
+  testing::ScopedTempFolder temp_folder_{temp_};
 };
 
 TEST_F(ConvertTest, ConvertsFromAndToTheBaseInOneStep) {
