@@ -24,25 +24,6 @@ void ResetAddressCache(AddressCache& cache) {
   cache.next_near_slot = 0;
 }
 
-void UpdateAddressCache(AddressCache& cache, uint64_t address) {
-  if (cache.near_size > 0) {
-    cache.near_slots[cache.next_near_slot] = address;
-    cache.next_near_slot = (cache.next_near_slot + 1) % cache.near_size;
-  }
-  if (cache.same_size > 0) {
-    cache.same_slots[address % (cache.same_size * kSameBlockSlots)] = address;
-  }
-}
-
-bool IsSameMode(const AddressCache& cache, uint64_t mode) { return mode >= cache.near_size + 2; }
-
-uint64_t DecodeAddress(const AddressCache& cache, uint64_t mode, uint64_t value, uint64_t here) {
-  if (mode == kModeSelf) return value;
-  if (mode == kModeHere) return here - value;
-  if (!IsSameMode(cache, mode)) return cache.near_slots[mode - kModeFirstNear] + value;
-  return cache.same_slots[(mode - cache.near_size - 2) * kSameBlockSlots + (value & 0xFF)];
-}
-
 AddressChoice ChooseAddressMode(const AddressCache& cache, uint64_t address, uint64_t here) {
   // A same-cache hit costs one byte, which no integer beats.
   if (cache.same_size > 0) {

@@ -50,15 +50,37 @@ AddressCache MakeAddressCache(AddressCacheStorage& storage);
 // RFC 3284 section 5.1 "init": zeroes every slot and restarts the near round robin.
 void ResetAddressCache(AddressCache& cache);
 
-// RFC 3284 section 5.1 "update": records a COPY address.
-void UpdateAddressCache(AddressCache& cache, uint64_t address);
+// RFC 3284 section 5.1 "update": records a COPY address. Inline, like the two below: the decoder
+// calls them for every COPY, and a division by a size known only at run time costs more than
+// the rest of the update; the default sizes divide by constants.
+inline void UpdateAddressCache(AddressCache& cache, uint64_t address) {
+  if (cache.near_size > 0) {
+    cache.near_slots[cache.next_near_slot] = address;
+    if (++cache.next_near_slot == cache.near_size) cache.next_near_slot = 0;
+  }
+  if (cache.same_size > 0) {
+    constexpr uint64_t kDefaultSameSlots = kSameCacheSize * kSameBlockSlots;
+    const uint64_t slots = cache.same_size * kSameBlockSlots;
+    const uint64_t slot =
+        slots == kDefaultSameSlots ? address % kDefaultSameSlots : address % slots;
+    cache.same_slots[slot] = address;
+  }
+}
 
 // True when `mode` takes its value as one byte (a same mode) rather than an integer.
-bool IsSameMode(const AddressCache& cache, uint64_t mode);
+inline bool IsSameMode(const AddressCache& cache, uint64_t mode) {
+  return mode >= cache.near_size + 2;
+}
 
 // The address that `value` stands for in `mode` at position `here`. Wraps modulo 2^64; callers
 // check the result (an address must lie below `here`). Does not update the cache.
-uint64_t DecodeAddress(const AddressCache& cache, uint64_t mode, uint64_t value, uint64_t here);
+inline uint64_t DecodeAddress(const AddressCache& cache, uint64_t mode, uint64_t value,
+                              uint64_t here) {
+  if (mode == kModeSelf) return value;
+  if (mode == kModeHere) return here - value;
+  if (!IsSameMode(cache, mode)) return cache.near_slots[mode - kModeFirstNear] + value;
+  return cache.same_slots[(mode - cache.near_size - 2) * kSameBlockSlots + (value & 0xFF)];
+}
 
 // The cheapest way to encode `address` (< here): mode and value, where value is the byte for a
 // same mode. Does not update the cache.
