@@ -62,10 +62,11 @@ int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, 
 int ApplyPatchFileReplacing(const Path& input, const Path& patch, const Path& output,
                             size_t piece_size, ApplyError* error = nullptr);
 
-// The applier's diagnostic for a failure to open a file or find the patch, in its fixed wording
-// and without a line break: "Couldn't open for read: <input>", "Couldn't open for write:
-// <output>" or "Couldn't open patch data: <patch>". Empty for any other failure, which the
-// applier reports only through `error`. `patch` names the patch (UTF-8).
+// The applier's diagnostic for a failure to open a file or find or read the patch, in its fixed
+// wording and without a line break: "Couldn't open for read: <input>", "Couldn't open for write:
+// <output>", "Couldn't open patch data: <patch>" or "Couldn't read patch data: <patch>". Empty
+// for any other failure, which the applier reports only through `error`. `patch` names the
+// patch (UTF-8).
 std::string ApplyPatchDiagnostic(const ApplyError& error, const Path& input, std::string_view patch,
                                  const Path& output);
 

@@ -101,8 +101,8 @@ bool FillPatchChunk(PatchChunks* chunks) {
 }
 
 // A window is written on the writer's thread, from a second window buffer, while the next one
-// decodes; only up to this size, so that the second buffer costs at most 16 MiB.
-constexpr uint64_t kMaxOverlappedWindow = uint64_t{16} << 20;
+// decodes; only up to the built-in patches' window size, which the second buffer then costs.
+constexpr uint64_t kMaxOverlappedWindow = uint64_t{8} << 20;
 
 // Where finished windows go. Members are destroyed in reverse: the writer's thread has stopped
 // before the buffer it may be writing from is freed.
