@@ -85,8 +85,9 @@ bool FillPatchChunk(PatchChunks* chunks) {
     const std::span<const uint8_t> bytes = chunks->patch.bytes;
     chunks->length =
         static_cast<size_t>(std::min<uint64_t>(chunks->capacity, bytes.size() - chunks->copied));
-    if (chunks->length != 0)
+    if (chunks->length != 0) {
       std::memcpy(chunks->buffer.get(), bytes.data() + chunks->copied, chunks->length);
+    }
     chunks->copied += chunks->length;
     return true;
   }
@@ -104,8 +105,8 @@ bool FillPatchChunk(PatchChunks* chunks) {
 // decodes; only up to the built-in patches' window size, which the second buffer then costs.
 constexpr uint64_t kMaxOverlappedWindow = uint64_t{8} << 20;
 
-// Where finished windows go. Members are destroyed in reverse: the writer's thread has stopped
-// before the buffer it may be writing from is freed.
+// Where finished windows go. The writer only ever reads `spare`, which is freed once the write
+// under way is done.
 struct WindowOutput {
   explicit WindowOutput(File& file) : file(file), writer(file) {}
   ~WindowOutput() {
@@ -163,7 +164,6 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
                  ApplyError* error) {
   if (piece_size == 0) piece_size = kPatchPieceSize;
 
-  // Declared before the stream: the writer stops before the decoder's buffers are freed.
   WindowOutput windows(output);
   windows.threaded = windows.writer.Start();
   StreamHolder holder;
