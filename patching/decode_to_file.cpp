@@ -57,7 +57,7 @@ struct PatchChunks {
   PatchInput patch;
   uint64_t copied = 0;  // bytes of an in-memory patch taken so far
   std::unique_ptr<uint8_t[]> buffer;
-  size_t capacity = 0;  // a whole number of pieces
+  size_t capacity = 0;  // a whole number of pieces, or the whole patch
   size_t length = 0;    // valid bytes in `buffer`
   size_t next = 0;      // the next piece starts here
   FileError error = 0;
@@ -67,12 +67,11 @@ bool InitPatchChunks(PatchChunks* chunks, PatchInput patch, size_t piece_size) {
   chunks->patch = patch;
   uint64_t size = patch.bytes.size();
   const bool size_known = patch.file == nullptr || FileView::RegularFileSize(*patch.file, &size);
-  size_t pieces = std::max<size_t>(1, kPatchChunkSize / piece_size);
-  if (size_known) pieces = std::min<uint64_t>(pieces, std::max<uint64_t>(1, size / piece_size + 1));
-  // A piece never holds more than the whole patch, whatever size was asked for.
-  chunks->capacity = pieces == 1 && size_known
-                         ? std::max<size_t>(1, std::min<uint64_t>(piece_size, size))
-                         : pieces * piece_size;
+  chunks->capacity = std::max<size_t>(1, kPatchChunkSize / piece_size) * piece_size;
+  // Never more than the whole patch, whatever piece size was asked for.
+  if (size_known && size < chunks->capacity) {
+    chunks->capacity = static_cast<size_t>(std::max<uint64_t>(1, size));
+  }
   chunks->buffer = Allocate(chunks->capacity);
   return chunks->buffer != nullptr;
 }

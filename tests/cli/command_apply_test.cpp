@@ -117,7 +117,7 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
   constexpr uint64_t kFirstPatchRead = 1;
 #endif
   auto no_fault = [] { return FileFaultPlan{}; };
-  // The patch file is opened, read and closed first.
+  // The patch file is opened first, then the source.
   auto fail_nth = [](FileOp op, uint64_t nth, FileError error) {
     FileFaultPlan plan;
     plan.op = op;
