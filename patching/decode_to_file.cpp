@@ -157,6 +157,17 @@ int PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
   return 1;
 }
 
+// One call of the decoder, made where a fault in the source's view can cut it short.
+struct DecodeStep {
+  DecodeStream* stream;
+  int status;
+};
+
+void RunDecodeStep(void* step) {
+  auto* call = static_cast<DecodeStep*>(step);
+  call->status = DecodeInput(call->stream);
+}
+
 }  // namespace
 
 int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
@@ -201,11 +212,15 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
     stream.input_size = length;
     chunks.next += length;
 
-    for (int status = DecodeInput(&stream); status != kStatusNeedInput;
-         status = DecodeInput(&stream)) {
-      // Bytes of a view that couldn't be read came as zeros: whatever the decoder made of them,
-      // output or a failed checksum, the source's failure is the news.
-      if (!SourceBlocksIntact(&blocks)) return FailSource(error, blocks);
+    for (;;) {
+      DecodeStep step{&stream, 0};
+      // Cut short (Windows) or served zeros (POSIX) where a page of the view couldn't be read:
+      // whatever the decoder made of them, output or a failed checksum, the source's failure is
+      // the news. A stream cut short mid-step can only be freed.
+      const bool whole = ReadViews(RunDecodeStep, &step);
+      if (!SourceBlocksIntact(&blocks) || !whole) return FailSource(error, blocks);
+      const int status = step.status;
+      if (status == kStatusNeedInput) break;
       switch (status) {
         case kStatusGotHeader:
         case kStatusWindowStart:

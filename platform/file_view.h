@@ -11,10 +11,11 @@ namespace tvl {
 //
 // A page of a view that can't be read (the file was cut short by another program, the disk
 // failed or went away) is not a failed call but a fault in whatever code touches it. Views are
-// therefore made only where that fault can be caught: on POSIX a process-wide SIGBUS handler
-// replaces the rest of the view with zeros, so the access completes, and marks the view faulted.
-// Whoever reads a view checks faulted() before trusting what it read. Windows offers no such
-// remedy inside a copy, so there files are never mapped and callers read them instead.
+// therefore made only where that fault can be caught. On POSIX a process-wide SIGBUS handler
+// replaces the rest of the view with zeros, so the access completes. On Windows, which can't do
+// that inside a copy, the read must run inside ReadViews, and the fault ends it there. Either way
+// the view is marked faulted, and whoever reads a view checks faulted() before trusting what it
+// read.
 class FileView {
  public:
   FileView() = default;
@@ -24,9 +25,9 @@ class FileView {
   FileView(const FileView&) = delete;
   FileView& operator=(const FileView&) = delete;
 
-  // Maps all of `file`. Fails (is_mapped() false) for anything but a regular file, where the
-  // system can't (a 32-bit address space without room) or won't, and always on Windows; callers
-  // then read the file instead.
+  // Maps all of `file`. Fails (is_mapped() false) for anything but a regular file, and where the
+  // system can't (a 32-bit address space without room) or won't; callers then read the file
+  // instead.
   static FileView Map(const File& file, FileError* error = nullptr);
 
   // The size of `file` now when it is a regular file; false, with the reason, for pipes,
@@ -38,7 +39,8 @@ class FileView {
   uint64_t size() const { return size_; }
 
   // True once a page of the view could not be read, with the system's reason for an unreadable
-  // page in `reason`. Its bytes, and those of every page after it, read as zeros from then on.
+  // page in `reason`. On POSIX its bytes, and those of every page after it, read as zeros from
+  // then on.
   bool faulted(FileError* reason = nullptr) const;
 
  private:
@@ -48,5 +50,11 @@ class FileView {
   bool mapped_ = false;
   int guard_slot_ = -1;  // where the fault handler knows this view, or -1
 };
+
+// Calls `read(context)`, which may read views. On POSIX a fault in a view is patched over and the
+// call runs to its end. On Windows a fault in a view ends the call where it happened, and this
+// returns false; so `read` must hold nothing that needs giving back when it is cut short, and
+// leave whatever it was working on to be thrown away. True when the call ran to its end.
+bool ReadViews(void (*read)(void* context), void* context);
 
 }  // namespace tvl

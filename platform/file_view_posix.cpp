@@ -72,6 +72,11 @@ bool FileView::faulted(FileError* reason) const {
   return true;
 }
 
+bool ReadViews(void (*read)(void* context), void* context) {
+  read(context);
+  return true;
+}
+
 void FileView::Unmap() {
   UnguardView(guard_slot_);
   guard_slot_ = -1;

@@ -1,6 +1,9 @@
 #include <windows.h>
 
+#include <cstdint>
+
 #include "platform/file_view.h"
+#include "platform/file_view_guard_win32.h"
 
 namespace tvl {
 
@@ -24,18 +27,49 @@ bool FileView::RegularFileSize(const File& file, uint64_t* size, FileError* erro
   return true;
 }
 
-// A page of a mapped view that can't be read (a USB stick pulled out, a network share gone)
-// raises an in-page error inside whatever copies from it, the decoder's memcpy, which no result
-// can be made of there. Files are read instead, where the same failure is a failed ReadFile with
-// the system's reason.
 FileView FileView::Map(const File& file, FileError* error) {
-  if (error) *error = file.is_open() ? ERROR_NOT_SUPPORTED : ERROR_INVALID_HANDLE;
-  return FileView();
+  FileView view;
+  uint64_t size = 0;
+  if (!RegularFileSize(file, &size, error)) return view;
+  if (size > SIZE_MAX / 2) {
+    if (error) *error = ERROR_NOT_ENOUGH_MEMORY;
+    return view;
+  }
+  // An empty file has nothing to map, and CreateFileMapping refuses one.
+  if (size != 0) {
+    HANDLE mapping = CreateFileMappingW(reinterpret_cast<HANDLE>(file.handle_), nullptr,
+                                        PAGE_READONLY, 0, 0, nullptr);
+    if (mapping == nullptr) {
+      if (error) *error = GetLastError();
+      return view;
+    }
+    void* data = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, static_cast<SIZE_T>(size));
+    const DWORD map_error = GetLastError();
+    CloseHandle(mapping);  // the view holds the mapping open
+    if (data == nullptr) {
+      if (error) *error = map_error;
+      return view;
+    }
+    view.guard_slot_ = GuardView(data, static_cast<size_t>(size));
+    if (view.guard_slot_ < 0) {
+      // Unguarded, a page that can't be read would stop the process: read the file instead.
+      UnmapViewOfFile(data);
+      if (error) *error = ERROR_NOT_SUPPORTED;
+      return view;
+    }
+    view.data_ = static_cast<const uint8_t*>(data);
+  }
+  view.size_ = size;
+  view.mapped_ = true;
+  return view;
 }
 
-bool FileView::faulted(FileError* /*reason*/) const { return false; }
+bool FileView::faulted(FileError* reason) const { return ViewFaulted(guard_slot_, reason); }
 
 void FileView::Unmap() {
+  UnguardView(guard_slot_);
+  guard_slot_ = -1;
+  if (data_ != nullptr) UnmapViewOfFile(data_);
   data_ = nullptr;
   size_ = 0;
   mapped_ = false;

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <system_error>
 
@@ -97,6 +98,14 @@ std::vector<uint8_t> ReadFileBytes(const Path& path) {
     bytes.insert(bytes.end(), buffer, buffer + got);
   }
   return bytes;
+}
+
+std::set<std::string> FileNames(const Path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(PathToUtf8(entry.path().filename()));
+  }
+  return names;
 }
 
 std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -44,6 +45,8 @@ class ScopedTempFolder {
 void WriteFileBytes(const Path& path, const std::vector<uint8_t>& bytes);
 void WriteFileText(const Path& path, std::string_view text);
 std::vector<uint8_t> ReadFileBytes(const Path& path);
+// The names in a folder (not below it), as UTF-8: what a run left there.
+std::set<std::string> FileNames(const Path& folder);
 
 // Deterministic pseudo-random bytes.
 std::vector<uint8_t> RandomBytes(size_t size, uint32_t seed);

@@ -1,20 +1,28 @@
 // The applier over a source that isn't a plain, steady file: one shortened while it runs, one
-// that can't be read, a pipe. POSIX only: Windows can neither shorten a file we hold open nor
-// open a folder as a file, and the read path they share is tested in source_blocks_test.
-#ifndef _WIN32
-
-#include <fcntl.h>
-#include <unistd.h>
-
+// that can't be read, a pipe (POSIX; Windows can neither shorten a file we hold open nor open a
+// folder as a file, and the read path they share is tested in source_blocks_test), and one whose
+// disk goes away while it runs (Windows).
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <vector>
 
 #include "patching/apply_patch.h"
-#include "tests/fifo_feeder.h"
+#include "patching/window_progress.h"
 #include "tests/test_files.h"
 #include "tests/vcdiff/vcdiff_writer.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <cstring>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include "tests/fifo_feeder.h"
+#endif
 
 namespace tvl {
 namespace {
@@ -24,6 +32,8 @@ using testing::ExpectedTarget;
 using testing::RandomBytes;
 using testing::ScratchDir;
 using testing::WindowBuilder;
+
+#ifndef _WIN32
 
 // Reads the pipe `path` to its end. After the first bytes arrive, while the applier is still
 // writing its first window (larger than a pipe holds), runs `meanwhile`.
@@ -121,7 +131,71 @@ TEST(SourceFailureTest, APipeServesAPatchThatWalksItForward) {
   EXPECT_EQ(testing::ReadFileBytes(dir / "out.bin"), ExpectedTarget(windows));
 }
 
-}  // namespace
-}  // namespace tvl
+#else  // _WIN32
+
+// The view the applier holds of `bytes`: the mapped region that begins with them. Null if none.
+uint8_t* FindView(const std::vector<uint8_t>& bytes) {
+  MEMORY_BASIC_INFORMATION region{};
+  for (const uint8_t* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
+       at = static_cast<const uint8_t*>(region.BaseAddress) + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_MAPPED &&
+        region.Protect == PAGE_READONLY && region.RegionSize >= bytes.size() &&
+        std::memcmp(region.BaseAddress, bytes.data(), bytes.size()) == 0) {
+      return static_cast<uint8_t*>(region.BaseAddress);
+    }
+  }
+  return nullptr;
+}
+
+// The source's disk goes away while the applier reads it through its view (its pages are made
+// inaccessible once the first window is written). The run ends with the system's reason instead
+// of the process dying, and the output it would have replaced is untouched, with nothing left
+// beside it.
+TEST(SourceFailureTest, ASourceWhosePagesCantBeReadIsAnErrorNotACrash) {
+  ScratchDir dir;
+  const Path source_path = dir / "source.bin";
+  const Path output_path = dir / "output.bin";
+  const std::vector<uint8_t> source = RandomBytes(1 << 20, 1);
+  const std::vector<uint8_t> precious = RandomBytes(1000, 9);
+  testing::WriteFileBytes(source_path, source);
+  testing::WriteFileBytes(output_path, precious);
+
+  // One window decodes while the one before is written: the third begins only once the first
+  // is written, and the hook has heard of it.
+  WindowBuilder first;
+  first.indicator = 0x04;
+  first.Add(RandomBytes(1 << 16, 2));
+  WindowBuilder second = first;
+  WindowBuilder third(&source, 0, source.size());
+  third.Copy(600000, 300000, 0);
+  bool lost = false;
+  const WindowHook pull_the_disk = [&](size_t) {
+    if (uint8_t* view = FindView(source)) {
+      DWORD old_protection = 0;
+      lost = VirtualProtect(view, source.size(), PAGE_NOACCESS, &old_protection) != 0;
+    }
+    return true;
+  };
+  ApplyError error;
+  int result = 0;
+  {
+    ScopedWindowHook hook(&pull_the_disk);
+    result = ApplyPatchBytesReplacing(source_path, EncodeStream({first, second, third}, "b//a/"),
+                                      output_path, kPatchPieceSize, &error);
+  }
+
+  ASSERT_TRUE(lost);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(error.failure, ApplyFailure::kReadInput);
+  EXPECT_EQ(DescribeApplyError(error, source_path, "p", output_path),
+            "Couldn't read input: " + source_path.string() + " (" +
+                DescribeFileError(ERROR_SWAPERROR) + ")");
+  EXPECT_EQ(testing::ReadFileBytes(output_path), precious);
+  EXPECT_EQ(testing::ReadFileBytes(source_path), source);
+  EXPECT_EQ(testing::FileNames(dir.path()), (std::set<std::string>{"output.bin", "source.bin"}));
+}
 
 #endif  // _WIN32
+
+}  // namespace
+}  // namespace tvl

@@ -8,7 +8,11 @@
 
 #include "tests/test_files.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <algorithm>
+#else
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -52,22 +56,6 @@ TEST(FileViewTest, SizesOnlyRegularFiles) {
   EXPECT_NE(error, 0u);
 }
 
-#ifdef _WIN32
-
-// A fault in a view can't be caught inside a copy on Windows: files are read, never mapped.
-TEST(FileViewTest, NothingIsMappedOnWindows) {
-  testing::ScratchDir dir;
-  testing::WriteFileBytes(dir / "a.bin", testing::RandomBytes(70000, 2));
-  File file = File::OpenForRead(dir / "a.bin");
-  FileError error = 0;
-  FileView view = FileView::Map(file, &error);
-  EXPECT_FALSE(view.is_mapped());
-  EXPECT_NE(error, 0u);
-  EXPECT_FALSE(view.faulted());
-}
-
-#else
-
 TEST(FileViewTest, ShowsTheWholeFileAndHandsOverTheMapping) {
   testing::ScratchDir dir;
   const std::vector<uint8_t> bytes = testing::RandomBytes(70000, 2);
@@ -92,6 +80,93 @@ TEST(FileViewTest, ShowsTheWholeFileAndHandsOverTheMapping) {
   EXPECT_TRUE(nothing.is_mapped());
   EXPECT_EQ(nothing.size(), 0u);
 }
+
+// Views the handler can't watch are not made at all; the caller reads the file instead.
+TEST(FileViewTest, NoViewWithoutAGuardAndGuardsAreReturned) {
+  testing::ScratchDir dir;
+  testing::WriteFileBytes(dir / "a.bin", testing::RandomBytes(100, 5));
+  File file = File::OpenForRead(dir / "a.bin");
+  std::vector<FileView> views;
+  size_t refused = 0;
+  for (int i = 0; i < 100; ++i) {
+    FileError error = 0;
+    FileView view = FileView::Map(file, &error);
+    if (view.is_mapped()) {
+      views.push_back(std::move(view));
+    } else {
+      EXPECT_NE(error, 0u);
+      ++refused;
+    }
+  }
+  EXPECT_GT(views.size(), 0u);
+  EXPECT_GT(refused, 0u);
+  views.clear();
+  EXPECT_TRUE(FileView::Map(file).is_mapped());
+}
+
+#ifdef _WIN32
+
+// What a copy from a view is told by its reader.
+struct PageCopy {
+  const FileView* view;
+  size_t page;
+  std::vector<uint8_t>* out;
+  size_t pages_copied;
+};
+
+// Copies the view a page at a time, counting the pages it got through.
+void CopyPages(void* context) {
+  auto* copy = static_cast<PageCopy*>(context);
+  for (size_t at = 0; at < copy->view->size(); at += copy->page) {
+    const size_t size = std::min(copy->page, static_cast<size_t>(copy->view->size()) - at);
+    std::memcpy(copy->out->data() + at, copy->view->data() + at, size);
+    ++copy->pages_copied;
+  }
+}
+
+// A page that can't be read (a disk gone, here a page made inaccessible) ends the read where it
+// happened instead of stopping the process, and the view says why. Other views, and later reads
+// on the same thread, go on as before.
+TEST(FileViewTest, AnUnreadablePageEndsTheReadAndMarksItsViewFaulted) {
+  testing::ScratchDir dir;
+  SYSTEM_INFO system{};
+  GetSystemInfo(&system);
+  const size_t page = system.dwPageSize;
+  const std::vector<uint8_t> bytes = testing::RandomBytes(20 * page + 100, 4);
+  testing::WriteFileBytes(dir / "lost.bin", bytes);
+  testing::WriteFileBytes(dir / "kept.bin", bytes);
+  File lost_file = File::OpenForRead(dir / "lost.bin");
+  File kept_file = File::OpenForRead(dir / "kept.bin");
+  FileView lost = FileView::Map(lost_file);
+  FileView kept = FileView::Map(kept_file);
+  ASSERT_TRUE(lost.is_mapped() && kept.is_mapped());
+  DWORD old_protection = 0;
+  ASSERT_TRUE(VirtualProtect(const_cast<uint8_t*>(lost.data()) + 6 * page, page, PAGE_NOACCESS,
+                             &old_protection));
+
+  std::vector<uint8_t> seen(bytes.size());
+  PageCopy copy{&lost, page, &seen, 0};
+  EXPECT_FALSE(ReadViews(CopyPages, &copy));
+  EXPECT_EQ(copy.pages_copied, 6u);
+  EXPECT_EQ(0, std::memcmp(seen.data(), bytes.data(), 6 * page));
+  FileError reason = 0;
+  EXPECT_TRUE(lost.faulted(&reason));
+  EXPECT_EQ(reason, static_cast<FileError>(ERROR_SWAPERROR));  // "Error performing inpage ..."
+
+  std::vector<uint8_t> again(bytes.size());
+  PageCopy whole{&kept, page, &again, 0};
+  EXPECT_TRUE(ReadViews(CopyPages, &whole));
+  EXPECT_EQ(again, bytes);
+  EXPECT_FALSE(kept.faulted());
+
+  // A new view takes the freed place with a clean slate.
+  lost = FileView();
+  FileView fresh = FileView::Map(lost_file);
+  ASSERT_TRUE(fresh.is_mapped());
+  EXPECT_FALSE(fresh.faulted());
+}
+
+#else
 
 TEST(FileViewTest, PipesAreNotMapped) {
   testing::ScratchDir dir;
@@ -140,29 +215,6 @@ TEST(FileViewTest, AFileCutShortReadsAsZerosAndMarksItsViewFaulted) {
   FileView again = FileView::Map(kept_file);
   ASSERT_TRUE(again.is_mapped());
   EXPECT_FALSE(again.faulted());
-}
-
-// Views the handler can't watch are not made at all; the caller reads the file instead.
-TEST(FileViewTest, NoViewWithoutAGuardAndGuardsAreReturned) {
-  testing::ScratchDir dir;
-  testing::WriteFileBytes(dir / "a.bin", testing::RandomBytes(100, 5));
-  File file = File::OpenForRead(dir / "a.bin");
-  std::vector<FileView> views;
-  size_t refused = 0;
-  for (int i = 0; i < 100; ++i) {
-    FileError error = 0;
-    FileView view = FileView::Map(file, &error);
-    if (view.is_mapped()) {
-      views.push_back(std::move(view));
-    } else {
-      EXPECT_NE(error, 0u);
-      ++refused;
-    }
-  }
-  EXPECT_GT(views.size(), 0u);
-  EXPECT_GT(refused, 0u);
-  views.clear();
-  EXPECT_TRUE(FileView::Map(file).is_mapped());
 }
 
 // Killed by the fault, or ended by a handler that was there before ours (a sanitizer's), rather
