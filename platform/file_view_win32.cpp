@@ -6,6 +6,13 @@
 #include "platform/file_view_guard_win32.h"
 
 namespace tvl {
+namespace {
+
+// A 32-bit program has 2 to 4 GiB of addresses for everything: a view larger than this could
+// leave the decoder no room for its buffers, and the file is read instead.
+constexpr uint64_t kLargestView = sizeof(void*) < 8 ? uint64_t{512} << 20 : SIZE_MAX / 2;
+
+}  // namespace
 
 bool FileView::RegularFileSize(const File& file, uint64_t* size, FileError* error) {
   HANDLE handle = reinterpret_cast<HANDLE>(file.handle_);
@@ -31,7 +38,7 @@ FileView FileView::Map(const File& file, FileError* error) {
   FileView view;
   uint64_t size = 0;
   if (!RegularFileSize(file, &size, error)) return view;
-  if (size > SIZE_MAX / 2) {
+  if (size > kLargestView) {
     if (error) *error = ERROR_NOT_ENOUGH_MEMORY;
     return view;
   }
