@@ -6,6 +6,9 @@
 # memory: the pages of the source and output files it touches are the system's cache, not ours.
 # Usage: tools/bench-apply.sh [build-dir] [runs] [shapes...]
 #   (defaults: build/bench, 21 runs, all three shapes)
+# TVL_APPLY_CLI runs another build's apply, for example the Windows one under Wine (with a
+# WINEPREFIX made beforehand):
+#   TVL_APPLY_CLI="tools/wine-loader build/win64/cli/tarvelline-cli.exe" tools/bench-apply.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/bench}
@@ -19,7 +22,7 @@ cmake --build "$build" --target tarvelline-cli apply_bench_gen >/dev/null
 
 dir=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-apply-bench.XXXXXX")
 trap 'rm -rf "$dir"' EXIT
-cli="$build/cli/tarvelline-cli"
+read -r -a cli <<<"${TVL_APPLY_CLI:-$build/cli/tarvelline-cli}"
 
 # Milliseconds taken by the command, with a sync first so no run pays for the writeback of the
 # one before it. Each run makes a new file, as cp's does: an output that replaces a file is
@@ -56,7 +59,7 @@ peak_anon_kib() {
 table="shape       apply ms   cp ms   ratio   peak private MiB"
 for shape in "${shapes[@]}"; do
   "$build/bench/apply_bench_gen" "$dir" 112 "$shape"
-  apply=("$cli" apply --patch "$dir/patch.vcdiff" --source "$dir/source.bin" --output
+  apply=("${cli[@]}" apply --patch "$dir/patch.vcdiff" --source "$dir/source.bin" --output
          "$dir/out.bin")
   copy=(cp "$dir/expected.bin" "$dir/copy.bin")
   "${apply[@]}"
