@@ -6,7 +6,7 @@
 #include <limits>
 
 #include "platform/file_view.h"
-#include "platform/file_view_guard_posix.h"
+#include "platform/file_view_guard.h"
 
 namespace tvl {
 namespace {
@@ -66,9 +66,9 @@ FileView FileView::Map(const File& file, FileError* error) {
 }
 
 bool FileView::faulted(FileError* reason) const {
-  if (!ViewFaulted(guard_slot_)) return false;
-  // What a read of the same page would have said; the signal tells no more.
-  if (reason) *reason = EIO;
+  uint32_t error = 0;
+  if (!ViewFaulted(guard_slot_, &error)) return false;
+  if (reason) *reason = error;
   return true;
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "platform/file_view.h"
-#include "platform/file_view_guard_win32.h"
+#include "platform/file_view_guard.h"
 
 namespace tvl {
 namespace {
@@ -71,7 +71,20 @@ FileView FileView::Map(const File& file, FileError* error) {
   return view;
 }
 
-bool FileView::faulted(FileError* reason) const { return ViewFaulted(guard_slot_, reason); }
+bool FileView::faulted(FileError* reason) const {
+  uint32_t status = 0;
+  if (!ViewFaulted(guard_slot_, &status)) return false;
+  if (reason) {
+    // The handler recorded the system's NTSTATUS for the page; ERROR_MR_MID_NOT_FOUND is a status
+    // without a Win32 counterpart.
+    using StatusToError = ULONG(WINAPI*)(LONG status);
+    const auto to_error = reinterpret_cast<StatusToError>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+    const ULONG error = to_error != nullptr ? to_error(static_cast<LONG>(status)) : 0;
+    *reason = error != 0 && error != ERROR_MR_MID_NOT_FOUND ? error : ERROR_READ_FAULT;
+  }
+  return true;
+}
 
 void FileView::Unmap() {
   UnguardView(guard_slot_);
