@@ -1,7 +1,9 @@
 // Helpers shared by the decoder's source files; not part of the public interface.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "vcdiff/decoder.h"
 
@@ -35,5 +37,65 @@ int GrowBufferKeeping(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity
 int AllocateAddressCache(DecodeStream* stream);
 int PrepareWindowBuffer(DecodeStream* stream);
 int ExecuteWindow(DecodeStream* stream);
+
+// Both ways of running a window's instructions share what follows, so that they fail alike.
+
+// Reads an integer of a section that is wholly in memory. The cursor moves only past a whole
+// integer. Returns null, or the failure's message.
+inline const char* ReadSectionInteger(const uint8_t** next, const uint8_t* end, uint64_t* value) {
+  constexpr uint64_t kOverflowBits = ~uint64_t{0} << 57;
+  const uint8_t* at = *next;
+  uint64_t result = 0;
+  for (;;) {
+    if (at == end) return "end-of-input in read_integer";
+    if ((result & kOverflowBits) != 0) return "overflow in read_intger";
+    const uint8_t byte = *at++;
+    result = (result << 7) | (byte & 0x7F);
+    if ((byte & 0x80) == 0) break;
+  }
+  *next = at;
+  *value = result;
+  return nullptr;
+}
+
+// The checks of a parsed half, in their order: a COPY's address lies below `position` and a
+// source copy stays in the source segment; every half ends within the window. Returns null, or
+// the failure's message.
+inline const char* CheckHalf(const DecodeStream* stream, uint8_t type, uint64_t size,
+                             uint64_t address) {
+  if (type >= kCodeCopy) {
+    if (address >= stream->position) return "address too large";
+    // A single COPY never runs from the source segment on into the target window.
+    if (address < stream->copy_length && size > stream->copy_length - address) {
+      return "size too large";
+    }
+  }
+  if (size > stream->position_limit - stream->position) return "size too large";
+  return nullptr;
+}
+
+// Copies `size` bytes to `out` from `from` (from < out, both in one buffer) as if one byte at a
+// time in ascending order: where the ranges overlap, the bytes between `from` and `out` repeat.
+// The repeated pattern is copied in chunks that double, each chunk reading only bytes that are
+// already final.
+inline void CopyRepeating(uint8_t* out, const uint8_t* from, uint64_t size) {
+  uint64_t distance = static_cast<uint64_t>(out - from);
+  while (size > 0) {
+    const uint64_t chunk = std::min(size, distance);
+    std::memcpy(out, from, chunk);
+    out += chunk;
+    size -= chunk;
+    distance += chunk;
+  }
+}
+
+// True when every COPY of the current window can be served without asking for a source block:
+// the window's source segment lies wholly in the block in place, or it has none.
+bool SourceSegmentInPlace(const DecodeStream* stream);
+
+// Runs the rest of the current window's instructions, all of them parsed and checked a batch
+// ahead of running; only while SourceSegmentInPlace. Returns 0 once all have run, else the
+// failure the queued way would give, after running the halves before it.
+int ExecuteInPlace(DecodeStream* stream);
 
 }  // namespace tvl

@@ -10,27 +10,14 @@
 namespace tvl {
 namespace {
 
-constexpr uint64_t kVarintOverflowBits = ~uint64_t{0} << 57;
-
 uint64_t BytesLeft(const SectionCursor& section) {
   return static_cast<uint64_t>(section.end - section.next);
 }
 
-// Not resumable: the whole section is in memory. The cursor moves only past a whole integer.
 int ParseVarint(DecodeStream* stream, SectionCursor* section, uint64_t* value) {
-  const uint8_t* next = section->next;
-  uint64_t result = 0;
-  for (;;) {
-    if (next == section->end) return Fail(stream, kStatusBadData, "end-of-input in read_integer");
-    if ((result & kVarintOverflowBits) != 0) {
-      return Fail(stream, kStatusBadData, "overflow in read_intger");
-    }
-    const uint8_t byte = *next++;
-    result = (result << 7) | (byte & 0x7F);
-    if ((byte & 0x80) == 0) break;
+  if (const char* message = ReadSectionInteger(&section->next, section->end, value)) {
+    return Fail(stream, kStatusBadData, message);
   }
-  section->next = next;
-  *value = result;
   return 0;
 }
 
@@ -56,16 +43,9 @@ int ParseHalf(DecodeStream* stream, PendingInstruction* half) {
   }
   if (half->type >= kCodeCopy) {
     if (int status = ReadAddress(stream, half->type - kCodeCopy, &half->address)) return status;
-    if (half->address >= stream->position) {
-      return Fail(stream, kStatusBadData, "address too large");
-    }
-    // A single COPY never runs from the source segment on into the target window.
-    if (half->address < stream->copy_length && half->size > stream->copy_length - half->address) {
-      return Fail(stream, kStatusBadData, "size too large");
-    }
   }
-  if (half->size > stream->position_limit - stream->position) {
-    return Fail(stream, kStatusBadData, "size too large");
+  if (const char* message = CheckHalf(stream, half->type, half->size, half->address)) {
+    return Fail(stream, kStatusBadData, message);
   }
   stream->position += half->size;
   return 0;
@@ -138,22 +118,6 @@ void ParseAhead(DecodeStream* stream) {
   TouchSourceBytes(touch, touches);
 }
 
-// Copies `size` bytes within the window from offset `from` to offset `to` (from < to) as if one
-// byte at a time in ascending order: where the ranges overlap, the bytes between `from` and `to`
-// repeat. The repeated pattern is copied in chunks that double, each chunk reading only bytes that
-// are already final.
-void CopyWithinWindow(uint8_t* window, uint64_t from, uint64_t to, uint64_t size) {
-  uint64_t distance = to - from;
-  uint8_t* out = window + to;
-  while (size > 0) {
-    const uint64_t chunk = std::min(size, distance);
-    std::memcpy(out, window + from, chunk);
-    out += chunk;
-    size -= chunk;
-    distance += chunk;
-  }
-}
-
 int CopyFromSource(DecodeStream* stream, PendingInstruction* half) {
   if ((stream->window_indicator & kWindowTarget) != 0) {
     *half = PendingInstruction{};
@@ -215,12 +179,32 @@ int ExecuteHalf(DecodeStream* stream, PendingInstruction* half) {
       // Addresses lie below the current position, so this fails only for a caller that changed
       // output_size in the middle of a window.
       if (from >= stream->output_size) return Fail(stream, kStatusBadData, "address too large");
-      CopyWithinWindow(stream->output_data, from, stream->output_size, size);
+      CopyRepeating(out, stream->output_data + from, size);
       break;
     }
   }
   stream->output_size += size;
   *half = PendingInstruction{};
+  return 0;
+}
+
+// Runs the window's instructions through the queue of parsed halves, asking for source blocks as
+// the copies need them.
+int ExecuteQueued(DecodeStream* stream) {
+  for (;;) {
+    if (stream->pending_count < kParseAhead && stream->parse_status == 0) ParseAhead(stream);
+    if (stream->pending_count == 0) break;
+    // A copy that runs on into the next source block, or waits for one, stays at the front.
+    PendingInstruction& half = stream->pending[stream->pending_first];
+    if (int status = ExecuteHalf(stream, &half)) return status;
+    if (half.type == kCodeNoop) {
+      stream->pending_first = (stream->pending_first + 1) & (kPendingSlots - 1);
+      --stream->pending_count;
+    }
+  }
+  if (stream->parse_status != 0) {
+    return Fail(stream, stream->parse_status, stream->parse_message);
+  }
   return 0;
 }
 
@@ -259,20 +243,9 @@ int PrepareWindowBuffer(DecodeStream* stream) {
 }
 
 int ExecuteWindow(DecodeStream* stream) {
-  for (;;) {
-    if (stream->pending_count < kParseAhead && stream->parse_status == 0) ParseAhead(stream);
-    if (stream->pending_count == 0) break;
-    // A copy that runs on into the next source block, or waits for one, stays at the front.
-    PendingInstruction& half = stream->pending[stream->pending_first];
-    if (int status = ExecuteHalf(stream, &half)) return status;
-    if (half.type == kCodeNoop) {
-      stream->pending_first = (stream->pending_first + 1) & (kPendingSlots - 1);
-      --stream->pending_count;
-    }
-  }
-  if (stream->parse_status != 0) {
-    return Fail(stream, stream->parse_status, stream->parse_message);
-  }
+  const bool in_place =
+      stream->pending_count == 0 && stream->parse_status == 0 && SourceSegmentInPlace(stream);
+  if (int status = in_place ? ExecuteInPlace(stream) : ExecuteQueued(stream)) return status;
   if (stream->output_size != stream->target_length) {
     return Fail(stream, kStatusBadData, "wrong window length");
   }

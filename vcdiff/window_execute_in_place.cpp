@@ -1,0 +1,216 @@
+// Window execution when every COPY can be served from memory at hand: instructions are parsed and
+// checked a batch at a time into plain copies, fills and repeats, which then run with nothing
+// left to check. Without the queue's bookkeeping, patches of many short operations, where that
+// bookkeeping was most of the work, decode several times faster.
+#include <cstring>
+
+#include "vcdiff/decoder.h"
+#include "vcdiff/decoder_internal.h"
+
+namespace tvl {
+namespace {
+
+enum class OpKind : uint8_t {
+  kCopy,    // size bytes from `from`, which doesn't overlap the output
+  kFill,    // size copies of the byte at `from`
+  kRepeat,  // size bytes from `from`, earlier in the window, as if copied one at a time
+};
+
+struct Op {
+  const uint8_t* from;
+  uint64_t size;
+  OpKind kind;
+};
+
+// Halves parsed ahead of running them. The source bytes of the copies among them are read
+// together before any runs: short copies from all over a large source would otherwise each wait
+// for memory, and for the page-table walk before it, in turn.
+constexpr size_t kBatchHalves = 64;
+
+// The current window as the batches see it: the stream's cursors and position in locals, which
+// go back to the stream once the window has run or failed.
+struct InPlaceWindow {
+  DecodeStream* stream;
+  const CodeTable& table;
+  const uint8_t* instructions;
+  const uint8_t* instructions_end;
+  const uint8_t* data;
+  const uint8_t* data_end;
+  const uint8_t* addresses;
+  const uint8_t* addresses_end;
+  const uint8_t* segment;  // the source segment's first byte, when the window has one
+  uint8_t* window;         // the window buffer
+  uint64_t copy_length;
+  const char* message = nullptr;  // why parsing stopped short, once it has
+};
+
+struct Half {
+  uint8_t type;
+  uint64_t size;
+  uint64_t address;
+};
+
+// Size and address of a half, and its checks against the address space; the position moves past
+// it. The cursors and the address cache move as the queued way moves them.
+bool ParseHalf(InPlaceWindow* w, Half* half) {
+  if (half->size == 0) {
+    if (const char* message =
+            ReadSectionInteger(&w->instructions, w->instructions_end, &half->size)) {
+      w->message = message;
+      return false;
+    }
+  }
+  if (half->type >= kCodeCopy) {
+    AddressCache& cache = w->stream->address_cache;
+    const uint64_t mode = half->type - kCodeCopy;
+    uint64_t value = 0;
+    if (IsSameMode(cache, mode)) {
+      if (w->addresses == w->addresses_end) {
+        w->message = "address underflow";
+        return false;
+      }
+      value = *w->addresses++;
+    } else if (const char* message = ReadSectionInteger(&w->addresses, w->addresses_end, &value)) {
+      w->message = message;
+      return false;
+    }
+    half->address = DecodeAddress(cache, mode, value, w->stream->position);
+    UpdateAddressCache(cache, half->address);
+  }
+  if (const char* message = CheckHalf(w->stream, half->type, half->size, half->address)) {
+    w->message = message;
+    return false;
+  }
+  w->stream->position += half->size;
+  return true;
+}
+
+// The operation a parsed half runs as, taking its data bytes; false when the data section
+// hasn't got them. `at` is where in the window the half's output begins.
+bool ToOp(InPlaceWindow* w, const Half& half, uint64_t at, Op* op) {
+  const uint64_t data_left = static_cast<uint64_t>(w->data_end - w->data);
+  switch (half.type) {
+    case kCodeAdd:
+      if (data_left < half.size) break;
+      *op = {w->data, half.size, OpKind::kCopy};
+      w->data += half.size;
+      return true;
+    case kCodeRun:
+      if (data_left == 0) break;
+      *op = {w->data, half.size, OpKind::kFill};
+      w->data += 1;
+      return true;
+    default:
+      if (half.address < w->copy_length) {
+        *op = {w->segment + half.address, half.size, OpKind::kCopy};
+      } else {
+        const uint64_t from = half.address - w->copy_length;
+        *op = {w->window + from, half.size,
+               from + half.size <= at ? OpKind::kCopy : OpKind::kRepeat};
+      }
+      return true;
+  }
+  w->message = "data underflow";
+  return false;
+}
+
+// Parses opcodes into `ops` until the batch is full, the instructions end or one fails. Both
+// halves of an opcode are parsed before either takes its data: a half that failed to parse
+// never runs, nor does its partner. Returns the number of operations; `touches` gets both ends
+// of each source copy among them.
+size_t ParseBatch(InPlaceWindow* w, Op* ops, const uint8_t** touches, size_t* touch_count) {
+  size_t count = 0;
+  size_t& touched = *touch_count;
+  uint64_t at = w->stream->position - w->copy_length;
+  while (count + 2 <= kBatchHalves && w->instructions != w->instructions_end) {
+    const CodeTableEntry& entry = w->table[*w->instructions++];
+    Half halves[2];
+    int used = 0;
+    if (entry.type1 != kCodeNoop) halves[used++] = {entry.type1, entry.size1, 0};
+    if (entry.type2 != kCodeNoop) halves[used++] = {entry.type2, entry.size2, 0};
+    for (int i = 0; i < used; ++i) {
+      if (!ParseHalf(w, &halves[i])) return count;
+    }
+    for (int i = 0; i < used; ++i) {
+      const Half& half = halves[i];
+      if (!ToOp(w, half, at, &ops[count])) return count;
+      if (half.type >= kCodeCopy && half.address < w->copy_length && half.size > 0) {
+        touches[touched++] = ops[count].from;
+        touches[touched++] = ops[count].from + (half.size - 1);
+      }
+      at += half.size;
+      ++count;
+    }
+  }
+  return count;
+}
+
+void Touch(const uint8_t* const* bytes, size_t count) {
+  uint8_t sum = 0;
+  for (size_t i = 0; i < count; ++i) sum ^= *bytes[i];
+  asm volatile("" : : "r"(sum));
+}
+
+uint8_t* Run(const Op* ops, size_t count, uint8_t* out) {
+  for (size_t i = 0; i < count; ++i) {
+    const Op& op = ops[i];
+    switch (op.kind) {
+      case OpKind::kCopy:
+        std::memcpy(out, op.from, op.size);
+        break;
+      case OpKind::kFill:
+        std::memset(out, *op.from, op.size);
+        break;
+      case OpKind::kRepeat:
+        CopyRepeating(out, op.from, op.size);
+        break;
+    }
+    out += op.size;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool SourceSegmentInPlace(const DecodeStream* stream) {
+  if ((stream->window_indicator & kWindowTarget) != 0) return false;
+  if (stream->copy_length == 0) return true;
+  const DecodeSource* source = stream->source;
+  return source != nullptr && source->block_data != nullptr &&
+         source->block_number == source->copy_base_block &&
+         source->copy_base_offset <= source->block_bytes &&
+         stream->copy_length <= source->block_bytes - source->copy_base_offset;
+}
+
+int ExecuteInPlace(DecodeStream* stream) {
+  const DecodeSource* source = stream->source;
+  InPlaceWindow w{
+      .stream = stream,
+      .table = *stream->code_table,
+      .instructions = stream->instructions.next,
+      .instructions_end = stream->instructions.end,
+      .data = stream->data.next,
+      .data_end = stream->data.end,
+      .addresses = stream->addresses.next,
+      .addresses_end = stream->addresses.end,
+      .segment = stream->copy_length > 0 ? source->block_data + source->copy_base_offset : nullptr,
+      .window = stream->output_data,
+      .copy_length = stream->copy_length,
+  };
+  Op ops[kBatchHalves];
+  const uint8_t* touches[2 * kBatchHalves];
+  uint8_t* out = stream->output_data + stream->output_size;
+  while (w.message == nullptr && w.instructions != w.instructions_end) {
+    size_t touch_count = 0;
+    const size_t count = ParseBatch(&w, ops, touches, &touch_count);
+    Touch(touches, touch_count);
+    out = Run(ops, count, out);
+  }
+  stream->instructions.next = w.instructions;
+  stream->data.next = w.data;
+  stream->addresses.next = w.addresses;
+  stream->output_size = static_cast<uint64_t>(out - stream->output_data);
+  return w.message == nullptr ? 0 : Fail(stream, kStatusBadData, w.message);
+}
+
+}  // namespace tvl
