@@ -46,6 +46,19 @@ inline const char* ReadSectionInteger(const uint8_t** next, const uint8_t* end, 
   constexpr uint64_t kOverflowBits = ~uint64_t{0} << 57;
   const uint8_t* at = *next;
   uint64_t result = 0;
+  // Where the section's end is out of reach, nine bytes can't overflow: no check for either.
+  if (end - at >= 9) {
+    for (int i = 0; i < 9; ++i) {
+      const uint8_t byte = at[i];
+      result = (result << 7) | (byte & 0x7F);
+      if ((byte & 0x80) == 0) {
+        *next = at + i + 1;
+        *value = result;
+        return nullptr;
+      }
+    }
+    result = 0;
+  }
   for (;;) {
     if (at == end) return "end-of-input in read_integer";
     if ((result & kOverflowBits) != 0) return "overflow in read_intger";
@@ -58,19 +71,26 @@ inline const char* ReadSectionInteger(const uint8_t** next, const uint8_t* end, 
   return nullptr;
 }
 
-// The checks of a parsed half, in their order: a COPY's address lies below `position` and a
+// Where a window stands in its address space: the source segment, then the target so far.
+struct AddressSpace {
+  uint64_t copy_length;  // the source segment's length, where the target begins
+  uint64_t position;     // the next target byte's address
+  uint64_t limit;        // one past the target's last byte
+};
+
+// The checks of a parsed half, in their order: a COPY's address lies below the position and a
 // source copy stays in the source segment; every half ends within the window. Returns null, or
 // the failure's message.
-inline const char* CheckHalf(const DecodeStream* stream, uint8_t type, uint64_t size,
+inline const char* CheckHalf(const AddressSpace& space, uint8_t type, uint64_t size,
                              uint64_t address) {
   if (type >= kCodeCopy) {
-    if (address >= stream->position) return "address too large";
+    if (address >= space.position) return "address too large";
     // A single COPY never runs from the source segment on into the target window.
-    if (address < stream->copy_length && size > stream->copy_length - address) {
+    if (address < space.copy_length && size > space.copy_length - address) {
       return "size too large";
     }
   }
-  if (size > stream->position_limit - stream->position) return "size too large";
+  if (size > space.limit - space.position) return "size too large";
   return nullptr;
 }
 

@@ -44,7 +44,8 @@ int ParseHalf(DecodeStream* stream, PendingInstruction* half) {
   if (half->type >= kCodeCopy) {
     if (int status = ReadAddress(stream, half->type - kCodeCopy, &half->address)) return status;
   }
-  if (const char* message = CheckHalf(stream, half->type, half->size, half->address)) {
+  const AddressSpace space{stream->copy_length, stream->position, stream->position_limit};
+  if (const char* message = CheckHalf(space, half->type, half->size, half->address)) {
     return Fail(stream, kStatusBadData, message);
   }
   stream->position += half->size;

@@ -30,7 +30,6 @@ constexpr size_t kBatchHalves = 64;
 // The current window as the batches see it: the stream's cursors and position in locals, which
 // go back to the stream once the window has run or failed.
 struct InPlaceWindow {
-  DecodeStream* stream;
   const CodeTable& table;
   const uint8_t* instructions;
   const uint8_t* instructions_end;
@@ -40,7 +39,8 @@ struct InPlaceWindow {
   const uint8_t* addresses_end;
   const uint8_t* segment;  // the source segment's first byte, when the window has one
   uint8_t* window;         // the window buffer
-  uint64_t copy_length;
+  AddressSpace space;
+  AddressCache cache;             // the stream's, with its round robin moving here
   const char* message = nullptr;  // why parsing stopped short, once it has
 };
 
@@ -61,7 +61,7 @@ bool ParseHalf(InPlaceWindow* w, Half* half) {
     }
   }
   if (half->type >= kCodeCopy) {
-    AddressCache& cache = w->stream->address_cache;
+    AddressCache& cache = w->cache;
     const uint64_t mode = half->type - kCodeCopy;
     uint64_t value = 0;
     if (IsSameMode(cache, mode)) {
@@ -74,14 +74,14 @@ bool ParseHalf(InPlaceWindow* w, Half* half) {
       w->message = message;
       return false;
     }
-    half->address = DecodeAddress(cache, mode, value, w->stream->position);
+    half->address = DecodeAddress(cache, mode, value, w->space.position);
     UpdateAddressCache(cache, half->address);
   }
-  if (const char* message = CheckHalf(w->stream, half->type, half->size, half->address)) {
+  if (const char* message = CheckHalf(w->space, half->type, half->size, half->address)) {
     w->message = message;
     return false;
   }
-  w->stream->position += half->size;
+  w->space.position += half->size;
   return true;
 }
 
@@ -101,10 +101,10 @@ bool ToOp(InPlaceWindow* w, const Half& half, uint64_t at, Op* op) {
       w->data += 1;
       return true;
     default:
-      if (half.address < w->copy_length) {
+      if (half.address < w->space.copy_length) {
         *op = {w->segment + half.address, half.size, OpKind::kCopy};
       } else {
-        const uint64_t from = half.address - w->copy_length;
+        const uint64_t from = half.address - w->space.copy_length;
         *op = {w->window + from, half.size,
                from + half.size <= at ? OpKind::kCopy : OpKind::kRepeat};
       }
@@ -121,7 +121,7 @@ bool ToOp(InPlaceWindow* w, const Half& half, uint64_t at, Op* op) {
 size_t ParseBatch(InPlaceWindow* w, Op* ops, const uint8_t** touches, size_t* touch_count) {
   size_t count = 0;
   size_t& touched = *touch_count;
-  uint64_t at = w->stream->position - w->copy_length;
+  uint64_t at = w->space.position - w->space.copy_length;
   while (count + 2 <= kBatchHalves && w->instructions != w->instructions_end) {
     const CodeTableEntry& entry = w->table[*w->instructions++];
     Half halves[2];
@@ -134,7 +134,10 @@ size_t ParseBatch(InPlaceWindow* w, Op* ops, const uint8_t** touches, size_t* to
     for (int i = 0; i < used; ++i) {
       const Half& half = halves[i];
       if (!ToOp(w, half, at, &ops[count])) return count;
-      if (half.type >= kCodeCopy && half.address < w->copy_length && half.size > 0) {
+      // An empty half has taken its data byte, if any, and has nothing to run: an empty window
+      // has no buffer to run it on.
+      if (half.size == 0) continue;
+      if (half.type >= kCodeCopy && half.address < w->space.copy_length) {
         touches[touched++] = ops[count].from;
         touches[touched++] = ops[count].from + (half.size - 1);
       }
@@ -185,7 +188,6 @@ bool SourceSegmentInPlace(const DecodeStream* stream) {
 int ExecuteInPlace(DecodeStream* stream) {
   const DecodeSource* source = stream->source;
   InPlaceWindow w{
-      .stream = stream,
       .table = *stream->code_table,
       .instructions = stream->instructions.next,
       .instructions_end = stream->instructions.end,
@@ -195,7 +197,8 @@ int ExecuteInPlace(DecodeStream* stream) {
       .addresses_end = stream->addresses.end,
       .segment = stream->copy_length > 0 ? source->block_data + source->copy_base_offset : nullptr,
       .window = stream->output_data,
-      .copy_length = stream->copy_length,
+      .space = {stream->copy_length, stream->position, stream->position_limit},
+      .cache = stream->address_cache,
   };
   Op ops[kBatchHalves];
   const uint8_t* touches[2 * kBatchHalves];
@@ -209,6 +212,8 @@ int ExecuteInPlace(DecodeStream* stream) {
   stream->instructions.next = w.instructions;
   stream->data.next = w.data;
   stream->addresses.next = w.addresses;
+  stream->position = w.space.position;
+  stream->address_cache.next_near_slot = w.cache.next_near_slot;
   stream->output_size = static_cast<uint64_t>(out - stream->output_data);
   return w.message == nullptr ? 0 : Fail(stream, kStatusBadData, w.message);
 }

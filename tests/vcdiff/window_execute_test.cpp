@@ -152,12 +152,32 @@ TEST(ExecuteWindow, FailuresFoundAheadWaitTheirTurn) {
   window.data = {1};
   window.addresses = {0x81, 0x00};  // address 128
   window.expected.resize(46);
-  EXPECT_EQ(DecodeOne(window, source).message, "data underflow");
+  // Blocks of 16 bytes run the window through the queue; one of 64 holds the whole segment.
+  for (uint64_t block : {16, 64}) {
+    EXPECT_EQ(DecodeOne(window, source, block).message, "data underflow") << block;
+  }
 
   window.instructions.erase(window.instructions.begin());  // now the COPY is the first fault
   window.data.assign(40, 1);
   window.expected.resize(44);
-  EXPECT_EQ(DecodeOne(window, source).message, "address too large");
+  for (uint64_t block : {16, 64}) {
+    EXPECT_EQ(DecodeOne(window, source, block).message, "address too large") << block;
+  }
+}
+
+// Empty halves take their data byte and produce nothing, even in an empty window, which has no
+// buffer to produce it in.
+TEST(ExecuteWindow, EmptyHalves) {
+  for (bool with_bytes : {false, true}) {
+    WindowBuilder window;
+    window.indicator = 0x04;
+    window.Add({}, true);
+    window.Run(0, 'x');
+    if (with_bytes) window.Add(Text("ab"));
+    const DecodeResult result = DecodeOne(window);
+    EXPECT_EQ(result.status, 0) << result.message;
+    EXPECT_EQ(result.output, window.expected);
+  }
 }
 
 // Many short copies from all over the source, with blocks of 16 bytes: the decoder stops for a
