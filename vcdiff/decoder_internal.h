@@ -109,12 +109,13 @@ inline void CopyRepeating(uint8_t* out, const uint8_t* from, uint64_t size) {
   }
 }
 
-// True when every COPY of the current window can be served without asking for a source block:
-// the window's source segment lies wholly in the block in place, or it has none.
-bool SourceSegmentInPlace(const DecodeStream* stream);
+// True when every COPY of the current window can be served without asking for a source block
+// (the window's source segment lies wholly in the block in place, or it has none) and the
+// address cache has its default sizes, the only ones a stream can have.
+bool CanExecuteInPlace(const DecodeStream* stream);
 
 // Runs the rest of the current window's instructions, all of them parsed and checked a batch
-// ahead of running; only while SourceSegmentInPlace. Returns 0 once all have run, else the
+// ahead of running; only while CanExecuteInPlace. Returns 0 once all have run, else the
 // failure the queued way would give, after running the halves before it.
 int ExecuteInPlace(DecodeStream* stream);
 

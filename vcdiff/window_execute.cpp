@@ -245,7 +245,7 @@ int PrepareWindowBuffer(DecodeStream* stream) {
 
 int ExecuteWindow(DecodeStream* stream) {
   const bool in_place =
-      stream->pending_count == 0 && stream->parse_status == 0 && SourceSegmentInPlace(stream);
+      stream->pending_count == 0 && stream->parse_status == 0 && CanExecuteInPlace(stream);
   if (int status = in_place ? ExecuteInPlace(stream) : ExecuteQueued(stream)) return status;
   if (stream->output_size != stream->target_length) {
     return Fail(stream, kStatusBadData, "wrong window length");

@@ -52,7 +52,7 @@ struct Half {
 
 // Size and address of a half, and its checks against the address space; the position moves past
 // it. The cursors and the address cache move as the queued way moves them.
-bool ParseHalf(InPlaceWindow* w, Half* half) {
+[[gnu::always_inline]] inline bool ParseHalf(InPlaceWindow* w, Half* half) {
   if (half->size == 0) {
     if (const char* message =
             ReadSectionInteger(&w->instructions, w->instructions_end, &half->size)) {
@@ -85,67 +85,74 @@ bool ParseHalf(InPlaceWindow* w, Half* half) {
   return true;
 }
 
-// The operation a parsed half runs as, taking its data bytes; false when the data section
-// hasn't got them. `at` is where in the window the half's output begins.
-bool ToOp(InPlaceWindow* w, const Half& half, uint64_t at, Op* op) {
+// The operations of a batch, and both ends of each source copy among them.
+struct Batch {
+  Op ops[kBatchHalves];
+  size_t count = 0;
+  const uint8_t* touches[2 * kBatchHalves];
+  size_t touched = 0;
+};
+
+// Adds the operation a parsed half runs as, taking its data bytes; false when the data section
+// hasn't got them. The half's output begins at `at` in the window.
+[[gnu::always_inline]] inline bool Emit(InPlaceWindow* w, const Half& half, uint64_t at,
+                                        Batch* batch) {
+  Op& op = batch->ops[batch->count];
   const uint64_t data_left = static_cast<uint64_t>(w->data_end - w->data);
   switch (half.type) {
     case kCodeAdd:
-      if (data_left < half.size) break;
-      *op = {w->data, half.size, OpKind::kCopy};
-      w->data += half.size;
-      return true;
-    case kCodeRun:
-      if (data_left == 0) break;
-      *op = {w->data, half.size, OpKind::kFill};
-      w->data += 1;
-      return true;
-    default:
-      if (half.address < w->space.copy_length) {
-        *op = {w->segment + half.address, half.size, OpKind::kCopy};
-      } else {
-        const uint64_t from = half.address - w->space.copy_length;
-        *op = {w->window + from, half.size,
-               from + half.size <= at ? OpKind::kCopy : OpKind::kRepeat};
+      if (data_left < half.size) {
+        w->message = "data underflow";
+        return false;
       }
-      return true;
+      op = {w->data, half.size, OpKind::kCopy};
+      w->data += half.size;
+      break;
+    case kCodeRun:
+      if (data_left == 0) {
+        w->message = "data underflow";
+        return false;
+      }
+      op = {w->data, half.size, OpKind::kFill};
+      w->data += 1;
+      break;
+    default: {
+      const uint64_t copy_length = w->space.copy_length;
+      if (half.address < copy_length) {
+        op = {w->segment + half.address, half.size, OpKind::kCopy};
+        if (half.size > 0) {
+          batch->touches[batch->touched++] = op.from;
+          batch->touches[batch->touched++] = op.from + (half.size - 1);
+        }
+      } else {
+        // A copy from within reach of its output repeats.
+        const uint64_t from = half.address - copy_length;
+        op = {w->window + from, half.size,
+              from + half.size <= at ? OpKind::kCopy : OpKind::kRepeat};
+      }
+      break;
+    }
   }
-  w->message = "data underflow";
-  return false;
+  // An empty half has taken its data byte, if any, and has nothing to run: an empty window has
+  // no buffer to run it on.
+  if (half.size > 0) ++batch->count;
+  return true;
 }
 
-// Parses opcodes into `ops` until the batch is full, the instructions end or one fails. Both
-// halves of an opcode are parsed before either takes its data: a half that failed to parse
-// never runs, nor does its partner. Returns the number of operations; `touches` gets both ends
-// of each source copy among them.
-size_t ParseBatch(InPlaceWindow* w, Op* ops, const uint8_t** touches, size_t* touch_count) {
-  size_t count = 0;
-  size_t& touched = *touch_count;
-  uint64_t at = w->space.position - w->space.copy_length;
-  while (count + 2 <= kBatchHalves && w->instructions != w->instructions_end) {
+// Parses opcodes into the batch until it is full, the instructions end or one fails. Both halves
+// of an opcode are parsed before either takes its data: a half that failed to parse never runs,
+// nor does its partner.
+void ParseBatch(InPlaceWindow* w, Batch* batch) {
+  while (batch->count + 2 <= kBatchHalves && w->instructions != w->instructions_end) {
     const CodeTableEntry& entry = w->table[*w->instructions++];
-    Half halves[2];
-    int used = 0;
-    if (entry.type1 != kCodeNoop) halves[used++] = {entry.type1, entry.size1, 0};
-    if (entry.type2 != kCodeNoop) halves[used++] = {entry.type2, entry.size2, 0};
-    for (int i = 0; i < used; ++i) {
-      if (!ParseHalf(w, &halves[i])) return count;
-    }
-    for (int i = 0; i < used; ++i) {
-      const Half& half = halves[i];
-      if (!ToOp(w, half, at, &ops[count])) return count;
-      // An empty half has taken its data byte, if any, and has nothing to run: an empty window
-      // has no buffer to run it on.
-      if (half.size == 0) continue;
-      if (half.type >= kCodeCopy && half.address < w->space.copy_length) {
-        touches[touched++] = ops[count].from;
-        touches[touched++] = ops[count].from + (half.size - 1);
-      }
-      at += half.size;
-      ++count;
-    }
+    Half first{entry.type1, entry.size1, 0};
+    Half second{entry.type2, entry.size2, 0};
+    const uint64_t at = w->space.position - w->space.copy_length;
+    if (first.type != kCodeNoop && !ParseHalf(w, &first)) return;
+    if (second.type != kCodeNoop && !ParseHalf(w, &second)) return;
+    if (first.type != kCodeNoop && !Emit(w, first, at, batch)) return;
+    if (second.type != kCodeNoop && !Emit(w, second, at + first.size, batch)) return;
   }
-  return count;
 }
 
 void Touch(const uint8_t* const* bytes, size_t count) {
@@ -175,7 +182,9 @@ uint8_t* Run(const Op* ops, size_t count, uint8_t* out) {
 
 }  // namespace
 
-bool SourceSegmentInPlace(const DecodeStream* stream) {
+bool CanExecuteInPlace(const DecodeStream* stream) {
+  const AddressCache& cache = stream->address_cache;
+  if (cache.near_size != kNearCacheSize || cache.same_size != kSameCacheSize) return false;
   if ((stream->window_indicator & kWindowTarget) != 0) return false;
   if (stream->copy_length == 0) return true;
   const DecodeSource* source = stream->source;
@@ -198,16 +207,16 @@ int ExecuteInPlace(DecodeStream* stream) {
       .segment = stream->copy_length > 0 ? source->block_data + source->copy_base_offset : nullptr,
       .window = stream->output_data,
       .space = {stream->copy_length, stream->position, stream->position_limit},
-      .cache = stream->address_cache,
+      // The sizes as constants, which lets the cache's arithmetic fold.
+      .cache = {kNearCacheSize, kSameCacheSize, stream->address_cache.next_near_slot,
+                stream->address_cache.near_slots, stream->address_cache.same_slots},
   };
-  Op ops[kBatchHalves];
-  const uint8_t* touches[2 * kBatchHalves];
   uint8_t* out = stream->output_data + stream->output_size;
   while (w.message == nullptr && w.instructions != w.instructions_end) {
-    size_t touch_count = 0;
-    const size_t count = ParseBatch(&w, ops, touches, &touch_count);
-    Touch(touches, touch_count);
-    out = Run(ops, count, out);
+    Batch batch;
+    ParseBatch(&w, &batch);
+    Touch(batch.touches, batch.touched);
+    out = Run(batch.ops, batch.count, out);
   }
   stream->instructions.next = w.instructions;
   stream->data.next = w.data;
