@@ -180,17 +180,24 @@ TEST(ExecuteWindow, EmptyHalves) {
   }
 }
 
-// Many short copies from all over the source, with blocks of 16 bytes: the decoder stops for a
-// block in the middle of its parsed-ahead instructions, time after time, and goes on exactly.
+// Many short operations, most of them copies from all over the source. With blocks of 16 bytes
+// the decoder stops for a block in the middle of its parsed-ahead instructions, time after time,
+// and goes on exactly. With the whole source in one block they run in batches parsed ahead, and
+// copies of output just made, in the batch before or their own, read it only once it is there.
 TEST(ExecuteWindow, ParsedAheadCopiesResumeAcrossBlockRequests) {
   std::mt19937 random(5);
   Bytes source(4096);
   for (uint8_t& byte : source) byte = static_cast<uint8_t>(random());
   WindowBuilder window(&source, 0, source.size());
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < 600; ++i) {
     const uint64_t size = 1 + random() % 40;
-    if (i % 3 == 0) {
+    const uint64_t made = window.expected.size();
+    if (i % 5 == 0) {
       window.Add(Bytes(size, static_cast<uint8_t>(i)));
+    } else if (i % 5 == 1) {
+      window.Run(size, static_cast<uint8_t>(i));
+    } else if (i % 5 == 2 && made > 0) {
+      window.CopyTarget(made - 1 - random() % std::min<uint64_t>(made, 50), size);  // recent
     } else {
       window.Copy(random() % (source.size() - size), size, 0, true);
     }
