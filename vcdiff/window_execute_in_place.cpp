@@ -1,7 +1,7 @@
 // Window execution when every COPY can be served from memory at hand: instructions are parsed and
 // checked a batch at a time into plain copies, fills and repeats, which then run with nothing
-// left to check. Without the queue's bookkeeping, patches of many short operations, where that
-// bookkeeping was most of the work, decode several times faster.
+// left to check. Without the queue's bookkeeping, a patch of many short operations takes about
+// half the instructions it took through the queue.
 #include <cstring>
 
 #include "vcdiff/decoder.h"
@@ -51,7 +51,8 @@ struct Half {
 };
 
 // Size and address of a half, and its checks against the address space; the position moves past
-// it. The cursors and the address cache move as the queued way moves them.
+// it. The cursors and the address cache move as the queued way moves them. Inlined by force, as
+// Emit is: each is used twice per opcode, and as calls the decoding took 30% more instructions.
 [[gnu::always_inline]] inline bool ParseHalf(InPlaceWindow* w, Half* half) {
   if (half->size == 0) {
     if (const char* message =
