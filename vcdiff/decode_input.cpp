@@ -195,14 +195,21 @@ SectionCursor* CurrentSection(DecodeStream* stream) {
 // bytes that arrive, not with the length the header declares, so a truncated stream makes the
 // decoder hold at most twice what it delivered. Growth at least doubles (up to the section's
 // length), so a section given in small pieces is moved only a few times.
+//
+// A copy kept from an earlier window that is too short for this section is replaced as the
+// section begins, while it holds nothing to keep: the old copy is freed before the new one is
+// allocated, so a section somewhat longer than the last doesn't hold both for a moment.
 int GrowSectionCopy(DecodeStream* stream, SectionCursor* section, uint64_t needed) {
-  if (section->copy == nullptr || section->copy_capacity < needed) {
-    // The capacity is below `needed`, itself at most the bounded length: doubling can't wrap.
+  const bool starting = section->received == 0 && section->copy_capacity < section->length;
+  if (section->copy == nullptr || section->copy_capacity < needed || starting) {
+    // The capacity is below the bounded length: doubling can't wrap.
     const uint64_t grown = std::max(needed, std::min(section->length, section->copy_capacity * 2));
-    if (int status = GrowBufferKeeping(stream, &section->copy, &section->copy_capacity, grown,
-                                       section->received)) {
-      return status;
-    }
+    // With nothing received there is nothing to keep, and the old copy goes first.
+    const int status = section->received == 0
+                           ? GrowBuffer(stream, &section->copy, &section->copy_capacity, grown)
+                           : GrowBufferKeeping(stream, &section->copy, &section->copy_capacity,
+                                               grown, section->received);
+    if (status != 0) return status;
   }
   section->next = section->copy;
   return 0;

@@ -1,4 +1,5 @@
 // The stream's life: configuration, source attachment, block requests, close, free, allocation.
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -181,6 +182,8 @@ struct Allocations {
   int count = 0;
   std::map<void*, size_t> live;
   std::vector<size_t> sizes;
+  size_t live_bytes = 0;
+  size_t peak_bytes = 0;  // the most ever live at once
 };
 
 void* TrackingAlloc(void* opaque, size_t count, size_t size) {
@@ -190,12 +193,17 @@ void* TrackingAlloc(void* opaque, size_t count, size_t size) {
   if (count * size > allocations->limit) return nullptr;
   void* pointer = ::operator new(count* size);
   allocations->live[pointer] = count * size;
+  allocations->live_bytes += count * size;
+  allocations->peak_bytes = std::max(allocations->peak_bytes, allocations->live_bytes);
   return pointer;
 }
 
 void TrackingRelease(void* opaque, void* pointer) {
   auto* allocations = static_cast<Allocations*>(opaque);
-  ASSERT_EQ(allocations->live.erase(pointer), 1u) << "released twice or never allocated";
+  const auto found = allocations->live.find(pointer);
+  ASSERT_NE(found, allocations->live.end()) << "released twice or never allocated";
+  allocations->live_bytes -= found->second;
+  allocations->live.erase(found);
   ::operator delete(pointer);
 }
 
@@ -251,6 +259,33 @@ TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
   EXPECT_EQ(result.output.size(), 55000u);
   // Near and same arrays, one copy per non-empty section, the window buffer: each once.
   EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144, 16384, 16384, 32768}));
+}
+
+// A section a little longer than the same section of the window before: the copy kept from that
+// window is freed before the longer one is allocated, never held beside it.
+TEST(DecodeStreamAllocation, ALongerSectionReplacesTheOldCopyWithoutHoldingBoth) {
+  Bytes patch = testing::FileHeader(0);
+  for (uint64_t size : {100000, 120000}) {
+    testing::WindowBuilder window;
+    window.indicator = 0;
+    window.Add(Bytes(size, 'a'), true);
+    const Bytes body = window.Encode();
+    patch.insert(patch.end(), body.begin(), body.end());
+  }
+  Allocations allocations;
+  DecodeConfig config;
+  config.alloc = TrackingAlloc;
+  config.release = TrackingRelease;
+  config.alloc_opaque = &allocations;
+  MemoryDecodeOptions options;
+  options.config = &config;
+  options.pieces = {4096};
+  ASSERT_EQ(testing::Decode(patch, {}, options).output.size(), 220000u);
+  // Data copies of 114688 and then 131072 bytes; window buffers likewise. Holding both copies
+  // with the first window's buffer would take 360448 bytes; the second window's buffer and
+  // copy, with the instruction copy and the cache arrays, take 262144 and a few KiB.
+  EXPECT_LT(allocations.peak_bytes, size_t{114688 + 131072 + 114688});
+  EXPECT_GE(allocations.peak_bytes, size_t{131072 + 131072});
 }
 
 // A file header that declares an application header of `length` bytes, then one byte of it.
