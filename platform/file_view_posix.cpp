@@ -45,16 +45,16 @@ FileView FileView::Map(const File& file, FileError* error) {
   }
   // An empty file has nothing to map, and mmap refuses a zero length.
   if (size != 0) {
-    // Shared, not private: only a shared view of a file maps the cache's large pages as such,
-    // and the decoder's short copies from all over a source then seldom miss the TLB.
-    void* data = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED,
+    void* data = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE,
                         static_cast<int>(file.handle_), 0);
     if (data == MAP_FAILED) {
       if (error) *error = static_cast<FileError>(errno);
       return view;
     }
 #ifdef MADV_HUGEPAGE
-    // Parts of the file not yet in the cache then come in as large pages too. Only a hint.
+    // Only a hint. Parts of the file not yet in the cache then come in as large pages, which
+    // this view and later ones map whole: the decoder's short copies from all over a source
+    // seldom miss the TLB. Parts read in as small pages stay so while they are cached.
     ::madvise(data, static_cast<size_t>(size), MADV_HUGEPAGE);
 #endif
     view.guard_slot_ = GuardView(data, PageRounded(static_cast<size_t>(size)));
