@@ -80,16 +80,6 @@ bool SourceEnds(const DecodeStream* stream, const PendingInstruction& half,
   return true;
 }
 
-// Reads both ends of each source copy just parsed, in one go. Short copies from all over a large
-// source otherwise wait for memory, and for the page-table walk before it, one after the other;
-// loads that don't depend on each other wait together. Most copies of a few dozen bytes cross a
-// cache line, and the second line would miss on its own. Prefetch hints measured no better.
-void TouchSourceBytes(const uint8_t* const* bytes, size_t count) {
-  uint8_t sum = 0;
-  for (size_t i = 0; i < count; ++i) sum ^= *bytes[i];
-  asm volatile("" : : "r"(sum));
-}
-
 // Parses instructions until kPendingSlots halves wait, the section ends or one fails to parse.
 // Both halves of an instruction are parsed before either is queued: a half that failed to parse
 // never runs, nor does its partner.

@@ -156,12 +156,6 @@ void ParseBatch(InPlaceWindow* w, Batch* batch) {
   }
 }
 
-void Touch(const uint8_t* const* bytes, size_t count) {
-  uint8_t sum = 0;
-  for (size_t i = 0; i < count; ++i) sum ^= *bytes[i];
-  asm volatile("" : : "r"(sum));
-}
-
 uint8_t* Run(const Op* ops, size_t count, uint8_t* out) {
   for (size_t i = 0; i < count; ++i) {
     const Op& op = ops[i];
@@ -216,7 +210,7 @@ int ExecuteInPlace(DecodeStream* stream) {
   while (w.message == nullptr && w.instructions != w.instructions_end) {
     Batch batch;
     ParseBatch(&w, &batch);
-    Touch(batch.touches, batch.touched);
+    TouchSourceBytes(batch.touches, batch.touched);
     out = Run(batch.ops, batch.count, out);
   }
   stream->instructions.next = w.instructions;

@@ -237,6 +237,18 @@ TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
   }
 }
 
+// Decodes a patch without a source, in pieces of `piece` bytes, counting its allocations.
+DecodeResult DecodeCounting(const Bytes& patch, size_t piece, Allocations* allocations) {
+  DecodeConfig config;
+  config.alloc = TrackingAlloc;
+  config.release = TrackingRelease;
+  config.alloc_opaque = allocations;
+  MemoryDecodeOptions options;
+  options.config = &config;
+  options.pieces = {piece};
+  return testing::Decode(patch, {}, options);
+}
+
 TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
   // Windows of 20000, 5000 and 30000 bytes: one 32768-byte window buffer serves all three.
   Bytes patch = testing::FileHeader(0);
@@ -248,14 +260,7 @@ TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
     patch.insert(patch.end(), body.begin(), body.end());
   }
   Allocations allocations;
-  DecodeConfig config;
-  config.alloc = TrackingAlloc;
-  config.release = TrackingRelease;
-  config.alloc_opaque = &allocations;
-  MemoryDecodeOptions options;
-  options.config = &config;
-  options.pieces = {3};
-  const DecodeResult result = testing::Decode(patch, {}, options);
+  const DecodeResult result = DecodeCounting(patch, 3, &allocations);
   EXPECT_EQ(result.output.size(), 55000u);
   // Near and same arrays, one copy per non-empty section, the window buffer: each once.
   EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144, 16384, 16384, 32768}));
@@ -273,14 +278,7 @@ TEST(DecodeStreamAllocation, ALongerSectionReplacesTheOldCopyWithoutHoldingBoth)
     patch.insert(patch.end(), body.begin(), body.end());
   }
   Allocations allocations;
-  DecodeConfig config;
-  config.alloc = TrackingAlloc;
-  config.release = TrackingRelease;
-  config.alloc_opaque = &allocations;
-  MemoryDecodeOptions options;
-  options.config = &config;
-  options.pieces = {4096};
-  ASSERT_EQ(testing::Decode(patch, {}, options).output.size(), 220000u);
+  ASSERT_EQ(DecodeCounting(patch, 4096, &allocations).output.size(), 220000u);
   // Data copies of 114688 and then 131072 bytes; window buffers likewise. Holding both copies
   // with the first window's buffer would take 360448 bytes; the second window's buffer and
   // copy, with the instruction copy and the cache arrays, take 262144 and a few KiB.
