@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-#include "platform/wide_text.h"
 #include "catalogue/catalogue.h"
+#include "platform/wide_text.h"
 #include "resources/supported_dialog_ids.h"
 #include "ui/accessibility.h"
 

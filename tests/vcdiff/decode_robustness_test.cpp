@@ -10,9 +10,9 @@ namespace {
 using testing::Bytes;
 
 // No crash, no leak, no read outside the input, blocks or buffers (under the sanitizers), and
-// every run ends in a status with a message, the same whichever way its windows run. Every window of the sample carries an Adler-32, so
-// damage the decoder accepts (the application header's bytes, say) must leave the output exactly
-// as it was.
+// every run ends in a status with a message, the same whichever way its windows run. Every window
+// of the sample carries an Adler-32, so damage the decoder accepts (the application header's bytes,
+// say) must leave the output exactly as it was.
 TEST(DecodeRobustness, EveryByteMutated) {
   const testing::Sample sample = testing::RichSample();
   int accepted = 0;
