@@ -4,9 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/native}
-command -v hyperfine >/dev/null || tools/install-deps.sh native
-command -v hyperfine >/dev/null || { sudo=""; [ "$(id -u)" -ne 0 ] && sudo=sudo;
-  $sudo apt-get install -y -q hyperfine; }
+tools/install-deps.sh bench
 [ -x "$build/cli/tarvelline-cli" ] || { cmake --preset native && cmake --build --preset native; }
 
 file=$(mktemp "${TMPDIR:-/tmp}/tarvelline-bench.XXXXXX")

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-win64}
-tools/install-deps.sh all
+tools/install-deps.sh package
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-repro.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -8,8 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 arches=("$@")
 [ ${#arches[@]} -eq 0 ] && arches=(win64 win32)
-tools/install-deps.sh all
-command -v zip >/dev/null || { echo "package.sh needs zip (apt-get install zip)" >&2; exit 1; }
+tools/install-deps.sh package
 
 version=$(sed -n 's/^project(Tarvelline VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 version=${version%.*}  # users see three numbers
