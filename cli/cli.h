@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "cli/record.h"
 #include "platform/file.h"
 #include "platform/text.h"  // Narrow, for catalogue and patch texts in output
 
@@ -42,6 +43,11 @@ ParsedArgs ParseArgs(const Args& args, std::initializer_list<std::string_view> v
 int UsageError(const Command& command, std::string_view message);
 // Prints "tarvelline-cli: <message>" to stderr.
 void PrintError(std::string_view message);
+
+// kJson when the command line holds --json.
+inline RecordFormat RequestedFormat(const ParsedArgs& parsed) {
+  return parsed.Has("--json") ? RecordFormat::kJson : RecordFormat::kTab;
+}
 
 // True when `args` asks for help, which every command answers the same way.
 bool WantsHelp(const Args& args);

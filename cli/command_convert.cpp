@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
@@ -76,8 +74,9 @@ int RunConvert(const Args& args) {
     PrintError(DescribeConvertFailure(report, request));
     return kExitFailure;
   }
-  std::printf("%s\t%s\t%s\n", IdOf(from).c_str(), IdOf(into).c_str(),
-              PathToDisplay(request.output).c_str());
+  PrintRecord({TextField("source", IdOf(from)), TextField("target", IdOf(into)),
+               TextField("output", PathToDisplay(request.output))},
+              RecordFormat::kTab);
   return kExitOk;
 }
 

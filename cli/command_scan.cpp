@@ -6,11 +6,12 @@ namespace tvl::cli {
 namespace {
 
 int RunScanCommand(const Args& args) {
-  ParsedArgs parsed = ParseArgs(args, {}, {"--explain"});
+  ParsedArgs parsed = ParseArgs(args, {}, {"--explain", "--json"});
   if (!parsed.error.empty()) return UsageError(kScanCommand, parsed.error);
   ScanRequest request;
   request.explain = parsed.Has("--explain");
   request.progress = StderrIsTerminal();
+  request.format = RequestedFormat(parsed);
   if (parsed.positional.empty()) {
     request.roots = DefaultScanRoots(HostPlaceLookup());
   } else {
@@ -26,7 +27,7 @@ int RunScanCommand(const Args& args) {
 
 const Command kScanCommand = {
     "scan", "find and identify the game files in folders",
-    "usage: tarvelline-cli scan [--explain] [FOLDER...]\n"
+    "usage: tarvelline-cli scan [--explain] [--json] [FOLDER...]\n"
     "\n"
     "Walks each FOLDER, following links but never into a folder twice, and identifies every\n"
     "file named *.wad, *.iwad or *.ipk3 (in any case) or starting with a WAD header. Without\n"
@@ -40,7 +41,8 @@ const Command kScanCommand = {
     "Unreadable files and folders are reported on stderr and skipped. Exits 0 when files were\n"
     "found and every one was identified, 1 otherwise.\n"
     "\n"
-    "  --explain   add a last field saying what each file is, as identify --explain does\n",
+    "  --explain   add a last field saying what each file is, as identify --explain does\n"
+    "  --json      print JSON Lines, keys index, sha1, id, title, file, rule, explain\n",
     RunScanCommand};
 
 }  // namespace tvl::cli

@@ -1,5 +1,3 @@
-#include <cstdio>
-
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
@@ -11,27 +9,25 @@ namespace {
 
 std::u16string Widen(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
-std::string JoinRoute(const std::vector<std::u16string>& route) {
-  if (route.empty()) return "-";
-  std::string joined;
-  for (const std::u16string& name : route) {
-    if (!joined.empty()) joined += ',';
-    joined += Narrow(name);
-  }
-  return joined;
+std::vector<std::string> RouteNames(const std::vector<std::u16string>& route) {
+  std::vector<std::string> names;
+  for (const std::u16string& name : route) names.push_back(Narrow(name));
+  return names;
 }
 
 // "present" when every patch of the route is built in or in the folder.
-std::string Availability(const std::vector<std::u16string>& route, const Path& patch_folder) {
-  if (route.empty()) return "-";
+RecordField Availability(const std::vector<std::u16string>& route, const Path& patch_folder) {
+  if (route.empty()) return NoneField("patches");
   for (const std::u16string& name : route) {
-    if (LocatePatch(name, patch_folder) == PatchOrigin::kMissing) return "missing";
+    if (LocatePatch(name, patch_folder) == PatchOrigin::kMissing) {
+      return TextField("patches", "missing");
+    }
   }
-  return "present";
+  return TextField("patches", "present");
 }
 
 int RunTargets(const Args& args) {
-  ParsedArgs parsed = ParseArgs(args, {"--release", "--patches"});
+  ParsedArgs parsed = ParseArgs(args, {"--release", "--patches"}, {"--json"});
   if (!parsed.error.empty()) return UsageError(kTargetsCommand, parsed.error);
   const std::string* release = parsed.Find("--release");
   if ((release != nullptr) == (parsed.positional.size() == 1) || parsed.positional.size() > 1) {
@@ -66,9 +62,11 @@ int RunTargets(const Args& args) {
     if (!item.item_data) continue;  // the placeholder line of a single-release game
     const IwadRecord& target = GetIwad(*item.item_data);
     const std::vector<std::u16string> route = FindPatchRoute(source, target);
-    std::printf("%d\t%s\t%s\t%s\t%s\n", *item.item_data, Narrow(FormatReleaseId(target)).c_str(),
-                Narrow(target.title).c_str(), JoinRoute(route).c_str(),
-                Availability(route, patch_folder).c_str());
+    PrintRecord(
+        {NumberField("index", *item.item_data), TextField("id", Narrow(FormatReleaseId(target))),
+         TextField("title", Narrow(target.title)), ListField("route", RouteNames(route)),
+         Availability(route, patch_folder)},
+        RequestedFormat(parsed));
   }
   return kExitOk;
 }
@@ -77,15 +75,18 @@ int RunTargets(const Args& args) {
 
 const Command kTargetsCommand = {
     "targets", "list the releases a file or release can be converted to",
-    "usage: tarvelline-cli targets FILE [--patches DIR]\n"
-    "       tarvelline-cli targets --release ID [--patches DIR]\n"
+    "usage: tarvelline-cli targets FILE [--patches DIR] [--json]\n"
+    "       tarvelline-cli targets --release ID [--patches DIR] [--json]\n"
     "\n"
     "Prints the other releases of the same game in catalogue order:\n"
     "INDEX<TAB>ID<TAB>TITLE<TAB>ROUTE<TAB>PATCHES, where ROUTE is the one or two patches of the\n"
     "conversion joined by ',', or '-' when either release is for identification only, and\n"
     "PATCHES is 'present' when every patch of the route is built in or found as\n"
     "<name>.vcdiff in DIR (without --patches: the 'patches' folder beside the program),\n"
-    "'missing' when one is not, and '-' when there is no route.\n",
+    "'missing' when one is not, and '-' when there is no route.\n"
+    "\n"
+    "  --json      print JSON Lines, keys index, id, title, route (an array of patch\n"
+    "              names, or null), patches\n",
     RunTargets};
 
 }  // namespace tvl::cli

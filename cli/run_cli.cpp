@@ -3,6 +3,7 @@
 
 #include "catalogue/catalogue.h"
 #include "cli/commands.h"
+#include "cli/help_text.h"
 #include "tvl_version.h"
 
 namespace tvl::cli {
@@ -13,24 +14,9 @@ const Command* const kCommands[] = {
     &kApplyCommand, &kMakePatchCommand, &kBuildStoreCommand, &kScanCommand,
 };
 
-void PrintProgramHelp() {
-  std::printf(
-      "usage: tarvelline-cli COMMAND [ARGS]\n"
-      "\n"
-      "Identifies Doom-engine IWAD releases and converts between releases of one game.\n"
-      "\n"
-      "Commands:\n");
-  for (const Command* command : kCommands) {
-    std::printf("  %-12s %s\n", command->name, command->summary);
-  }
-  std::printf(
-      "\n"
-      "Run 'tarvelline-cli COMMAND --help' for a command's arguments.\n"
-      "  --help       print this text\n"
-      "  --version    print the program's version\n");
-}
-
 }  // namespace
+
+std::span<const Command* const> AllCommands() { return kCommands; }
 
 int RunCli(const Args& args) {
   if (args.empty()) {
@@ -39,7 +25,7 @@ int RunCli(const Args& args) {
   }
   const std::string& name = args[0];
   if (name == "--help" || name == "-h" || name == "help") {
-    PrintProgramHelp();
+    std::fputs(ProgramHelp().c_str(), stdout);
     return kExitOk;
   }
   if (name == "--version") {

@@ -8,6 +8,7 @@
 #include "catalogue/identify.h"
 #include "catalogue/wad_inspect.h"
 #include "cli/cli.h"
+#include "cli/file_record.h"
 #include "cli/scan_progress.h"
 
 namespace tvl::cli {
@@ -58,19 +59,15 @@ struct Scan {
     }
     const std::string hex = FormatDigest(digest.bytes);
     const int index = FindIwadByDigest(hex);
-    std::string line;
-    if (index < 0) {
-      line = "-1\t" + hex + "\t-\tunknown\t" + display + "\t" + rule;
-      if (request.explain) line.append("\t").append(ExplainWad(InspectWadFile(path)));
-      result = kExitFailure;
-    } else {
-      const IwadRecord& entry = GetIwad(index);
-      line = std::to_string(index) + "\t" + hex + "\t" + Narrow(FormatReleaseId(entry)) + "\t" +
-             Narrow(entry.title) + "\t" + display + "\t" + rule;
-      if (request.explain) line += "\tknown release";
+    Record record = FileRecord(index, hex, display);
+    record.push_back(TextField("rule", rule));
+    if (index < 0) result = kExitFailure;
+    if (request.explain) {
+      record.push_back(
+          TextField("explain", index < 0 ? ExplainWad(InspectWadFile(path)) : "known release"));
     }
     ClearProgress(&progress);
-    std::printf("%s\n", line.c_str());
+    PrintRecord(record, request.format);
     std::fflush(stdout);
   }
 

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "cli/record.h"
 #include "cli/scan_places.h"
 #include "cli/scan_walk.h"
 
@@ -14,6 +15,7 @@ struct ScanRequest {
   bool named_roots = false;
   bool explain = false;  // add what each unknown file is, as identify --explain does
   bool progress = false;
+  RecordFormat format = RecordFormat::kTab;
   ListFolderFn list = ListFolder;
 };
 
@@ -21,7 +23,7 @@ struct ScanRequest {
 // or its first bytes are a WAD header's "IWAD" or "PWAD".
 bool IsGameFile(const Path& path);
 
-// Prints one line per game file found, INDEX SHA1 ID TITLE FILE RULE [EXPLANATION], TAB-separated;
+// Prints one record per game file found, INDEX SHA1 ID TITLE FILE RULE [EXPLANATION];
 // reports unreadable files and folders on stderr. Returns kExitOk when at least one file was
 // found and every file was identified and every folder read, kExitFailure otherwise.
 int RunScan(const ScanRequest& request);

@@ -1,0 +1,44 @@
+// One record of a command's output: a TAB-separated line, or with --json an object of JSON Lines.
+// Both forms keep a record on one line whatever bytes a file name holds.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tvl::cli {
+
+enum class RecordFormat { kTab, kJson };
+
+struct RecordField {
+  enum Kind { kText, kNumber, kNone, kList };
+  const char* name;  // the JSON key: the column's name in lower case
+  Kind kind;
+  std::string text;  // the text, the number's digits, or for kNone what the TAB line shows
+  std::vector<std::string> list;  // kList: joined by ',' in the TAB line, an array in JSON
+};
+
+RecordField TextField(const char* name, std::string text);
+RecordField NumberField(const char* name, long long value);
+// No value: `placeholder` in the TAB line, null in JSON.
+RecordField NoneField(const char* name, std::string placeholder = "-");
+// An empty list is no value.
+RecordField ListField(const char* name, std::vector<std::string> items);
+
+using Record = std::vector<RecordField>;
+
+// Backslash, TAB, LF and CR as \\, \t, \n and \r; every other byte as it is.
+std::string EscapeTabField(std::string_view text);
+
+// A JSON string literal. Valid UTF-8 is kept; each byte that is not part of valid UTF-8 becomes
+// \udc80 to \udcff (0xdc00 plus the byte), the lone surrogates Python's "surrogateescape" reads
+// back as that byte.
+std::string JsonString(std::string_view bytes);
+
+// The record without its line break.
+std::string FormatRecord(const Record& record, RecordFormat format);
+
+// Prints the record and a line break to stdout.
+void PrintRecord(const Record& record, RecordFormat format);
+
+}  // namespace tvl::cli
