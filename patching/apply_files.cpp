@@ -33,10 +33,10 @@ bool OpenPatchFiles(const Path& input, const Path& output, File* input_file, Fil
 }
 
 int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Path& output,
-                    size_t piece_size, ApplyError* error) {
+                    size_t piece_size, ApplyError* error, uint64_t output_limit) {
   File input_file, output_file;
   if (!OpenPatchFiles(input, output, &input_file, &output_file, error)) return 0;
-  return DecodeToFile(input_file, {patch}, output_file, piece_size, error);
+  return DecodeToFile(input_file, {patch, nullptr, output_limit}, output_file, piece_size, error);
 }
 
 int ApplyPatchBytesReplacing(const Path& input, std::span<const uint8_t> patch, const Path& output,

@@ -19,6 +19,8 @@ bool OpenPatchFiles(const Path& input, const Path& output, File* input_file, Fil
 struct PatchInput {
   std::span<const uint8_t> bytes;
   File* file = nullptr;  // when set, `bytes` is unused
+  // The most the run may write.
+  uint64_t output_limit = kNoOutputLimit;
 };
 
 // Decodes `patch` against the open input, writing each finished window to the output in one

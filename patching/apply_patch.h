@@ -14,6 +14,22 @@ namespace tvl {
 // Patch bytes handed to the decoder per call, unless the caller asks for another size.
 inline constexpr size_t kPatchPieceSize = 4096;
 
+// A run may be given the most it may write: a window that would pass it fails the run (kDecode,
+// kOutputLimitMessage) before any of that window is written.
+inline constexpr uint64_t kNoOutputLimit = UINT64_MAX;
+
+// The bound a conversion puts on each step, from the size of the step's input. The catalogue
+// holds no sizes, and releases of one game differ in size by far less than half: 4 times the
+// input plus 64 MiB (one window of the largest size the decoder takes) leaves room for any real
+// pair, while a patch of a few KiB that runs 8 MiB windows on and on stops within a few hundred
+// MiB instead of filling the disk.
+inline constexpr uint64_t ReleaseOutputLimit(uint64_t input_size) {
+  constexpr uint64_t kSlack = uint64_t{64} << 20;
+  return input_size > (kNoOutputLimit - kSlack) / 4 ? kNoOutputLimit : input_size * 4 + kSlack;
+}
+inline constexpr char kOutputLimitMessage[] =
+    "its output would pass 4 times the input plus 64 MiB, far more than any release: refused";
+
 enum class ApplyFailure {
   kNone,
   kOpenInput,     // the source file can't be opened
@@ -45,7 +61,8 @@ int ApplyPatch(const Path& input, const char16_t* patch_name, const Path& output
 // The patch is fed to the decoder in pieces of `piece_size` bytes (0 means kPatchPieceSize);
 // every piece size gives the same result. Returns 1 or 0.
 int ApplyPatchBytes(const Path& input, std::span<const uint8_t> patch, const Path& output,
-                    size_t piece_size, ApplyError* error = nullptr);
+                    size_t piece_size, ApplyError* error = nullptr,
+                    uint64_t output_limit = kNoOutputLimit);
 
 // Applies `patch` like ApplyPatchBytes, but puts the result at `output` only once all of it has
 // decoded and been written: it goes to a temporary file beside `output`, which then replaces

@@ -22,15 +22,23 @@ bool LookUpPatch(const PatchFinder& find_patch, const std::u16string& name, cons
                     : FindPatch(name.c_str(), data, length);
 }
 
+// A patch, above all one from the folder, can't make a step write more than a release pair could.
+uint64_t StepOutputLimit(const Path& input) {
+  std::error_code error;
+  const uint64_t size = std::filesystem::file_size(input, error);
+  return ReleaseOutputLimit(error ? 0 : size);  // an input that can't be sized fails to open
+}
+
 // A patch the built-in directory lacks is read from the folder; `patch_file` is then set to the
 // file, unless there is none.
 int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
               const ConvertRequest& request, Path* patch_file, ApplyError* error) {
+  const uint64_t limit = StepOutputLimit(input);
   const uint8_t* data = nullptr;
   uint32_t length = 0;
   if (LookUpPatch(request.find_patch, name, &data, &length)) {
     return ApplyPatchBytes(input, std::span<const uint8_t>(data, length), output, kPatchPieceSize,
-                           error);
+                           error, limit);
   }
   std::vector<uint8_t> bytes;
   FileError file_error = 0;
@@ -39,7 +47,7 @@ int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
   switch (file.empty() ? FolderPatchStatus::kAbsent : ReadFolderPatch(file, &bytes, &file_error)) {
     case FolderPatchStatus::kRead:
       *patch_file = file;
-      return ApplyPatchBytes(input, bytes, output, kPatchPieceSize, error);
+      return ApplyPatchBytes(input, bytes, output, kPatchPieceSize, error, limit);
     case FolderPatchStatus::kAbsent:
       *error = {ApplyFailure::kNoPatch, "Couldn't open patch data", 0};
       return 0;

@@ -122,6 +122,8 @@ struct WindowOutput {
   bool threaded = false;
   bool pending = false;  // a window is being written
   size_t pending_size = 0;
+  uint64_t limit = kNoOutputLimit;
+  uint64_t written = 0;  // windows handed over, written or being written
 };
 
 // Waits for the window being written, if any, and tells the hook it is written.
@@ -141,6 +143,10 @@ int PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
   // The window before must be out of its buffer before the decoder may fill that again.
   if (!FinishPendingWindow(out, error)) return 0;
   const size_t size = static_cast<size_t>(stream->output_size);
+  if (size > out->limit - out->written) {
+    return FailApply(error, ApplyFailure::kDecode, kOutputLimitMessage);
+  }
+  out->written += size;
   if (out->threaded && size > 0 && size <= kMaxOverlappedWindow) {
     ExchangeWindowBuffer(stream, &out->spare, &out->spare_capacity);
     out->writer.Write(out->spare, size);
@@ -175,6 +181,7 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
   if (piece_size == 0) piece_size = kPatchPieceSize;
 
   WindowOutput windows(output);
+  windows.limit = patch.output_limit;
   windows.threaded = windows.writer.Start();
   StreamHolder holder;
   DecodeStream& stream = holder.stream;

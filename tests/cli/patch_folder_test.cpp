@@ -7,6 +7,7 @@
 #include "catalogue/catalogue.h"
 #include "patches/patch_folder.h"
 #include "patching/convert.h"
+#include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"
 #include "tests/synthetic/synthetic_releases.h"
@@ -203,6 +204,37 @@ TEST_F(PatchFolderTest, AFileTooLargeForAPatchIsNotRead) {
   EXPECT_EQ(run.err, "tarvelline-cli: patch tnt_v19_to_tnt_psneur failed: " + patch.string() +
                          ": larger than any patch (over 256 MiB), not read\n");
   EXPECT_FALSE(std::filesystem::exists(output));
+}
+
+// A patch of a few KiB whose windows each run 8 MiB of one byte would write 2 GiB: it is refused
+// as soon as the output would pass its bound, before that window is written.
+TEST_F(PatchFolderTest, APatchThatWouldFillTheDiskStopsAtItsBound) {
+  const Path patch = PatchFile("tnt_v19_to_tnt_psneur");
+  constexpr uint64_t kWindow = uint64_t{8} << 20;
+  testing::WindowBuilder window;
+  window.indicator = 0x00;
+  window.Run(kWindow, 'x');
+  std::vector<uint8_t> bytes = testing::EncodeStream({});
+  const std::vector<uint8_t> one = window.Encode();
+  for (int i = 0; i < 256; ++i) bytes.insert(bytes.end(), one.begin(), one.end());
+  ASSERT_LT(bytes.size(), 5000u);
+  testing::WriteFileBytes(patch, bytes);
+
+  Path input = testing::WriteSyntheticRelease(work_, u"tnt_v19", "tnt.wad");
+  Path output = work_ / "out.wad";
+  const uint64_t bound = ReleaseOutputLimit(std::filesystem::file_size(input));
+  FileFaultPlan counting;  // fails nothing, counts the writes: one per window
+  SetFileFaultPlan(&counting);
+  CliRun run = Convert(input, "tnt_psneur", output);
+  SetFileFaultPlan(nullptr);
+  EXPECT_EQ(run.code, 1);
+  EXPECT_EQ(run.err, "tarvelline-cli: patch tnt_v19_to_tnt_psneur failed: " + patch.string() +
+                         ": " + kOutputLimitMessage + "\n");
+  EXPECT_EQ(counting.count(FileOp::kWrite), bound / kWindow);
+  EXPECT_LE(counting.count(FileOp::kWrite) * kWindow, bound);
+  EXPECT_FALSE(std::filesystem::exists(output));
+  EXPECT_EQ(CountFiles(work_), 1u);
+  EXPECT_EQ(CountFiles(temp_), 0u);
 }
 
 TEST_F(PatchFolderTest, TargetsTellWhetherEveryPatchOfARouteIsPresent) {
