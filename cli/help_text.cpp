@@ -10,6 +10,11 @@ namespace tvl::cli {
 const char kProgramPurpose[] =
     "Identifies Doom-engine IWAD releases and converts between releases of one game.\n";
 
+const char kProgramOptions[] =
+    "Run 'tarvelline-cli COMMAND --help' for a command's arguments.\n"
+    "  --help       print this text\n"
+    "  --version    print the program's version\n";
+
 const char kOutputHelp[] =
     "Records are TAB-separated, one a line. In every field a backslash, TAB, line feed or\n"
     "carriage return is written as \\\\, \\t, \\n or \\r, so a file name of any bytes keeps its\n"
@@ -33,13 +38,9 @@ std::string ProgramHelp() {
     std::snprintf(line, sizeof line, "  %-12s %s\n", command->name, command->summary);
     text += line;
   }
-  text +=
-      "\n"
-      "Run 'tarvelline-cli COMMAND --help' for a command's arguments.\n"
-      "  --help       print this text\n"
-      "  --version    print the program's version\n"
-      "\n"
-      "Output:\n";
+  text += "\n";
+  text += kProgramOptions;
+  text += "\nOutput:\n";
   // Indented like the sections above.
   std::string_view output = kOutputHelp;
   while (!output.empty()) {

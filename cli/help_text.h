@@ -9,6 +9,9 @@ namespace tvl::cli {
 // One line on what the program does.
 extern const char kProgramPurpose[];
 
+// The program's own options, after the list of commands.
+extern const char kProgramOptions[];
+
 // How records are written: the escapes of TAB lines, and JSON Lines.
 extern const char kOutputHelp[];
 

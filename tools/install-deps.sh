@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the Windows test rig need; does nothing
 # for those already present. Usage: tools/install-deps.sh [GROUP...]   (default: all)
-#   native   compilers, CMake, GoogleTest, Google Benchmark
+#   native   compilers, CMake, GoogleTest, Google Benchmark; dpkg-dev, file and man-db for the
+#            package test
 #   win      native, the MinGW-w64 cross compilers, and Wine on a virtual display
-#   package  native, the MinGW-w64 cross compilers and zip
+#   package  native, the MinGW-w64 cross compilers, zip, and the Linux package's tools: dpkg-dev
+#            (dpkg-shlibdeps, dpkg-buildflags), file, lintian
 #   fuzz     clang and its fuzzing runtime
 #   bench    native and hyperfine
 #   all      every group above
@@ -25,7 +27,7 @@ for group in "${groups[@]}"; do
       exit 2
       ;;
   esac
-  required+=(cmake ninja-build g++ googletest libbenchmark-dev)
+  required+=(cmake ninja-build g++ googletest libbenchmark-dev dpkg-dev file man-db)
   case "$group" in win | package | all)
     required+=(mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix) ;;
   esac
@@ -33,7 +35,7 @@ for group in "${groups[@]}"; do
     required+=(wine wine64 xvfb xauth imagemagick)
     optional+=(wine32:i386) ;;
   esac
-  case "$group" in package | all) required+=(zip) ;; esac
+  case "$group" in package | all) required+=(zip lintian) ;; esac
   case "$group" in fuzz | all) required+=(clang libclang-rt-14-dev) ;; esac
   case "$group" in bench | all) required+=(hyperfine) ;; esac
 done
