@@ -36,14 +36,15 @@ package_linux() {
   cmake --build "$build" -j "$(nproc)" >/dev/null
   rm -rf "$build/packages"
   (cd "$build" && cpack -G "DEB;TGZ" -B packages >/dev/null)
-  local file
+  local file deb
+  deb=$(basename "$build"/packages/tarvelline-cli_*.deb)
   for file in "$build"/packages/tarvelline-cli_*.deb "$build"/packages/tarvelline-cli_*.tar.gz; do
     mv "$file" dist/
     made+=("$(basename "$file")")
     echo "== dist/$(basename "$file")  $(sha256sum <"dist/$(basename "$file")" | cut -c1-64)"
   done
   # Errors and warnings fail the package; lintian's informational notes are shown.
-  lintian --info --fail-on error,warning "dist/${made[${#made[@]} - 2]}"
+  lintian --info --fail-on error,warning "dist/$deb"
 }
 
 made=()

@@ -100,10 +100,15 @@ class RecordsTest : public ::testing::Test {
 #endif
     for (const std::string& name : names) {
       const Path path = folder_ / PathFromArg(name);
-      testing::WriteFileBytes(path, NotAWad());
+      if (paths_.empty()) {
+        std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(u"tnt_v19");
+        testing::WriteFileBytes(path, {bytes.begin(), bytes.end()});
+        release_ = PathToUtf8(path);
+      } else {
+        testing::WriteFileBytes(path, NotAWad());
+      }
       paths_.insert(PathToUtf8(path));
     }
-    release_ = PathToUtf8(testing::WriteSyntheticRelease(folder_, u"tnt_v19", names[0]));
   }
 
   // What a record's file field names, in each form.
