@@ -2,6 +2,7 @@
 // file system (see blob_fs.js) and that answer in JSON. All the work is the core's own:
 // identification, target lists, routes, the patch folder rules and ConvertRelease.
 #include <emscripten/emscripten.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
@@ -114,6 +115,9 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_convert(const char* input, int source, int 
 }  // extern "C"
 
 int main() {
+  // Emscripten starts with every permission bit masked, so files the core makes (its temporary
+  // files) would be unwritable even to itself; take the mask a login shell would.
+  umask(022);
   tvl::InitIwadCatalogue();
   return 0;
 }

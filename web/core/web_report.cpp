@@ -82,17 +82,18 @@ std::string ReleaseJson(const IwadRecord& release) {
 std::string TargetJson(const IwadRecord& target, const std::vector<std::u16string>& route,
                        bool convertible, const std::function<bool(const std::u16string&)>& have) {
   std::string names;
-  bool present = !route.empty();
+  std::string missing;
   for (const std::u16string& name : route) {
     if (!names.empty()) names += ',';
     names += JsonString(Narrow(name));
-    present = present && have(name);
+    if (missing.empty() && !have(name)) missing = Narrow(name);
   }
+  const bool present = !route.empty() && missing.empty();
   return "{\"index\":" + std::to_string(target.index) +
          ",\"id\":" + JsonString(Narrow(FormatReleaseId(target))) +
          ",\"title\":" + JsonString(Narrow(target.title)) + ",\"route\":[" + names +
          "],\"convertible\":" + (convertible ? "true" : "false") +
-         ",\"present\":" + (present ? "true" : "false") + "}";
+         ",\"present\":" + (present ? "true" : "false") + ",\"missing\":" + JsonString(missing) + "}";
 }
 
 std::string ReportJson(const ConvertReport& report, const ConvertRequest& request) {

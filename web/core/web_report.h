@@ -19,8 +19,8 @@ std::string Narrow(const std::u16string& text);
 // {"index","id","game","version","title","sha1","flags"}.
 std::string ReleaseJson(const IwadRecord& release);
 
-// {"index","id","title","route":[...],"convertible","present"}: `present` when `have` finds every
-// patch of the route.
+// {"index","id","title","route":[...],"convertible","present","missing"}: `present` when `have`
+// finds every patch of the route, `missing` the first it doesn't.
 std::string TargetJson(const IwadRecord& target, const std::vector<std::u16string>& route,
                        bool convertible, const std::function<bool(const std::u16string&)>& have);
 
