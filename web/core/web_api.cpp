@@ -19,9 +19,8 @@
 namespace {
 
 // Asks the worker's JavaScript whether to go on; it also shows the progress.
-EM_JS(int, tvl_web_progress, (double written, double expected), {
-  return Module.onProgress ? (Module.onProgress(written, expected) ? 1 : 0) : 1;
-});
+EM_JS(int, tvl_web_progress, (double written, double expected),
+      { return Module.onProgress ? (Module.onProgress(written, expected) ? 1 : 0) : 1; });
 
 // The answer of the last call, kept until the next one so the worker can read it.
 std::string Answer;
@@ -31,7 +30,9 @@ const char* Reply(std::string text) {
   return Answer.c_str();
 }
 
-tvl::Path FolderOrNone(const char* folder) { return folder && *folder ? tvl::Path(folder) : tvl::Path(); }
+tvl::Path FolderOrNone(const char* folder) {
+  return folder && *folder ? tvl::Path(folder) : tvl::Path();
+}
 
 }  // namespace
 
@@ -77,16 +78,18 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_targets(int source, const char* patch_folde
     const tvl::IwadRecord& into = tvl::GetIwad(*item.item_data);
     const std::vector<std::u16string> route = tvl::FindPatchRoute(from, into);
     if (!items.empty()) items += ',';
-    items += tvl::web::TargetJson(into, route, tvl::CanPatch(from, into), [&](const std::u16string& name) {
-      return tvl::LocatePatch(name, folder) != tvl::PatchOrigin::kMissing;
-    });
+    items += tvl::web::TargetJson(
+        into, route, tvl::CanPatch(from, into), [&](const std::u16string& name) {
+          return tvl::LocatePatch(name, folder) != tvl::PatchOrigin::kMissing;
+        });
   }
   return Reply(std::string("{\"enabled\":") + (list.enabled ? "true" : "false") + ",\"items\":[" +
                items + "]}");
 }
 
 // The first patch of the route that neither the build nor the folder has, or "".
-EMSCRIPTEN_KEEPALIVE const char* tvl_first_missing(int source, int target, const char* patch_folder) {
+EMSCRIPTEN_KEEPALIVE const char* tvl_first_missing(int source, int target,
+                                                   const char* patch_folder) {
   tvl::ConvertRequest request;
   request.source = source;
   request.target = target;

@@ -93,7 +93,8 @@ std::string TargetJson(const IwadRecord& target, const std::vector<std::u16strin
          ",\"id\":" + JsonString(Narrow(FormatReleaseId(target))) +
          ",\"title\":" + JsonString(Narrow(target.title)) + ",\"route\":[" + names +
          "],\"convertible\":" + (convertible ? "true" : "false") +
-         ",\"present\":" + (present ? "true" : "false") + ",\"missing\":" + JsonString(missing) + "}";
+         ",\"present\":" + (present ? "true" : "false") + ",\"missing\":" + JsonString(missing) +
+         "}";
 }
 
 std::string ReportJson(const ConvertReport& report, const ConvertRequest& request) {
