@@ -8,9 +8,9 @@
 
 var BLOBFS = {
   // Read ahead this much, so the core's small reads cost one FileReaderSync call per piece.
-  READ_PIECE: 4 << 20,
+  READ_PIECE: 16 << 20,
   // Written bytes gather here before they become one Blob: fewer, larger Blobs.
-  WRITE_PIECE: 4 << 20,
+  WRITE_PIECE: 16 << 20,
   DIR_MODE: 0o040000 | 0o777,
   FILE_MODE: 0o100000 | 0o666,
   // Emscripten's errno numbers.
@@ -52,7 +52,7 @@ var BLOBFS = {
 
   // Turns what was written into the Blob that reads and the page see.
   settle: function (node) {
-    if (!node.parts) return;
+    if (!node.parts || node.blob) return;
     if (node.pendingBytes > 0) {
       node.parts.push(new Blob([node.pending.slice(0, node.pendingBytes)]));
       node.pendingBytes = 0;

@@ -32,9 +32,16 @@ function render() {
   for (const radio of byId('targets').querySelectorAll('input')) radio.disabled ||= state.running;
 }
 
+function resetProgress() {
+  const progress = byId('progress');
+  progress.value = 0;
+  progress.textContent = '0%';
+}
+
 function onSelect(item) {
   state.selected = item.index;
   withdrawResult();
+  resetProgress();
   render();
   if (item.convertible && !item.present) showStatus(say.targetNeedsText(item, item.missing), 'warning');
   else showStatus(`Convert to ${item.title}: press Convert.`);
@@ -85,7 +92,10 @@ async function onPatches(files, fromFolder) {
 async function onConvert() {
   const target = selectedTarget();
   if (!target || state.running) return;
-  if (!target.present) return showStatus(say.missingPatchText(target.missing), 'error');
+  if (!target.present) {
+    resetProgress();
+    return showStatus(say.missingPatchText(target.missing), 'error');
+  }
   const name = suggestedName(state.file.name, target.id);
   let handle = null;
   if (usesSavePicker()) {
@@ -95,8 +105,7 @@ async function onConvert() {
   withdrawResult();
   state.running = true;
   const progress = byId('progress');
-  progress.value = 0;
-  progress.textContent = '0%';
+  resetProgress();
   render();
   byId('cancel').focus();
   showStatus(say.convertingText(target));
