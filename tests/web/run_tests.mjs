@@ -209,6 +209,42 @@ const tests = {
     check(!(await page.isVisible('#save')) && downloads.count === 0, 'a result was offered');
   },
 
+  'with a save-file picker the result is written to the chosen file': async (page, {url}) => {
+    // Without save=download; the picker hands back a file of the page's private storage, which
+    // the test can read.
+    await page.goto(url);
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.evaluate(async () => {
+      const folder = await navigator.storage.getDirectory();
+      window.showSaveFilePicker = async () => folder.getFileHandle('picked.wad', {create: true});
+    });
+    await pick(page, 'doom2_v1666');
+    await page.check('#target-doom2_v19');
+    await page.click('#convert');
+    const text = await waitStatus(page, /saved as|nothing was saved/);
+    check(/saved as doom2_v1666-doom2_v19\.wad/.test(text), text);
+    check(!(await page.isVisible('#save')), 'a download was offered as well');
+    const written = await page.evaluate(async () => {
+      const folder = await navigator.storage.getDirectory();
+      const file = await (await folder.getFileHandle('picked.wad')).getFile();
+      return [...new Uint8Array(await crypto.subtle.digest('SHA-1', await file.arrayBuffer()))]
+          .map((byte) => byte.toString(16).padStart(2, '0')).join('');
+    });
+    check(written === sha1(readFileSync(release('doom2_v19'))), 'the chosen file is not doom2_v19');
+  },
+
+  'the drop zone opens the picker from the keyboard; controls are labelled': async (page) => {
+    await page.focus('#drop-zone');
+    const [chooser] = await Promise.all([page.waitForEvent('filechooser'), page.keyboard.press('Enter')]);
+    await chooser.setFiles(release('tnt_v19'));
+    await waitStatus(page, /TNT/);
+    const unlabelled = await page.$$eval('input, button, select', (controls) => controls
+        .filter((control) => !control.labels?.length && !control.textContent.trim() && !control.getAttribute('aria-label'))
+        .map((control) => control.id || control.outerHTML));
+    check(unlabelled.length === 0, `controls without a label: ${unlabelled}`);
+    check((await page.getAttribute('#status', 'aria-live')) === 'polite', 'status is not a live region');
+  },
+
   'Cancel during the run offers nothing, and the next run works': async (page, {downloads}) => {
     await pick(page, 'doom2_v1666');
     await page.check('#target-doom2_xbox');
@@ -235,6 +271,16 @@ const tests = {
   },
 };
 
+// A browser without WebAssembly: the page says so and offers nothing to press.
+async function withoutWebAssembly(context, url) {
+  const page = await context.newPage();
+  await page.addInitScript(() => delete globalThis.WebAssembly);
+  await page.goto(url);
+  await waitStatus(page, /can't run WebAssembly/, 10000);
+  check(await page.isDisabled('#input-file'), 'the file input stays enabled');
+  await page.close();
+}
+
 const {server, url} = await serve(site);
 const browser = await launchBrowser();
 const folders = makePatchFolders();
@@ -254,7 +300,7 @@ browser.context.on('response', (response) => {
 
 let failed = 0;
 let number = 0;
-const count = Object.keys(tests).length + 1;
+const count = Object.keys(tests).length + 2;
 console.log(`1..${count}`);
 for (const [name, run] of Object.entries(tests)) {
   const page = await browser.context.newPage();
@@ -265,7 +311,7 @@ for (const [name, run] of Object.entries(tests)) {
   try {
     await page.goto(`${url}?save=download`);
     await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
-    await run(page, {folders, downloads});
+    await run(page, {folders, downloads, url});
     check(errors.length === 0, `page errors: ${errors.join('; ')}`);
     console.log(`ok ${++number} - ${name}`);
   } catch (error) {
@@ -275,6 +321,13 @@ for (const [name, run] of Object.entries(tests)) {
   await page.close();
 }
 // The record covers the worker's own loads too, or it proves nothing.
+try {
+  await withoutWebAssembly(browser.context, url);
+  console.log(`ok ${++number} - a browser without WebAssembly is told so`);
+} catch (error) {
+  failed += 1;
+  console.log(`not ok ${++number} - a browser without WebAssembly is told so\n  # ${error.message}`);
+}
 const recorded = ['/js/worker.js', '/tvl_core.mjs', '/tvl_core.wasm'].every((path) => seen.has(path));
 if (strays.length === 0 && recorded) {
   console.log(`ok ${++number} - no request beyond the page's own files`);
