@@ -15,7 +15,8 @@ export const noWasmText =
   'A current version of Firefox, Chrome, Edge or Safari can.';
 
 export const coreFailedText =
-  "Tarvelline's converter could not be started in this browser (the page's worker failed to load).";
+  "Tarvelline's converter could not be started in this browser. It needs WebAssembly with " +
+  'exception handling and module workers, which browsers have had since 2022.';
 
 export function unknownFileText(answer) {
   if (answer.unreadable) return `The file can't be read: ${answer.unreadable}.`;

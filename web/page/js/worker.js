@@ -3,12 +3,16 @@
 import createTvlCore from '../tvl_core.mjs';
 
 let core = null;
+let loadFailed = false;
+// Fails in a browser whose WebAssembly lacks what the core is built with (exception handling).
 const ready = createTvlCore({
   locateFile: (name) => new URL(`../${name}`, import.meta.url).href,
   print: () => {},
   printErr: () => {},
 }).then((module) => {
   core = module;
+}, () => {
+  loadFailed = true;
 });
 
 const call = (name, types, args) => core.ccall(name, 'string', types, args);
@@ -103,6 +107,7 @@ self.onmessage = async ({data}) => {
   const post = (message) => self.postMessage({id: data.id, ...message});
   try {
     await ready;
+    if (loadFailed) return post({op: 'error', reason: 'core-failed'});
     post(await handlers[data.op](data, post));
   } catch (error) {
     post({op: 'error', reason: error && error.message ? error.message : String(error)});
