@@ -118,6 +118,12 @@ const tests = {
           'doom2_xbox patches present');
     check((await page.getAttribute('#targets li[data-release-id="doom2_v17"]', 'data-patches')) === 'missing',
           'doom2_v17 patches missing');
+    // The table of every release, searched by words of the title, the id or the digest.
+    check((await page.$$('#releases tbody tr')).length === 115, 'the table lacks releases');
+    await page.fill('#release-search', sha1(readFileSync(release('doom2_v19'))).slice(0, 12));
+    check((await page.textContent('#release-count')) === '1 of 115 supported releases', await page.textContent('#release-count'));
+    check(/Doom 2 retail v1\.9/.test(await page.innerText('#releases tbody')), 'the digest finds its release');
+    check(/^\d+\.\d+\.\d+$/.test(await page.textContent('#version')), 'About has no version');
   },
 
   'identify a dropped file; an identification-only release is said so': async (page) => {
