@@ -4,7 +4,6 @@
 #include <emscripten/emscripten.h>
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <string>
 
 #include "catalogue/catalogue.h"
