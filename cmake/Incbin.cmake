@@ -16,7 +16,7 @@ function(tvl_incbin asm_var decls_var symbol file)
   string(REPLACE "\\" "\\\\" quoted "${quoted}")
   string(REPLACE "\"" "\\\"" quoted "${quoted}")
   string(CONCAT text "${${asm_var}}    \".globl ${symbol}, ${symbol}_end\\n\"\n    \"${symbol}:\\n\"\n    \".incbin \\\"${quoted}\\\"\\n\"\n"
-                    "    \"${symbol}_end:\\n\"\n")
+                    "    \"${symbol}_end:\\n\"\n    TVL_INCBIN_SIZE(\"${symbol}\")\n")
   set(${asm_var} "${text}" PARENT_SCOPE)
   # The labels are named exactly, so no C symbol prefix (the leading underscore of 32-bit
   # Windows) comes into play.
@@ -31,7 +31,12 @@ function(tvl_incbin_block out_var asm)
   string(CONCAT text
       "// Generated: embedded files.\n"
       "#if defined(_WIN32)\n#define TVL_INCBIN_SECTION \".section .rdata,\\\"dr\\\"\"\n"
-      "#else\n#define TVL_INCBIN_SECTION \".section .rodata\"\n#endif\n\n"
+      "#elif defined(__EMSCRIPTEN__)\n#define TVL_INCBIN_SECTION \".section .rodata.tvl_incbin,\\\"\\\",@\"\n"
+      "#else\n#define TVL_INCBIN_SECTION \".section .rodata\"\n#endif\n"
+      "// WebAssembly objects need the size of every data symbol.\n"
+      "#if defined(__EMSCRIPTEN__)\n"
+      "#define TVL_INCBIN_SIZE(s) \".size \" s \", \" s \"_end - \" s \"\\n.size \" s \"_end, 0\\n\"\n"
+      "#else\n#define TVL_INCBIN_SIZE(s) \"\"\n#endif\n\n"
       "__asm__(\n    TVL_INCBIN_SECTION \"\\n\"\n    \".balign 16\\n\"\n${asm});\n")
   set(${out_var} "${text}" PARENT_SCOPE)
 endfunction()

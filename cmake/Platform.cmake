@@ -7,3 +7,11 @@ if(WIN32)
 else()
   set(TVL_WIN32 OFF)
 endif()
+
+if(EMSCRIPTEN)
+  # The browser has no threads for us: std::thread's constructor throws, and the window writer
+  # catches that to write windows itself. WebAssembly's own exception handling makes the catch
+  # work, at no cost to code that throws nothing.
+  add_compile_options(-fwasm-exceptions)
+  add_link_options(-fwasm-exceptions)
+endif()

@@ -8,6 +8,7 @@
 #            (dpkg-shlibdeps, dpkg-buildflags), file, lintian
 #   fuzz     clang and its fuzzing runtime
 #   bench    native and hyperfine
+#   web      native, Emscripten, Chromium and Node.js, for the browser page and its tests
 #   all      every group above
 # A package index that can't be fetched (a mirror in the middle of a sync) is not fatal: the
 # install goes on with the lists apt has. wine32:i386 runs only the win32 suites, so when it can't
@@ -21,9 +22,9 @@ required=()
 optional=()
 for group in "${groups[@]}"; do
   case "$group" in
-    native | win | package | fuzz | bench | all) ;;
+    native | win | package | fuzz | bench | web | all) ;;
     *)
-      echo "install-deps: unknown group '$group' (native, win, package, fuzz, bench, all)" >&2
+      echo "install-deps: unknown group '$group' (native, win, package, fuzz, bench, web, all)" >&2
       exit 2
       ;;
   esac
@@ -38,6 +39,11 @@ for group in "${groups[@]}"; do
   case "$group" in package | all) required+=(zip lintian) ;; esac
   case "$group" in fuzz | all) required+=(clang libclang-rt-14-dev) ;; esac
   case "$group" in bench | all) required+=(hyperfine) ;; esac
+  case "$group" in web | all)
+    required+=(emscripten chromium nodejs)
+    # A Node.js from elsewhere (NodeSource's) carries its own npm and conflicts with Debian's.
+    command -v npm >/dev/null || required+=(npm) ;;
+  esac
 done
 
 installed() {

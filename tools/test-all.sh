@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Builds and runs every test suite: native, sanitizers, and both Windows builds under Wine.
-# Usage: tools/test-all.sh [native] [asan] [win64] [win32]   (default: all four)
+# Builds and runs every test suite: native, sanitizers, both Windows builds under Wine, and the
+# browser page in Chromium.
+# Usage: tools/test-all.sh [native] [asan] [win64] [win32] [web]   (default: all five)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 presets=("$@")
-[ ${#presets[@]} -eq 0 ] && presets=(native asan win64 win32)
-need=native
+[ ${#presets[@]} -eq 0 ] && presets=(native asan win64 win32 web)
+need=(native)
 for preset in "${presets[@]}"; do
-  case "$preset" in win*) need=win ;; esac
+  case "$preset" in win*) need+=(win) ;; web) need+=(web) ;; esac
 done
-tools/install-deps.sh "$need"
+tools/install-deps.sh "${need[@]}"
 
 jobs=$(nproc)
 wine_ready=""
@@ -44,6 +45,13 @@ for preset in "${presets[@]}"; do
   if [ "$preset" = win32 ] && ! why=$(tools/wine32-check); then
     echo "== win32: built; its tests SKIPPED: $why"
     skipped+=("win32 ($why)")
+    continue
+  fi
+  if [ "$preset" = web ]; then
+    echo "== web: browser tests (Chromium)"
+    # playwright-core at the locked version; it drives the system's Chromium and downloads none.
+    (cd tests/web && PLAYWRIGHT_SKIP_BROWSER_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error)
+    node tests/web/run_tests.mjs build/web
     continue
   fi
   echo "== $preset: test"

@@ -1,0 +1,65 @@
+// The page's side of tools/bench-web.sh: identify and convert a 100 MB pair in headless Chromium,
+// as a user would, timed from the pick (or the click) to the answer on the page. Prints one line
+// per figure ("identify_ms N", "convert_ms N", "wasm_memory N"); with a folder for screenshots,
+// also keeps web-identify.png, web-converting.png and web-failing.png there.
+//
+// usage: node bench.mjs SITE SOURCE_FILE TARGET_ID MISSING_TARGET_ID RUNS [SHOTS_DIR]
+import {join} from 'node:path';
+
+import {launchBrowser} from './browser.mjs';
+import {serve} from './serve.mjs';
+
+const [site, source, target, missingTarget, runsText, shots] = process.argv.slice(2);
+const runs = Number(runsText || 3);
+const {server, url} = await serve(site);
+const browser = await launchBrowser();
+const page = await browser.context.newPage();
+await page.setViewportSize({width: 1000, height: 1000});
+const shoot = async (name) => {
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.screenshot({path: join(shots, name)});
+};
+await page.goto(`${url}?save=download`);
+await page.waitForSelector('body[data-ready="true"]');
+
+const statusMatches = (source) => new RegExp(source).test(document.getElementById('status').textContent);
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const identify = [];
+const convert = [];
+for (let run = 0; run < runs; ++run) {
+  await page.evaluate(() => (document.getElementById('status').textContent = ''));
+  // The same file picked again is no change: empty the input first.
+  await page.setInputFiles('#input-file', []);
+  let start = Date.now();
+  await page.setInputFiles('#input-file', source);
+  await page.waitForFunction(statusMatches, 'Choose the release', {timeout: 120000});
+  identify.push(Date.now() - start);
+  if (run === 0 && shots) await shoot('web-identify.png');
+  await page.check(`#target-${target}`);
+  let shot = null;
+  if (run === 0 && shots) {
+    // The picture is taken while the worker runs: the page is free to paint it meanwhile.
+    shot = page.waitForFunction(() => document.getElementById('progress').value > 0.3, null,
+                                {timeout: 120000, polling: 10})
+        .then(() => shoot('web-converting.png'));
+  }
+  start = Date.now();
+  await page.click('#convert');
+  await page.waitForFunction(statusMatches, 'checked by SHA-1|nothing was saved', {timeout: 300000, polling: 20});
+  convert.push(Date.now() - start);
+  console.error(`run ${run}: identify ${identify[run]} ms, convert ${convert[run]} ms`);
+  if (shot) await shot.catch(() => {});
+  const text = await page.textContent('#status');
+  if (!/checked by SHA-1/.test(text)) throw new Error(`conversion failed: ${text}`);
+}
+console.log(`identify_ms ${median(identify)}`);
+console.log(`convert_ms ${median(convert)}`);
+console.log(`wasm_memory ${await page.getAttribute('body', 'data-wasm-memory')}`);
+if (shots) {
+  await page.check(`#target-${missingTarget}`);
+  await page.click('#convert');
+  await page.waitForFunction(statusMatches, 'is needed');
+  await shoot('web-failing.png');
+}
+await browser.close();
+server.close();

@@ -1,0 +1,361 @@
+// The page in a real browser, on the synthetic test build: identification, explanations, both
+// routes, patches from the user's folder, failures and Cancel, and not one request beyond the
+// page's own files.
+//
+// usage: node run_tests.mjs [WEB_BUILD_DIR]   (default: build/web of this source tree)
+import {execFileSync} from 'node:child_process';
+import {createHash} from 'node:crypto';
+import {copyFileSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync} from 'node:fs';
+import {tmpdir} from 'node:os';
+import {dirname, join, relative, resolve} from 'node:path';
+import {fileURLToPath} from 'node:url';
+
+import {launchBrowser} from './browser.mjs';
+import {serve} from './serve.mjs';
+
+const here = dirname(fileURLToPath(import.meta.url));
+const build = resolve(process.argv[2] || join(here, '../../build/web'));
+const site = join(build, 'web/site-synthetic');
+const releases = join(build, 'synthetic/releases');
+const cli = join(build, 'host-tools/tvl_cli_synthetic');
+const scratch = mkdtempSync(join(tmpdir(), 'tarvelline-web-test-'));
+
+const sha1 = (bytes) => createHash('sha1').update(bytes).digest('hex');
+const release = (id) => join(id === 'tnt_psneur' ? join(releases, 'unstored') : releases, `${id}.wad`);
+
+// A small PWAD: two lumps, a map marker and its things.
+function makePwad() {
+  const lumps = [['MAP01', Buffer.alloc(0)], ['THINGS', Buffer.alloc(20, 7)]];
+  const data = Buffer.concat(lumps.map(([, bytes]) => bytes));
+  const header = Buffer.alloc(12);
+  header.write('PWAD', 0, 'latin1');
+  header.writeInt32LE(lumps.length, 4);
+  header.writeInt32LE(12 + data.length, 8);
+  let offset = 12;
+  const directory = lumps.map(([name, bytes]) => {
+    const entry = Buffer.alloc(16);
+    entry.writeInt32LE(offset, 0);
+    entry.writeInt32LE(bytes.length, 4);
+    entry.write(name, 8, 'latin1');
+    offset += bytes.length;
+    return entry;
+  });
+  return Buffer.concat([header, data, ...directory]);
+}
+
+// The patch the synthetic store leaves out on purpose, made by the native tool; and a folder
+// holding it with files the folder rules must pass over.
+function makePatchFolders() {
+  const good = join(scratch, 'patches');
+  mkdirSync(join(good, 'nested'), {recursive: true});
+  const name = 'tnt_v19_to_tnt_psneur.vcdiff';
+  execFileSync(cli, ['make-patch', '--source', release('tnt_v19'), '--target', release('tnt_psneur'),
+                     '--output', join(good, name)]);
+  writeFileSync(join(good, 'notes.txt'), 'not a patch\n');
+  copyFileSync(join(good, name), join(good, 'nested', 'doom2_v19_to_doom2_v17.vcdiff'));
+  const damaged = join(scratch, 'damaged');
+  mkdirSync(damaged);
+  const bytes = readFileSync(join(good, name));
+  for (let i = Math.floor(bytes.length / 2); i < bytes.length; i += 97) bytes[i] ^= 0x5a;
+  writeFileSync(join(damaged, name), bytes);
+  return {good, damaged};
+}
+
+function siteFiles() {
+  const files = new Set(['/']);
+  const walk = (dir) => {
+    for (const entry of readdirSync(dir, {withFileTypes: true})) {
+      if (entry.isDirectory()) walk(join(dir, entry.name));
+      else files.add('/' + relative(site, join(dir, entry.name)));
+    }
+  };
+  walk(site);
+  return files;
+}
+
+function check(condition, message) {
+  if (!condition) throw new Error(message);
+}
+
+async function status(page) {
+  return page.textContent('#status');
+}
+
+// Waits until the status region says something matching `pattern`.
+async function waitStatus(page, pattern, timeout = 60000) {
+  try {
+    await page.waitForFunction((source) => new RegExp(source).test(document.getElementById('status').textContent),
+                               pattern.source, {timeout});
+  } catch {
+    throw new Error(`status never matched ${pattern}: "${await status(page)}"`);
+  }
+  return status(page);
+}
+
+async function pick(page, id) {
+  await page.setInputFiles('#input-file', release(id));
+  return waitStatus(page, /\.|SHA-1/, 30000).then(() => page.waitForFunction(
+      () => !/^Identifying/.test(document.getElementById('status').textContent)));
+}
+
+async function convertAndDownload(page, target) {
+  await page.check(`#target-${target}`);
+  await page.click('#convert');
+  await waitStatus(page, /checked by SHA-1|nothing was saved|needed/);
+  check(await page.isVisible('#save'), `no result offered: "${await status(page)}"`);
+  const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save')]);
+  return {name: download.suggestedFilename(), bytes: readFileSync(await download.path())};
+}
+
+const tests = {
+  'identify a release picked with the file input': async (page) => {
+    await pick(page, 'doom2_v19');
+    check((await page.textContent('#release-title')) === 'Doom 2 retail v1.9', 'title');
+    check((await page.textContent('#sha1')) === sha1(readFileSync(release('doom2_v19'))), 'digest');
+    const ids = await page.$$eval('#targets li[data-release-id]', (items) => items.map((item) => item.dataset.releaseId));
+    check(ids.includes('doom2_xbox') && !ids.includes('doom2_v19'), `targets: ${ids}`);
+    check((await page.getAttribute('#targets li[data-release-id="doom2_xbox"]', 'data-patches')) === 'present',
+          'doom2_xbox patches present');
+    check((await page.getAttribute('#targets li[data-release-id="doom2_v17"]', 'data-patches')) === 'missing',
+          'doom2_v17 patches missing');
+    // The table of every release, searched by words of the title, the id or the digest.
+    check((await page.$$('#releases tbody tr')).length === 115, 'the table lacks releases');
+    await page.fill('#release-search', sha1(readFileSync(release('doom2_v19'))).slice(0, 12));
+    check((await page.textContent('#release-count')) === '1 of 115 supported releases', await page.textContent('#release-count'));
+    check(/Doom 2 retail v1\.9/.test(await page.innerText('#releases tbody')), 'the digest finds its release');
+    check(/^\d+\.\d+\.\d+$/.test(await page.textContent('#version')), 'About has no version');
+  },
+
+  'identify a dropped file; an identification-only release is said so': async (page) => {
+    const bytes = readFileSync(release('freedoom1_v0.9'));
+    await page.evaluate(({base64}) => {
+      const data = Uint8Array.from(atob(base64), (c) => c.charCodeAt(0));
+      const transfer = new DataTransfer();
+      transfer.items.add(new File([data], 'freedoom1.wad'));
+      for (const type of ['dragenter', 'dragover', 'drop']) {
+        document.body.dispatchEvent(new DragEvent(type, {dataTransfer: transfer, bubbles: true, cancelable: true}));
+      }
+    }, {base64: bytes.toString('base64')});
+    const text = await waitStatus(page, /identification only/);
+    check(/Freedoom/.test(await page.textContent('#release-title')), 'title');
+    check(/Freedoom/.test(text), text);
+    check(await page.isDisabled('#convert'), 'convert stays disabled');
+  },
+
+  'an unknown file and a PWAD are explained, with their SHA-1': async (page) => {
+    const unknown = Buffer.from('Not a game file at all, just some text.\n'.repeat(50));
+    await page.setInputFiles('#input-file', {name: 'notes.wad', mimeType: 'application/octet-stream', buffer: unknown});
+    let text = await waitStatus(page, /SHA-1/);
+    check(/not a release Tarvelline knows/.test(text) && /not a WAD file/i.test(text), text);
+    check(text.includes(sha1(unknown)), `digest missing: ${text}`);
+    const pwad = makePwad();
+    await page.setInputFiles('#input-file', {name: 'mymap.wad', mimeType: 'application/octet-stream', buffer: pwad});
+    text = await waitStatus(page, new RegExp(sha1(pwad)));
+    check(/PWAD/.test(text) && /MAP01/.test(text) && /adds to a game/.test(text), text);
+    check(await page.isDisabled('#convert'), 'convert stays disabled');
+  },
+
+  'a two-step conversion offers a download with the target SHA-1': async (page) => {
+    await pick(page, 'doom2_v1666');
+    const {name, bytes} = await convertAndDownload(page, 'doom2_xbox');
+    check(name === 'doom2_v1666-doom2_xbox.wad', `suggested name ${name}`);
+    check(sha1(bytes) === sha1(readFileSync(release('doom2_xbox'))), 'downloaded bytes are not doom2_xbox');
+    check((await page.getAttribute('#progress', 'value')) === '1', 'progress not full');
+    const memory = Number(await page.getAttribute('body', 'data-wasm-memory'));
+    check(memory > 0 && memory < 64 << 20, `wasm memory ${memory}`);
+  },
+
+  'a missing patch is named before anything is converted': async (page) => {
+    await pick(page, 'tnt_psnusa');
+    check((await page.getAttribute('#targets li[data-release-id="tnt_psneur"]', 'data-patches')) === 'missing', 'mark');
+    await page.check('#target-tnt_psneur');
+    check(/tnt_v19_to_tnt_psneur\.vcdiff/.test(await status(page)), await status(page));
+    await page.click('#convert');
+    const text = await waitStatus(page, /is needed/);
+    check(/tnt_v19_to_tnt_psneur\.vcdiff/.test(text), text);
+    check(!(await page.isVisible('#save')), 'a result was offered');
+    check((await page.getAttribute('#progress', 'value')) === '0', 'progress moved');
+  },
+
+  'a patch picked from a folder is listed, then used': async (page, {folders}) => {
+    await pick(page, 'tnt_psnusa');
+    await page.setInputFiles('#patch-folder', folders.good);
+    await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+    check(/1 patch file chosen/.test(await page.textContent('#patch-count')), await page.textContent('#patch-count'));
+    // A file in a subfolder is not the folder's: doom2 stays without its patch.
+    const {name, bytes} = await convertAndDownload(page, 'tnt_psneur');
+    check(name === 'tnt_psnusa-tnt_psneur.wad', name);
+    check(sha1(bytes) === sha1(readFileSync(release('tnt_psneur'))), 'downloaded bytes are not tnt_psneur');
+  },
+
+  'a damaged patch in the folder fails with a reason and offers nothing': async (page, {folders, downloads}) => {
+    await pick(page, 'tnt_psnusa');
+    await page.setInputFiles('#patch-folder', folders.damaged);
+    await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+    await page.check('#target-tnt_psneur');
+    await page.click('#convert');
+    const text = await waitStatus(page, /nothing was saved/);
+    check(/tnt_v19_to_tnt_psneur\.vcdiff/.test(text) && /damaged|not the release/.test(text), text);
+    check(!(await page.isVisible('#save')), 'a result was offered');
+    check(downloads.count === 0, 'something was downloaded');
+  },
+
+  'a file changed after it was picked is reported, and nothing is offered': async (page, {downloads}) => {
+    const copy = join(scratch, 'doom2.wad');
+    copyFileSync(release('doom2_v1666'), copy);
+    await page.setInputFiles('#input-file', copy);
+    await waitStatus(page, /Doom 2 retail v1\.666/);
+    const bytes = readFileSync(copy);
+    bytes[bytes.length >> 1] ^= 0xff;
+    writeFileSync(copy, bytes);
+    await page.check('#target-doom2_xbox');
+    await page.click('#convert');
+    const text = await waitStatus(page, /nothing was saved/);
+    check(/changed/.test(text), text);
+    check(!(await page.isVisible('#save')) && downloads.count === 0, 'a result was offered');
+  },
+
+  'with a save-file picker the result is written to the chosen file': async (page, {url}) => {
+    // Without save=download; the picker hands back a file of the page's private storage, which
+    // the test can read.
+    await page.goto(url);
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.evaluate(async () => {
+      const folder = await navigator.storage.getDirectory();
+      window.showSaveFilePicker = async () => folder.getFileHandle('picked.wad', {create: true});
+    });
+    await pick(page, 'doom2_v1666');
+    await page.check('#target-doom2_v19');
+    await page.click('#convert');
+    const text = await waitStatus(page, /saved as|nothing was saved/);
+    check(/saved as doom2_v1666-doom2_v19\.wad/.test(text), text);
+    check(!(await page.isVisible('#save')), 'a download was offered as well');
+    const written = await page.evaluate(async () => {
+      const folder = await navigator.storage.getDirectory();
+      const file = await (await folder.getFileHandle('picked.wad')).getFile();
+      return [...new Uint8Array(await crypto.subtle.digest('SHA-1', await file.arrayBuffer()))]
+          .map((byte) => byte.toString(16).padStart(2, '0')).join('');
+    });
+    check(written === sha1(readFileSync(release('doom2_v19'))), 'the chosen file is not doom2_v19');
+  },
+
+  'the drop zone opens the picker from the keyboard; controls are labelled': async (page) => {
+    // Playwright starts catching file choosers only once asked to; a press before that opens
+    // none that it sees, so a missed one is pressed again.
+    let chooser = null;
+    for (let attempt = 0; attempt < 3 && !chooser; ++attempt) {
+      await page.focus('#drop-zone');
+      [chooser] = await Promise.all([page.waitForEvent('filechooser', {timeout: 5000}).catch(() => null),
+                                     page.keyboard.press('Enter')]);
+    }
+    check(chooser, 'Enter on the drop zone opened no file chooser');
+    await chooser.setFiles(release('tnt_v19'));
+    await waitStatus(page, /TNT/);
+    const unlabelled = await page.$$eval('input, button, select', (controls) => controls
+        .filter((control) => !control.labels?.length && !control.textContent.trim() && !control.getAttribute('aria-label'))
+        .map((control) => control.id || control.outerHTML));
+    check(unlabelled.length === 0, `controls without a label: ${unlabelled}`);
+    check((await page.getAttribute('#status', 'aria-live')) === 'polite', 'status is not a live region');
+  },
+
+  'Cancel during the run offers nothing, and the next run works': async (page, {downloads}) => {
+    await pick(page, 'doom2_v1666');
+    await page.check('#target-doom2_xbox');
+    // Cancel as soon as the first progress arrives, from inside the page, so the run is surely
+    // under way and not yet over.
+    await page.evaluate(() => {
+      const progress = document.getElementById('progress');
+      new MutationObserver((changes, observer) => {
+        if (progress.value > 0 && progress.value < 1) {
+          observer.disconnect();
+          document.getElementById('cancel').click();
+        }
+      }).observe(progress, {attributes: true});
+    });
+    await page.click('#convert');
+    const text = await waitStatus(page, /Cancelled/);
+    check(/nothing was saved/.test(text), text);
+    check(!(await page.isVisible('#save')), 'a result was offered');
+    check(!(await page.isDisabled('#input-file')), 'the page stayed locked');
+    await new Promise((done) => setTimeout(done, 500));
+    check(downloads.count === 0 && !(await page.isVisible('#save')), 'the cancelled result turned up');
+    const {bytes} = await convertAndDownload(page, 'doom2_xbox');
+    check(sha1(bytes) === sha1(readFileSync(release('doom2_xbox'))), 'the run after Cancel');
+  },
+};
+
+// A browser without WebAssembly: the page says so and offers nothing to press.
+async function withoutWebAssembly(context, url) {
+  const page = await context.newPage();
+  await page.addInitScript(() => delete globalThis.WebAssembly);
+  await page.goto(url);
+  await waitStatus(page, /can't run WebAssembly/, 10000);
+  check(await page.isDisabled('#input-file'), 'the file input stays enabled');
+  await page.close();
+  // A core that can't be loaded (here: its wasm withheld) is told as such, not as a crash.
+  const broken = await context.newPage();
+  await broken.route('**/tvl_core.wasm', (route) => route.abort());
+  await broken.goto(url);
+  await waitStatus(broken, /could not be started/, 20000);
+  await broken.close();
+}
+
+const {server, url} = await serve(site);
+const browser = await launchBrowser();
+const folders = makePatchFolders();
+const allowed = siteFiles();
+const strays = [];
+const seen = new Set();
+browser.context.on('request', (request) => {
+  const address = new URL(request.url());
+  seen.add(address.pathname);
+  const own = address.origin === new URL(url).origin && allowed.has(address.pathname);
+  const local = address.protocol === 'blob:' && address.pathname.startsWith(new URL(url).origin);
+  if (!own && !local) strays.push(request.url());
+});
+browser.context.on('response', (response) => {
+  if (response.status() >= 400) strays.push(`${response.status()} ${response.url()}`);
+});
+
+let failed = 0;
+let number = 0;
+const count = Object.keys(tests).length + 2;
+console.log(`1..${count}`);
+for (const [name, run] of Object.entries(tests)) {
+  const page = await browser.context.newPage();
+  const downloads = {count: 0};
+  page.on('download', () => (downloads.count += 1));
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  try {
+    await page.goto(`${url}?save=download`);
+    await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
+    await run(page, {folders, downloads, url});
+    check(errors.length === 0, `page errors: ${errors.join('; ')}`);
+    console.log(`ok ${++number} - ${name}`);
+  } catch (error) {
+    failed += 1;
+    console.log(`not ok ${++number} - ${name}\n  # ${error.message.split('\n').join('\n  # ')}`);
+  }
+  await page.close();
+}
+// The record covers the worker's own loads too, or it proves nothing.
+try {
+  await withoutWebAssembly(browser.context, url);
+  console.log(`ok ${++number} - a browser without WebAssembly, or a core that won't load, is told so`);
+} catch (error) {
+  failed += 1;
+  console.log(`not ok ${++number} - a browser without WebAssembly, or a core that won't load, is told so\n  # ${error.message}`);
+}
+const recorded = ['/js/worker.js', '/tvl_core.mjs', '/tvl_core.wasm'].every((path) => seen.has(path));
+if (strays.length === 0 && recorded) {
+  console.log(`ok ${++number} - no request beyond the page's own files`);
+} else {
+  failed += 1;
+  console.log(`not ok ${++number} - requests beyond the page's own files (recorded: ${[...seen]}):\n  # ${strays.join('\n  # ')}`);
+}
+
+await browser.close();
+server.close();
+rmSync(scratch, {recursive: true, force: true});
+process.exit(failed === 0 ? 0 : 1);

@@ -1,0 +1,125 @@
+// The page's door into the core: a few C functions the worker calls with paths in the browser's
+// file system (see blob_fs.js) and that answer in JSON. All the work is the core's own:
+// identification, target lists, routes, the patch folder rules and ConvertRelease.
+#include <emscripten/emscripten.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/identify.h"
+#include "catalogue/routes.h"
+#include "catalogue/wad_inspect.h"
+#include "patches/patch_folder.h"
+#include "patching/convert.h"
+#include "tvl_version.h"
+#include "web/core/web_report.h"
+
+namespace {
+
+// Asks the worker's JavaScript whether to go on; it also shows the progress.
+EM_JS(int, tvl_web_progress, (double written, double expected),
+      { return Module.onProgress ? (Module.onProgress(written, expected) ? 1 : 0) : 1; });
+
+// The answer of the last call, kept until the next one so the worker can read it.
+std::string Answer;
+
+const char* Reply(std::string text) {
+  Answer = std::move(text);
+  return Answer.c_str();
+}
+
+tvl::Path FolderOrNone(const char* folder) {
+  return folder && *folder ? tvl::Path(folder) : tvl::Path();
+}
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE const char* tvl_version() { return TVL_VERSION_SHORT; }
+
+EMSCRIPTEN_KEEPALIVE const char* tvl_catalogue() {
+  std::string json = "[";
+  for (int i = 0; i < tvl::kIwadCount; ++i) {
+    if (i > 0) json += ',';
+    json += tvl::web::ReleaseJson(tvl::GetIwad(i));
+  }
+  return Reply(json + "]");
+}
+
+// {"index":N,"sha1":"...","explain":"..."}: explain is set for files the catalogue doesn't know.
+EMSCRIPTEN_KEEPALIVE const char* tvl_identify(const char* path) {
+  const tvl::FileDigest digest = tvl::Sha1OfFile(path);
+  if (!digest.complete) {
+    return Reply("{\"index\":-1,\"unreadable\":" +
+                 tvl::web::JsonString(tvl::DescribeFileError(digest.error)) + "}");
+  }
+  const std::string sha1 = tvl::FormatDigest(digest.bytes);
+  const int index = tvl::FindIwadByDigest(sha1);
+  std::string json = "{\"index\":" + std::to_string(index) + ",\"sha1\":\"" + sha1 + "\"";
+  if (index < 0) {
+    json += ",\"explain\":" + tvl::web::JsonString(tvl::ExplainWad(tvl::InspectWadFile(path)));
+  }
+  return Reply(json + "}");
+}
+
+// The releases `source` can become, each with its route and whether every patch of it is at
+// hand (built in, or in `patch_folder`).
+EMSCRIPTEN_KEEPALIVE const char* tvl_targets(int source, const char* patch_folder) {
+  if (source < 0 || source >= tvl::kIwadCount) return Reply("{\"enabled\":false,\"items\":[]}");
+  const tvl::IwadRecord& from = tvl::GetIwad(source);
+  const tvl::TargetList list = tvl::BuildTargetList(from);
+  const tvl::Path folder = FolderOrNone(patch_folder);
+  std::string items;
+  for (const tvl::TargetItem& item : list.items) {
+    if (!item.item_data) continue;  // the placeholder line of a single-release game
+    const tvl::IwadRecord& into = tvl::GetIwad(*item.item_data);
+    const std::vector<std::u16string> route = tvl::FindPatchRoute(from, into);
+    if (!items.empty()) items += ',';
+    items += tvl::web::TargetJson(
+        into, route, tvl::CanPatch(from, into), [&](const std::u16string& name) {
+          return tvl::LocatePatch(name, folder) != tvl::PatchOrigin::kMissing;
+        });
+  }
+  return Reply(std::string("{\"enabled\":") + (list.enabled ? "true" : "false") + ",\"items\":[" +
+               items + "]}");
+}
+
+// The first patch of the route that neither the build nor the folder has, or "".
+EMSCRIPTEN_KEEPALIVE const char* tvl_first_missing(int source, int target,
+                                                   const char* patch_folder) {
+  tvl::ConvertRequest request;
+  request.source = source;
+  request.target = target;
+  request.patch_folder = FolderOrNone(patch_folder);
+  return Reply(tvl::web::Narrow(tvl::FirstMissingPatch(request)));
+}
+
+// Runs the conversion as the other programs do; the answer says how it ended.
+EMSCRIPTEN_KEEPALIVE const char* tvl_convert(const char* input, int source, int target,
+                                             const char* output, const char* temp_folder,
+                                             const char* patch_folder) {
+  tvl::ConvertRequest request;
+  request.input = input;
+  request.source = source;
+  request.target = target;
+  request.output = output;
+  request.temp_folder = temp_folder;
+  request.patch_folder = FolderOrNone(patch_folder);
+  request.progress = [](uint64_t written, uint64_t expected) {
+    return tvl_web_progress(static_cast<double>(written), static_cast<double>(expected)) != 0;
+  };
+  const tvl::ConvertReport report = tvl::ConvertRelease(request);
+  return Reply(tvl::web::ReportJson(report, request));
+}
+
+}  // extern "C"
+
+int main() {
+  // Emscripten starts with every permission bit masked, so files the core makes (its temporary
+  // files) would be unwritable even to itself; take the mask a login shell would.
+  umask(022);
+  tvl::InitIwadCatalogue();
+  return 0;
+}

@@ -1,0 +1,44 @@
+// The page's side of the worker: requests with answers, progress on the way, and a Cancel that
+// ends the worker outright, so nothing it was making can be offered.
+let worker = null;
+let nextId = 1;
+const pending = new Map();
+
+function fail(reason) {
+  for (const {resolve} of pending.values()) resolve(reason);
+  pending.clear();
+}
+
+export function startCore() {
+  worker = new Worker(new URL('./worker.js', import.meta.url), {type: 'module'});
+  worker.onmessage = ({data}) => {
+    const request = pending.get(data.id);
+    if (!request) return;
+    if (data.op === 'progress') {
+      if (request.onProgress) request.onProgress(data.written, data.expected);
+      return;
+    }
+    pending.delete(data.id);
+    request.resolve(data);
+  };
+  worker.onerror = (event) => {
+    event.preventDefault();
+    fail({op: 'error', reason: 'core-failed'});
+  };
+}
+
+// Sends a request; resolves with the worker's answer ({op: 'error'} when the worker failed,
+// {op: 'cancelled'} after cancelCore).
+export function ask(message, onProgress) {
+  const id = nextId++;
+  return new Promise((resolve) => {
+    pending.set(id, {resolve, onProgress});
+    worker.postMessage({id, ...message});
+  });
+}
+
+export function cancelCore() {
+  worker.terminate();
+  fail({op: 'cancelled'});
+  startCore();
+}

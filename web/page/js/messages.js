@@ -1,0 +1,100 @@
+// Everything the page says about an outcome, in its own words.
+
+function sentence(text) {
+  if (!text) return '';
+  text = text[0].toUpperCase() + text.slice(1);
+  return text.endsWith('.') ? text : text + '.';
+}
+
+function baseName(path) {
+  return path.slice(path.lastIndexOf('/') + 1);
+}
+
+export const noWasmText =
+  "This browser can't run WebAssembly, which Tarvelline needs to read and convert game files. " +
+  'A current version of Firefox, Chrome, Edge or Safari can.';
+
+export const coreFailedText =
+  "Tarvelline's converter could not be started in this browser. It needs WebAssembly with " +
+  'exception handling and module workers, which browsers have had since 2022.';
+
+export function unknownFileText(answer) {
+  if (answer.unreadable) return `The file can't be read: ${answer.unreadable}.`;
+  let text = 'This file is not a release Tarvelline knows.\n' + sentence(answer.explain);
+  if (/^PWAD/.test(answer.explain)) text += " It adds to a game; it is not a game's main file.";
+  return text + `\nSHA-1: ${answer.sha1}`;
+}
+
+export function identifiedText(release, targets) {
+  if (release.flags & 2) {
+    return `${release.title} is known for identification only: Tarvelline converts neither from nor to it.`;
+  }
+  if (targets.items.length === 0) return `${release.title}: there are no other releases of this game.`;
+  return `${release.title}. Choose the release to convert it to.`;
+}
+
+export function missingPatchText(name) {
+  return `The patch ${name}.vcdiff is needed and this page doesn't carry it. ` +
+    'Pick the file under "Patches this page lacks", then convert again.';
+}
+
+export function targetNeedsText(target, missing) {
+  return `Converting to ${target.title} needs ${missing}.vcdiff, which this page doesn't carry.`;
+}
+
+export function convertingText(target) {
+  return `Converting to ${target.title}…`;
+}
+
+export function convertedText(target, fileName) {
+  return `Converted to ${target.title} and checked by SHA-1. Save it as ${fileName}.`;
+}
+
+export function savedText(target, fileName) {
+  return `Converted to ${target.title}, checked by SHA-1 and saved as ${fileName}.`;
+}
+
+export const cancelledText = 'Cancelled: nothing was saved.';
+export const noSaveChosenText = 'Not converted: no place to save the result was chosen.';
+
+// A conversion's report from the core, as the user should hear it.
+export function failureText(report) {
+  const patchFile = report.patchFile ? baseName(report.patchFile) : '';
+  switch (report.status) {
+    case 'cancelled':
+      return cancelledText;
+    case 'no-route':
+      return 'There is no conversion between these releases.';
+    case 'verify-failed':
+      if (/not the patch its name says/.test(report.detail)) {
+        return 'The result is not the release it should be, so nothing was saved: a patch file ' +
+          'you picked may be another patch renamed, or the input changed while it was converted.';
+      }
+      return 'The file changed while it was being converted, so nothing was saved. Pick it again.';
+    case 'patch-failed':
+      switch (report.failure) {
+        case 'no-patch':
+          if (patchFile) return `The patch file ${patchFile} can't be used: ${sentence(report.detail.replace(/^[^:]*: /, ''))}`;
+          return missingPatchText(report.patch);
+        case 'decode':
+        case 'read-patch':
+          if (patchFile) {
+            return `The patch file ${patchFile} is damaged, so nothing was saved ` +
+              `(${report.detail.replace(/^[^:]*: /, '')}).`;
+          }
+          return `The patch ${report.patch} could not be applied, so nothing was saved (${report.detail}).`;
+        case 'read-input':
+        case 'open-input':
+          return 'The file changed or could not be read while it was being converted, so nothing ' +
+            'was saved. Pick it again.';
+        default:
+          return `The conversion failed, so nothing was saved: ${report.detail}.`;
+      }
+    default:
+      return `The conversion failed, so nothing was saved: ${report.detail}.`;
+  }
+}
+
+export function saveFailedText(reason) {
+  return `The converted file could not be saved, and nothing was left behind: ${reason}.`;
+}
