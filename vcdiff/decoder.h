@@ -15,7 +15,8 @@
 //                            block_number, call again
 //       kStatusOutput     -> take output_size bytes at output_data, set output_size = 0, call again
 //       kStatusGotHeader, kStatusWindowStart, kStatusWindowDone -> call again
-//       anything else     -> failure; stream.message says why
+//       anything else     -> failure; stream.message says why, and every later call gives
+//                            the same failure again without reading further
 //     }
 //   CloseDecodeStream(&stream);                  // fails when the patch ended mid-window
 //   FreeDecodeStream(&stream);
@@ -125,14 +126,14 @@ struct DecodeSource {
 
 // Configuration; all zero unless set, and zero selects the default.
 struct DecodeConfig {
-  uint64_t window_size = 0;           // default 8 MiB; no decoding step reads it
-  uint64_t sprevsz = 0;               // default 262144; must be a power of two (encoding half)
-  uint64_t instruction_count = 0;     // default 409 (encoding half)
-  GetBlockFunction getblk = nullptr;  // none: the decoder asks through kStatusNeedBlock
-  AllocFunction alloc = nullptr;      // default: heap
-  ReleaseFunction release = nullptr;  // default: heap
-  void* alloc_opaque = nullptr;
-  uint32_t flags = 0;
+  uint64_t window_size = 0;                // default 8 MiB; no decoding step reads it
+  uint64_t sprevsz = 0;                    // default 262144; must be a power of two (encoding half)
+  uint64_t instruction_count = 0;          // default 409 (encoding half)
+  GetBlockFunction getblk = nullptr;       // none: the decoder asks through kStatusNeedBlock
+  AllocFunction alloc = nullptr;           // default: heap
+  ReleaseFunction release = nullptr;       // default: heap
+  void* alloc_opaque = nullptr;            // passed to alloc and release
+  uint32_t flags = 0;                      // option bits; secondary compressor bits are refused
   uint32_t secondary_settings[3][8] = {};  // per-section secondary compressor (encoding half)
   uint32_t string_match = 0;               // string matcher choice 0 to 5 (encoding half)
   uint32_t matcher_params[16] = {};        // parameters of choice 5 (encoding half)
@@ -228,7 +229,8 @@ int ConfigureDecodeStream(DecodeStream* stream, const DecodeConfig* config);
 // of two and sets block_shift and block_mask. Returns 0.
 int SetDecodeSource(DecodeStream* stream, DecodeSource* source);
 
-// Advances the decoding over the given input. Never returns 0.
+// Advances the decoding over the given input. Never returns 0. Once it has failed, it returns
+// that failure, with its message, on every later call.
 int DecodeInput(DecodeStream* stream);
 
 // Makes source block `block_number` available: 0 when it is in place, otherwise kStatusNeedBlock
