@@ -25,9 +25,9 @@ void Push(WindowQueue* queue, const PendingInstruction& half) {
 // copy that runs on past it.
 bool SourceEnds(const DecodeStream* stream, const PendingInstruction& half,
                 const uint8_t** first_byte, const uint8_t** last_byte) {
+  // Only a source copy's window has a source attached.
   const DecodeSource* source = stream->source;
-  if (source == nullptr || source->block_data == nullptr || half.address >= stream->copy_length ||
-      half.size == 0) {
+  if (half.address >= stream->copy_length || source->block_data == nullptr || half.size == 0) {
     return false;
   }
   const uint64_t offset = source->copy_base_offset + half.address;

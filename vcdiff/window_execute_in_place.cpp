@@ -100,8 +100,12 @@ void ParseBatch(InPlaceWindow* w, Batch* batch) {
     PendingInstruction first{entry.type1, entry.size1, 0};
     PendingInstruction second{entry.type2, entry.size2, 0};
     const uint64_t at = parse.space.position - parse.space.copy_length;
-    if (first.type != kCodeNoop && (w->message = ParseHalf(&parse, &first)) != nullptr) return;
-    if (second.type != kCodeNoop && (w->message = ParseHalf(&parse, &second)) != nullptr) return;
+    const char* failure = nullptr;
+    if ((first.type != kCodeNoop && (failure = ParseHalf(&parse, &first)) != nullptr) ||
+        (second.type != kCodeNoop && (failure = ParseHalf(&parse, &second)) != nullptr)) {
+      w->message = failure;
+      return;
+    }
     if (first.type != kCodeNoop && !Emit(w, first, at, batch)) return;
     if (second.type != kCodeNoop && !Emit(w, second, at + first.size, batch)) return;
   }

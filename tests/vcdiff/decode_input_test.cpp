@@ -167,6 +167,16 @@ TEST(DecodeInput, FailureSticks) {
   }
 }
 
+// The record is the caller's: a state it wrote out of range is refused, not run.
+TEST(DecodeInput, StateOutOfRange) {
+  DecodeStream stream;
+  ConfigureDecodeStream(&stream, nullptr);
+  stream.decode_state = kStateFinish + 1;
+  EXPECT_EQ(DecodeInput(&stream), kStatusBadData);
+  EXPECT_STREQ(stream.message, "invalid state");
+  FreeDecodeStream(&stream);
+}
+
 TEST(DecodeInput, NoInputConsumesNothing) {
   const DecodeResult result = Decode({}, {});
   EXPECT_EQ(result.statuses, std::vector<int>{kStatusNeedInput});
