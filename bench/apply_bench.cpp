@@ -44,11 +44,6 @@ struct Random {
   uint64_t Between(uint64_t low, uint64_t high) { return low + Below(high - low + 1); }
 };
 
-void PutVarint(std::vector<uint8_t>& out, uint64_t value) {
-  uint8_t bytes[tvl::kMaxVarintSize];
-  out.insert(out.end(), bytes, bytes + tvl::WriteVarint(value, bytes));
-}
-
 bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
@@ -108,7 +103,7 @@ struct Counts {
 
 void Add(Window& window, std::vector<uint8_t>& target, Random& random, uint64_t n) {
   window.instructions.push_back(kAddOpcode);
-  PutVarint(window.instructions, n);
+  tvl::AppendVarint(window.instructions, n);
   for (uint64_t i = 0; i < n; ++i) {
     const uint8_t byte = static_cast<uint8_t>(random.Next());
     window.data.push_back(byte);
@@ -119,8 +114,8 @@ void Add(Window& window, std::vector<uint8_t>& target, Random& random, uint64_t 
 void CopySource(Window& window, std::vector<uint8_t>& target, const std::vector<uint8_t>& source,
                 uint64_t address, uint64_t n) {
   window.instructions.push_back(kCopySelfOpcode);
-  PutVarint(window.instructions, n);
-  PutVarint(window.addresses, address);
+  tvl::AppendVarint(window.instructions, n);
+  tvl::AppendVarint(window.addresses, address);
   target.insert(target.end(), source.begin() + address, source.begin() + address + n);
 }
 
@@ -160,7 +155,7 @@ void FillSmallOps(Window& window, std::vector<uint8_t>& target, const std::vecto
     } else if (kind < 5) {
       const uint8_t byte = static_cast<uint8_t>(random.Next());
       window.instructions.push_back(kRunOpcode);
-      PutVarint(window.instructions, n);
+      tvl::AppendVarint(window.instructions, n);
       window.data.push_back(byte);
       target.insert(target.end(), n, byte);
       ++counts.runs;
@@ -168,8 +163,8 @@ void FillSmallOps(Window& window, std::vector<uint8_t>& target, const std::vecto
       // From the last 64 KiB of this window; it may overlap the bytes it writes.
       const uint64_t from = done - 1 - random.Below(std::min<uint64_t>(done, 65536));
       window.instructions.push_back(kCopySelfOpcode);
-      PutVarint(window.instructions, n);
-      PutVarint(window.addresses, source.size() + from);
+      tvl::AppendVarint(window.instructions, n);
+      tvl::AppendVarint(window.addresses, source.size() + from);
       for (uint64_t i = 0; i < n; ++i) target.push_back(target[window.start + from + i]);
       ++counts.target_copies;
     } else {
@@ -184,19 +179,19 @@ void PutWindow(std::vector<uint8_t>& patch, const Window& window,
   const uint64_t length = target.size() - window.start;
   const uint32_t checksum =
       tvl::Adler32(tvl::kAdler32Initial, target.data() + window.start, length);
-  patch.push_back(0x05);          // VCD_SOURCE | Adler-32
-  PutVarint(patch, source_size);  // the whole source is the segment
-  PutVarint(patch, 0);
+  patch.push_back(0x05);                  // VCD_SOURCE | Adler-32
+  tvl::AppendVarint(patch, source_size);  // the whole source is the segment
+  tvl::AppendVarint(patch, 0);
   const uint64_t encoding = tvl::VarintSize(length) + 1 + tvl::VarintSize(window.data.size()) +
                             tvl::VarintSize(window.instructions.size()) +
                             tvl::VarintSize(window.addresses.size()) + 4 + window.data.size() +
                             window.instructions.size() + window.addresses.size();
-  PutVarint(patch, encoding);
-  PutVarint(patch, length);
+  tvl::AppendVarint(patch, encoding);
+  tvl::AppendVarint(patch, length);
   patch.push_back(0);
-  PutVarint(patch, window.data.size());
-  PutVarint(patch, window.instructions.size());
-  PutVarint(patch, window.addresses.size());
+  tvl::AppendVarint(patch, window.data.size());
+  tvl::AppendVarint(patch, window.instructions.size());
+  tvl::AppendVarint(patch, window.addresses.size());
   for (int shift = 24; shift >= 0; shift -= 8) {
     patch.push_back(static_cast<uint8_t>(checksum >> shift));
   }
@@ -234,7 +229,7 @@ int main(int argc, char** argv) {
 
   std::vector<uint8_t> patch = {0xD6, 0xC3, 0xC4, 0x00, 0x04};
   const std::string app_header = "target.wad//source.wad/";
-  PutVarint(patch, app_header.size());
+  tvl::AppendVarint(patch, app_header.size());
   patch.insert(patch.end(), app_header.begin(), app_header.end());
   std::vector<uint8_t> target;
   target.reserve(size + 100);

@@ -16,22 +16,17 @@ using Bytes = std::vector<uint8_t>;
 constexpr uint64_t kWindow = 8 << 20;
 constexpr uint64_t kBlock = 4096;
 
-void Put(Bytes& out, uint64_t value) {
-  uint8_t bytes[tvl::kMaxVarintSize];
-  out.insert(out.end(), bytes, bytes + tvl::WriteVarint(value, bytes));
-}
-
 struct Sections {
   Bytes data, instructions, addresses, target;
 };
 
 void AppendWindow(Bytes& patch, const Sections& s, uint64_t copy_length) {
   Bytes body;
-  Put(body, s.target.size());
+  tvl::AppendVarint(body, s.target.size());
   body.push_back(0);
-  Put(body, s.data.size());
-  Put(body, s.instructions.size());
-  Put(body, s.addresses.size());
+  tvl::AppendVarint(body, s.data.size());
+  tvl::AppendVarint(body, s.instructions.size());
+  tvl::AppendVarint(body, s.addresses.size());
   const uint32_t sum = tvl::Adler32(1, s.target.data(), s.target.size());
   for (int shift = 24; shift >= 0; shift -= 8) body.push_back(uint8_t(sum >> shift));
   for (const Bytes* section : {&s.data, &s.instructions, &s.addresses}) {
@@ -39,10 +34,10 @@ void AppendWindow(Bytes& patch, const Sections& s, uint64_t copy_length) {
   }
   patch.push_back(copy_length > 0 ? 0x05 : 0x04);
   if (copy_length > 0) {
-    Put(patch, copy_length);
-    Put(patch, 0);
+    tvl::AppendVarint(patch, copy_length);
+    tvl::AppendVarint(patch, 0);
   }
-  Put(patch, body.size());
+  tvl::AppendVarint(patch, body.size());
   patch.insert(patch.end(), body.begin(), body.end());
 }
 
@@ -70,22 +65,22 @@ const Workload& SourceCopyWorkload() {
           const uint64_t size = std::min<uint64_t>(left, 256 + random() % 16384);
           const uint64_t address = random() % (w.source.size() - size);
           s.instructions.push_back(19);
-          Put(s.instructions, size);
-          Put(s.addresses, address);
+          tvl::AppendVarint(s.instructions, size);
+          tvl::AppendVarint(s.addresses, address);
           s.target.insert(s.target.end(), w.source.begin() + address,
                           w.source.begin() + address + size);
         } else if (kind == 8 || s.target.size() < 4096) {  // ADD
           const uint64_t size = std::min<uint64_t>(left, 1 + random() % 32);
           s.instructions.push_back(1);
-          Put(s.instructions, size);
+          tvl::AppendVarint(s.instructions, size);
           for (uint64_t i = 0; i < size; ++i) s.data.push_back(static_cast<uint8_t>(random()));
           s.target.insert(s.target.end(), s.data.end() - size, s.data.end());
         } else {  // target COPY from somewhere earlier in the window
           const uint64_t size = std::min<uint64_t>(left, 64 + random() % 2048);
           const uint64_t from = random() % (s.target.size() - 1);
           s.instructions.push_back(19);
-          Put(s.instructions, size);
-          Put(s.addresses, w.source.size() + from);
+          tvl::AppendVarint(s.instructions, size);
+          tvl::AppendVarint(s.addresses, w.source.size() + from);
           for (uint64_t i = 0; i < size; ++i) s.target.push_back(s.target[from + i]);
         }
       }
@@ -117,7 +112,7 @@ const Workload& AddRunWorkload() {
         } else {
           const uint64_t size = std::min<uint64_t>(left, 4 + random() % 60);
           s.instructions.push_back(0);  // RUN
-          Put(s.instructions, size);
+          tvl::AppendVarint(s.instructions, size);
           s.data.push_back(static_cast<uint8_t>(random()));
           s.target.insert(s.target.end(), size, s.data.back());
         }

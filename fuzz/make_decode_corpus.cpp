@@ -20,25 +20,20 @@ struct Window {
   Bytes data, instructions, addresses;
 };
 
-void Put(Bytes& out, uint64_t value) {
-  uint8_t bytes[tvl::kMaxVarintSize];
-  out.insert(out.end(), bytes, bytes + tvl::WriteVarint(value, bytes));
-}
-
 Bytes Encode(const std::vector<Window>& windows, const std::vector<Bytes>& targets) {
   Bytes out = {0xD6, 0xC3, 0xC4, 0x00, 0x04};
   const std::string app = "new.wad//old.wad/";
-  Put(out, app.size());
+  tvl::AppendVarint(out, app.size());
   out.insert(out.end(), app.begin(), app.end());
   for (size_t i = 0; i < windows.size(); ++i) {
     const Window& w = windows[i];
     const bool checksum = (w.indicator & 4) != 0 && !targets.empty();
     Bytes body;
-    Put(body, w.target_length);
+    tvl::AppendVarint(body, w.target_length);
     body.push_back(0);
-    Put(body, w.data.size());
-    Put(body, w.instructions.size());
-    Put(body, w.addresses.size());
+    tvl::AppendVarint(body, w.data.size());
+    tvl::AppendVarint(body, w.instructions.size());
+    tvl::AppendVarint(body, w.addresses.size());
     if (checksum) {
       const uint32_t sum = tvl::Adler32(1, targets[i].data(), targets[i].size());
       for (int shift = 24; shift >= 0; shift -= 8) body.push_back(uint8_t(sum >> shift));
@@ -48,10 +43,10 @@ Bytes Encode(const std::vector<Window>& windows, const std::vector<Bytes>& targe
     }
     out.push_back(checksum ? w.indicator : w.indicator & ~4);
     if (w.indicator & 1) {
-      Put(out, w.copy_length);
-      Put(out, w.copy_offset);
+      tvl::AppendVarint(out, w.copy_length);
+      tvl::AppendVarint(out, w.copy_offset);
     }
-    Put(out, body.size());
+    tvl::AppendVarint(out, body.size());
     out.insert(out.end(), body.begin(), body.end());
   }
   return out;

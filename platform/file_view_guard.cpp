@@ -20,17 +20,17 @@ struct Slot {
 static_assert(std::atomic<uintptr_t>::is_always_lock_free &&
               std::atomic<uint32_t>::is_always_lock_free && std::atomic<bool>::is_always_lock_free);
 
-Slot g_slots[kSlotCount];
-bool g_installed = false;
-std::once_flag g_install_once;
+Slot ViewSlots[kSlotCount];
+bool HandlerInstalled = false;
+std::once_flag InstallOnce;
 
 }  // namespace
 
 int GuardView(const void* begin, size_t length) {
-  std::call_once(g_install_once, [] { g_installed = InstallViewFaultHandler(); });
-  if (!g_installed || begin == nullptr || length == 0) return -1;
+  std::call_once(InstallOnce, [] { HandlerInstalled = InstallViewFaultHandler(); });
+  if (!HandlerInstalled || begin == nullptr || length == 0) return -1;
   for (int i = 0; i < kSlotCount; ++i) {
-    Slot& slot = g_slots[i];
+    Slot& slot = ViewSlots[i];
     bool expected = false;
     if (!slot.taken.compare_exchange_strong(expected, true)) continue;
     const uintptr_t start = reinterpret_cast<uintptr_t>(begin);
@@ -44,23 +44,23 @@ int GuardView(const void* begin, size_t length) {
 
 void UnguardView(int slot) {
   if (slot < 0 || slot >= kSlotCount) return;
-  g_slots[slot].begin.store(0, std::memory_order_release);
-  g_slots[slot].end.store(0, std::memory_order_release);
-  g_slots[slot].taken.store(false, std::memory_order_release);
+  ViewSlots[slot].begin.store(0, std::memory_order_release);
+  ViewSlots[slot].end.store(0, std::memory_order_release);
+  ViewSlots[slot].taken.store(false, std::memory_order_release);
 }
 
 bool ViewFaulted(int slot, uint32_t* status) {
-  if (slot < 0 || slot >= kSlotCount || !g_slots[slot].faulted.load(std::memory_order_acquire)) {
+  if (slot < 0 || slot >= kSlotCount || !ViewSlots[slot].faulted.load(std::memory_order_acquire)) {
     return false;
   }
-  if (status) *status = g_slots[slot].status.load(std::memory_order_relaxed);
+  if (status) *status = ViewSlots[slot].status.load(std::memory_order_relaxed);
   return true;
 }
 
 int FindGuardedView(uintptr_t address, uintptr_t* end) {
   for (int i = 0; i < kSlotCount; ++i) {
-    const uintptr_t begin = g_slots[i].begin.load(std::memory_order_acquire);
-    const uintptr_t last = g_slots[i].end.load(std::memory_order_acquire);
+    const uintptr_t begin = ViewSlots[i].begin.load(std::memory_order_acquire);
+    const uintptr_t last = ViewSlots[i].end.load(std::memory_order_acquire);
     if (begin == 0 || address < begin || address >= last) continue;
     *end = last;
     return i;
@@ -69,8 +69,8 @@ int FindGuardedView(uintptr_t address, uintptr_t* end) {
 }
 
 void MarkViewFaulted(int slot, uint32_t status) {
-  g_slots[slot].status.store(status, std::memory_order_relaxed);
-  g_slots[slot].faulted.store(true, std::memory_order_release);
+  ViewSlots[slot].status.store(status, std::memory_order_relaxed);
+  ViewSlots[slot].faulted.store(true, std::memory_order_release);
 }
 
 }  // namespace tvl

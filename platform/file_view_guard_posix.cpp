@@ -12,17 +12,17 @@
 namespace tvl {
 namespace {
 
-uintptr_t g_page_size = 4096;
-struct sigaction g_previous = {};
+uintptr_t PageSize = 4096;
+struct sigaction PreviousAction = {};
 
 // A fault that isn't ours goes where it would have gone without us.
 void PassOn(int signal, siginfo_t* info, void* context) {
-  if ((g_previous.sa_flags & SA_SIGINFO) != 0) {
-    if (g_previous.sa_sigaction != nullptr) g_previous.sa_sigaction(signal, info, context);
+  if ((PreviousAction.sa_flags & SA_SIGINFO) != 0) {
+    if (PreviousAction.sa_sigaction != nullptr) PreviousAction.sa_sigaction(signal, info, context);
     return;
   }
-  if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN) {
-    g_previous.sa_handler(signal);
+  if (PreviousAction.sa_handler != SIG_DFL && PreviousAction.sa_handler != SIG_IGN) {
+    PreviousAction.sa_handler(signal);
     return;
   }
   // Back to the default action: the faulting access runs again on return, faults again and ends
@@ -43,7 +43,7 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
   if (slot >= 0) {
     // Zeros from the faulting page to the end of the view: one fault ends the reading of a file
     // that was cut short, rather than one per page still to come.
-    const uintptr_t page = address & ~(g_page_size - 1);
+    const uintptr_t page = address & ~(PageSize - 1);
     void* zeros = ::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
                          MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
     if (zeros != MAP_FAILED) {
@@ -60,12 +60,12 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
 
 bool InstallViewFaultHandler() {
   const long page_size = ::sysconf(_SC_PAGESIZE);
-  if (page_size > 0) g_page_size = static_cast<uintptr_t>(page_size);
+  if (page_size > 0) PageSize = static_cast<uintptr_t>(page_size);
   struct sigaction action = {};
   action.sa_sigaction = OnBusError;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
   sigemptyset(&action.sa_mask);
-  return ::sigaction(SIGBUS, &action, &g_previous) == 0;
+  return ::sigaction(SIGBUS, &action, &PreviousAction) == 0;
 }
 
 }  // namespace tvl

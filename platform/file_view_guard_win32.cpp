@@ -17,11 +17,11 @@ namespace {
 constexpr uint32_t kStatusInPageError = 0xC0000006;
 
 // Per thread, the resume point of the ReadViews running on it, or null outside one.
-std::atomic<DWORD> g_resume_index{TLS_OUT_OF_INDEXES};
+std::atomic<DWORD> ResumeIndex{TLS_OUT_OF_INDEXES};
 
 // Where a read cut short goes on: back into the ReadViews it ran in.
 [[noreturn]] void ResumeReadViews() {
-  __builtin_longjmp(static_cast<void**>(TlsGetValue(g_resume_index.load())), 1);
+  __builtin_longjmp(static_cast<void**>(TlsGetValue(ResumeIndex.load())), 1);
 }
 
 // Sets the thread off at ResumeReadViews, on a stack below all the faulting code still holds,
@@ -54,7 +54,7 @@ LONG CALLBACK OnViewFault(EXCEPTION_POINTERS* pointers) {
   uintptr_t end = 0;
   const int slot = FindGuardedView(record->ExceptionInformation[1], &end);
   // A read outside ReadViews has nowhere to go on from: it fails as it would unguarded.
-  if (slot < 0 || TlsGetValue(g_resume_index.load()) == nullptr) return EXCEPTION_CONTINUE_SEARCH;
+  if (slot < 0 || TlsGetValue(ResumeIndex.load()) == nullptr) return EXCEPTION_CONTINUE_SEARCH;
   const bool has_status = code == EXCEPTION_IN_PAGE_ERROR && record->NumberParameters >= 3;
   MarkViewFaulted(slot, has_status ? static_cast<uint32_t>(record->ExceptionInformation[2])
                                    : kStatusInPageError);
@@ -69,13 +69,13 @@ bool InstallViewFaultHandler() {
   if (!ResumeInReadViews(&probe)) return false;
   const DWORD index = TlsAlloc();
   if (index == TLS_OUT_OF_INDEXES) return false;
-  g_resume_index.store(index);
+  ResumeIndex.store(index);
   return AddVectoredExceptionHandler(1, OnViewFault) != nullptr;
 }
 
 // Not inlined, and alone with its __builtin_setjmp: the resume point is this call's own frame.
 __attribute__((noinline)) bool ReadViews(void (*read)(void* context), void* context) {
-  const DWORD index = g_resume_index.load();
+  const DWORD index = ResumeIndex.load();
   if (index == TLS_OUT_OF_INDEXES) {  // then no view exists to fault
     read(context);
     return true;

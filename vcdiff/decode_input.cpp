@@ -13,10 +13,6 @@ namespace {
 constexpr uint64_t kMaxU64 = std::numeric_limits<uint64_t>::max();
 // RFC 3284 section 4.1: "Header1 - 0xD6, Header2 - 0xC3, Header3 - 0xC4, Header4 - version".
 constexpr uint8_t kMagic[3] = {0xD6, 0xC3, 0xC4};
-// Secondary compressor ids a VCD_DECOMPRESS header may name; none is available.
-constexpr uint64_t kSecondaryDjw = 1;
-constexpr uint64_t kSecondaryLzma = 2;
-constexpr uint64_t kSecondaryFgk = 16;
 // Values with any of bits 57 to 63 set cannot take 7 more bits.
 constexpr uint64_t kVarintOverflowBits = ~uint64_t{0} << 57;
 // The part of a window's delta encoding before its sections, at most: the target length, the
@@ -72,17 +68,14 @@ bool HasSegment(const DecodeStream* stream) {
   return bits == kWindowSource || bits == kWindowTarget;
 }
 
+// A VCD_DECOMPRESS header always fails: no secondary compressor is available.
 int CheckSecondaryId(DecodeStream* stream) {
-  switch (stream->secondary_id) {
-    case kSecondaryDjw:
-      return Fail(stream, kStatusFailed, "unavailable secondary compressor: DJW Static Huffman");
-    case kSecondaryLzma:
-      return Fail(stream, kStatusFailed, "unavailable secondary compressor: LZMA");
-    case kSecondaryFgk:
-      return Fail(stream, kStatusFailed, "unavailable secondary compressor: FGK Adaptive Huffman");
-    default:
-      return Fail(stream, kStatusBadData, "unknown secondary compressor ID");
+  for (const SecondaryCompressor& compressor : kSecondaryCompressors) {
+    if (compressor.id == stream->secondary_id) {
+      return Fail(stream, kStatusFailed, compressor.unavailable);
+    }
   }
+  return Fail(stream, kStatusBadData, "unknown secondary compressor ID");
 }
 
 // State 9, once the window indicator is in.
@@ -144,11 +137,12 @@ int CheckTargetLength(DecodeStream* stream) {
   return 0;
 }
 
-// After states 15 to 17: a section can't be longer than what the encoding that contains it has
-// left after the sections before it. With the encoding length bounded, so is every section, and
-// their sum can't wrap.
-int CheckSectionLength(DecodeStream* stream, uint64_t length, uint64_t before) {
-  if (length > stream->encoding_length - before) {
+// States 15 to 17: a section can't be longer than what the encoding that contains it has left
+// after the `before` bytes of the sections before it. With the encoding length bounded, so is
+// every section, and their sum can't wrap.
+int ReadSectionLength(DecodeStream* stream, uint64_t* length, uint64_t before) {
+  if (int status = ReadVarint(stream, length)) return status;
+  if (*length > stream->encoding_length - before) {
     return Fail(stream, kStatusBadData, "incorrect encoding length (redundent)");
   }
   return 0;
@@ -178,19 +172,6 @@ int CheckEncodingLength(DecodeStream* stream) {
   return 0;
 }
 
-SectionCursor* CurrentSection(DecodeStream* stream) {
-  switch (stream->decode_state) {
-    case kStateDataSection:
-      return &stream->data;
-    case kStateInstructionsSection:
-      return &stream->instructions;
-    case kStateAddressesSection:
-      return &stream->addresses;
-    default:
-      return nullptr;
-  }
-}
-
 // Makes the section's copy hold `needed` bytes, keeping those received. The copy grows with the
 // bytes that arrive, not with the length the header declares, so a truncated stream makes the
 // decoder hold at most twice what it delivered. Growth at least doubles (up to the section's
@@ -215,8 +196,9 @@ int GrowSectionCopy(DecodeStream* stream, SectionCursor* section, uint64_t neede
   return 0;
 }
 
-// Takes in whatever part of the current section the input holds; 0 once it is complete.
-int TakeSection(DecodeStream* stream, SectionCursor* section, bool short_input) {
+// Takes in whatever part of `section` the input holds; once it is complete, goes on to state
+// `next` and returns 0.
+int TakeSection(DecodeStream* stream, SectionCursor* section, DecodeState next, bool short_input) {
   if (section->received < section->length) {
     if (stream->input_size == 0) return kStatusNeedInput;
     uint64_t take = section->length;
@@ -235,26 +217,28 @@ int TakeSection(DecodeStream* stream, SectionCursor* section, bool short_input) 
   if (section->length == 0) section->next = nullptr;
   section->end = section->next + section->length;
   section->received = 0;
-  stream->decode_state += 1;
+  stream->decode_state = next;
   return 0;
 }
 
-// States 19 to 21.
-int TakeSections(DecodeStream* stream) {
-  if (CurrentSection(stream) == nullptr) return Fail(stream, kStatusBadData, "internal error");
-  const uint64_t data = stream->data.length;
-  const uint64_t instructions = stream->instructions.length;
-  const uint64_t addresses = stream->addresses.length;
-  // Defensive: the window header already bounds the sections by the encoding length.
-  if (instructions > kMaxU64 - addresses || data > kMaxU64 - (instructions + addresses)) {
-    return Fail(stream, kStatusFailed, "decoder section size overflow");
+// States 19 to 21, one a section, so that a call that runs out of input goes on with the section
+// it stopped in.
+int TakeSections(DecodeStream* s) {
+  // The window header bounds the three lengths by the encoding length: their sum can't wrap.
+  const uint64_t remaining =
+      s->data.length + s->instructions.length + s->addresses.length - s->section_bytes_taken;
+  const bool short_input = s->input_size < remaining;
+  int status = 0;
+  if (s->decode_state == kStateDataSection &&
+      (status = TakeSection(s, &s->data, kStateInstructionsSection, short_input))) {
+    return status;
   }
-  const uint64_t remaining = data + instructions + addresses - stream->section_bytes_taken;
-  const bool short_input = stream->input_size < remaining;
-  while (SectionCursor* section = CurrentSection(stream)) {
-    if (int status = TakeSection(stream, section, short_input)) return status;
+  if (s->decode_state == kStateInstructionsSection &&
+      (status = TakeSection(s, &s->instructions, kStateAddressesSection, short_input))) {
+    return status;
   }
-  return PrepareWindowBuffer(stream);
+  if ((status = TakeSection(s, &s->addresses, kStateExecute, short_input))) return status;
+  return PrepareWindowBuffer(s);
 }
 
 // State 22.
@@ -270,7 +254,13 @@ int Execute(DecodeStream* stream) {
   return status;
 }
 
-// Runs the states until one needs the caller, reports an event, or fails.
+// Goes on to state `next`, which the same call runs at once.
+int GoTo(DecodeStream* stream, DecodeState next) {
+  stream->decode_state = next;
+  return 0;
+}
+
+// Runs the current state: 0 once it has gone on to the next, else what the call returns.
 int Advance(DecodeStream* s) {
   const bool code_table = (s->header_indicator & kHeaderCodeTable) != 0;
   const bool app_header = (s->header_indicator & kHeaderAppHeader) != 0;
@@ -284,31 +274,32 @@ int Advance(DecodeStream* s) {
       if (s->magic[3] != 0) {
         return Fail(s, kStatusBadData, "VCDIFF input version > 0 is not supported");
       }
-      break;
+      return GoTo(s, kStateHeaderIndicator);
     case kStateHeaderIndicator:
       if ((status = ReadByte(s, &s->header_indicator))) return status;
       if (s->header_indicator > 7) {
         return Fail(s, kStatusBadData, "unrecognized header indicator bits set");
       }
-      break;
+      return GoTo(s, kStateSecondaryId);
     case kStateSecondaryId:
-      if ((s->header_indicator & kHeaderDecompress) == 0) break;
+      if ((s->header_indicator & kHeaderDecompress) == 0) return GoTo(s, kStateCodeTableLength);
       if ((status = ReadByte(s, &s->secondary_id))) return status;
       return CheckSecondaryId(s);
     case kStateCodeTableLength:
-      if (!code_table) break;
-      if ((status = ReadVarint(s, &s->code_table_length))) return status;
-      if (s->code_table_length <= 2) {
-        return Fail(s, kStatusOutOfMemory, "invalid code table size");
+      if (code_table) {
+        if ((status = ReadVarint(s, &s->code_table_length))) return status;
+        if (s->code_table_length <= 2) {
+          return Fail(s, kStatusOutOfMemory, "invalid code table size");
+        }
+        s->code_table_length -= 2;
       }
-      s->code_table_length -= 2;
-      break;
+      return GoTo(s, kStateNearSize);
     case kStateNearSize:
       if (code_table && (status = ReadByte(s, &s->address_cache.near_size))) return status;
-      break;
+      return GoTo(s, kStateSameSize);
     case kStateSameSize:
       if (code_table && (status = ReadByte(s, &s->address_cache.same_size))) return status;
-      break;
+      return GoTo(s, kStateInstallCodeTable);
     case kStateInstallCodeTable:
       if (code_table) {
         return Fail(s, kStatusUnimplemented, "VCD_CODETABLE support was removed");
@@ -317,64 +308,62 @@ int Advance(DecodeStream* s) {
       s->address_cache.same_size = kSameCacheSize;
       s->code_table = &DefaultCodeTable;
       if ((status = AllocateAddressCache(s))) return status;
-      break;
+      return GoTo(s, kStateAppHeaderLength);
     case kStateAppHeaderLength:
       if (app_header && (status = ReadVarint(s, &s->app_header_length))) return status;
-      break;
+      return GoTo(s, kStateAppHeader);
     case kStateAppHeader:
-      if (!app_header) break;
-      if (s->app_header_length > kMaxAppHeaderLength) {
-        return Fail(s, kStatusBadData, "exceptional appheader size");
-      }
-      if (s->app_header == nullptr) {
-        if ((status = GrowBuffer(s, &s->app_header, &s->app_header_capacity,
-                                 s->app_header_length + 1))) {
+      if (app_header) {
+        if (s->app_header_length > kMaxAppHeaderLength) {
+          return Fail(s, kStatusBadData, "exceptional appheader size");
+        }
+        if (s->app_header == nullptr) {
+          if ((status = GrowBuffer(s, &s->app_header, &s->app_header_capacity,
+                                   s->app_header_length + 1))) {
+            return status;
+          }
+          s->app_header[s->app_header_length] = 0;
+        }
+        if ((status = GatherBytes(s, s->app_header, s->app_header_length, &s->app_header_filled))) {
           return status;
         }
-        s->app_header[s->app_header_length] = 0;
       }
-      if ((status = GatherBytes(s, s->app_header, s->app_header_length, &s->app_header_filled))) {
-        return status;
-      }
-      break;
+      return GoTo(s, kStateWindowIndicator);
     case kStateWindowIndicator:
       if ((status = ReadByte(s, &s->window_indicator))) return status;
       if ((status = StartWindow(s))) return status;
-      break;
+      return GoTo(s, kStateCopyLength);
     case kStateCopyLength:
       if (HasSegment(s) && (status = ReadVarint(s, &s->copy_length))) return status;
       s->position = s->copy_length;
-      break;
+      return GoTo(s, kStateCopyOffset);
     case kStateCopyOffset:
       if (HasSegment(s) && (status = ReadVarint(s, &s->copy_offset))) return status;
       if ((status = CheckSourceSegment(s))) return status;
-      break;
+      return GoTo(s, kStateEncodingLength);
     case kStateEncodingLength:
       if ((status = ReadVarint(s, &s->encoding_length))) return status;
-      break;
+      return GoTo(s, kStateTargetLength);
     case kStateTargetLength:
       if ((status = ReadVarint(s, &s->target_length))) return status;
       if ((status = CheckTargetLength(s))) return status;
-      break;
+      return GoTo(s, kStateDeltaIndicator);
     case kStateDeltaIndicator:
       if ((status = ReadByte(s, &s->delta_indicator))) return status;
       if ((status = CheckDeltaIndicator(s))) return status;
-      break;
+      return GoTo(s, kStateDataLength);
     case kStateDataLength:
-      if ((status = ReadVarint(s, &s->data.length))) return status;
-      if ((status = CheckSectionLength(s, s->data.length, 0))) return status;
-      break;
+      if ((status = ReadSectionLength(s, &s->data.length, 0))) return status;
+      return GoTo(s, kStateInstructionsLength);
     case kStateInstructionsLength:
-      if ((status = ReadVarint(s, &s->instructions.length))) return status;
-      if ((status = CheckSectionLength(s, s->instructions.length, s->data.length))) return status;
-      break;
+      if ((status = ReadSectionLength(s, &s->instructions.length, s->data.length))) return status;
+      return GoTo(s, kStateAddressesLength);
     case kStateAddressesLength:
-      if ((status = ReadVarint(s, &s->addresses.length))) return status;
-      if ((status = CheckSectionLength(s, s->addresses.length,
-                                       s->data.length + s->instructions.length))) {
+      if ((status = ReadSectionLength(s, &s->addresses.length,
+                                      s->data.length + s->instructions.length))) {
         return status;
       }
-      break;
+      return GoTo(s, kStateChecksum);
     case kStateChecksum:
       if ((s->window_indicator & kWindowChecksum) != 0) {
         if ((status = GatherBytes(s, s->checksum, 4, &s->checksum_filled))) return status;
@@ -387,27 +376,52 @@ int Advance(DecodeStream* s) {
     case kStateDataSection:
     case kStateInstructionsSection:
     case kStateAddressesSection:
-      // TakeSections moves decode_state on, up to kStateExecute.
+      // Each section goes on to the next, the last to kStateExecute.
       return TakeSections(s);
     case kStateExecute:
+      // A finished window goes on to kStateFinish.
       return Execute(s);
     case kStateFinish:
       s->window_count += 1;
       s->decode_state = kStateWindowIndicator;
       return kStatusWindowDone;
     default:
+      // The record is the caller's: a state it wrote is refused, not run.
       return Fail(s, kStatusBadData, "invalid state");
   }
-  s->decode_state += 1;
-  return 0;
+}
+
+// What asks the caller for something or reports progress; any other status ends the decoding.
+bool IsRequestOrEvent(int status) {
+  switch (status) {
+    case kStatusNeedInput:
+    case kStatusOutput:
+    case kStatusNeedBlock:
+    case kStatusGotHeader:
+    case kStatusWindowStart:
+    case kStatusWindowDone:
+      return true;
+    default:
+      return false;
+  }
 }
 
 }  // namespace
 
 int DecodeInput(DecodeStream* stream) {
-  if (stream->encoding != 0) return Fail(stream, kStatusBadData, "encoder/decoder transition");
+  // A failure sticks: the stream parses nothing after it, and every call reports it again. Going
+  // on from a state that is already past the failed check would decode what isn't there.
+  if (stream->failure_status != 0) {
+    return Fail(stream, stream->failure_status, stream->failure_message);
+  }
   for (;;) {
-    if (int status = Advance(stream)) return status;
+    const int status = Advance(stream);
+    if (status == 0) continue;
+    if (!IsRequestOrEvent(status)) {
+      stream->failure_status = status;
+      stream->failure_message = stream->message;
+    }
+    return status;
   }
 }
 

@@ -11,12 +11,13 @@
 namespace tvl {
 namespace {
 
-// Secondary compressor option bits of `flags`.
-constexpr uint32_t kFlagSecondaryDjw = 0x20;
-constexpr uint32_t kFlagSecondaryFgk = 0x40;
-constexpr uint32_t kFlagSecondaryLzma = 0x1000000;
-constexpr uint32_t kFlagSecondaryTypes = kFlagSecondaryDjw | kFlagSecondaryFgk | kFlagSecondaryLzma;
-constexpr uint32_t kFlagSecondarySections = 0x380;  // per-section options of a compressor
+// The bits of `flags` that choose a secondary compressor, and its per-section options.
+constexpr uint32_t kFlagSecondaryTypes = [] {
+  uint32_t bits = 0;
+  for (const SecondaryCompressor& compressor : kSecondaryCompressors) bits |= compressor.flag;
+  return bits;
+}();
+constexpr uint32_t kFlagSecondarySections = 0x380;
 // Compression level in bits 20 to 23, which may pick the default string matcher.
 constexpr int kFlagLevelShift = 20;
 
@@ -67,17 +68,12 @@ int ConfigureStringMatcher(DecodeStream* stream, const DecodeConfig& config) {
 }
 
 int CheckSecondaryFlags(DecodeStream* stream) {
-  switch (stream->flags & kFlagSecondaryTypes) {
-    case 0:
-      break;
-    case kFlagSecondaryDjw:
-      return Fail(stream, kStatusFailed, "unavailable secondary compressor: DJW Static Huffman");
-    case kFlagSecondaryFgk:
-      return Fail(stream, kStatusFailed, "unavailable secondary compressor: FGK Adaptive Huffman");
-    case kFlagSecondaryLzma:
-      return Fail(stream, kStatusFailed, "unavailable secondary compressor: LZMA");
-    default:
-      return Fail(stream, kStatusFailed, "too many secondary compressor types set");
+  const uint32_t types = stream->flags & kFlagSecondaryTypes;
+  if (types != 0) {
+    for (const SecondaryCompressor& compressor : kSecondaryCompressors) {
+      if (compressor.flag == types) return Fail(stream, kStatusFailed, compressor.unavailable);
+    }
+    return Fail(stream, kStatusFailed, "too many secondary compressor types set");
   }
   if ((stream->flags & kFlagSecondarySections) != 0) {
     return Fail(stream, kStatusFailed,
@@ -108,9 +104,8 @@ int GrowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity, uint6
 int GrowBufferKeeping(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity, uint64_t needed,
                       uint64_t keep) {
   if (*buffer != nullptr && *capacity >= needed) return 0;
-  if (needed > std::numeric_limits<uint64_t>::max() - (kBufferGrowthStep - 1)) {
-    return Fail(stream, kStatusOutOfMemory, "out of memory");
-  }
+  // No need comes near 2^64: the application header, a window and its sections are all bounded
+  // as their lengths are read.
   const uint64_t rounded = (needed + kBufferGrowthStep - 1) / kBufferGrowthStep * kBufferGrowthStep;
   auto* grown = static_cast<uint8_t*>(AllocateBytes(stream, rounded));
   if (grown == nullptr) return Fail(stream, kStatusOutOfMemory, "out of memory");
@@ -191,10 +186,6 @@ void ExchangeWindowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capa
 }
 
 int CloseDecodeStream(DecodeStream* stream) {
-  if (stream->encoding != 0) {
-    if (stream->encoding_done != 0) return 0;
-    return Fail(stream, kStatusFailed, "encoding is incomplete");
-  }
   // A stream cut inside its first four bytes has begun: it is no clean end.
   const bool untouched = stream->decode_state == kStateMagic && stream->magic_filled == 0;
   if (untouched || stream->decode_state == kStateWindowIndicator) return 0;

@@ -15,7 +15,8 @@
 //                            block_number, call again
 //       kStatusOutput     -> take output_size bytes at output_data, set output_size = 0, call again
 //       kStatusGotHeader, kStatusWindowStart, kStatusWindowDone -> call again
-//       anything else     -> failure; stream.message says why
+//       anything else     -> failure; stream.message says why, and every later call gives
+//                            the same failure again without reading further
 //     }
 //   CloseDecodeStream(&stream);                  // fails when the patch ended mid-window
 //   FreeDecodeStream(&stream);
@@ -29,6 +30,7 @@
 
 #include "vcdiff/address_cache.h"
 #include "vcdiff/code_table.h"
+#include "vcdiff/window_queue.h"
 
 namespace tvl {
 
@@ -124,14 +126,14 @@ struct DecodeSource {
 
 // Configuration; all zero unless set, and zero selects the default.
 struct DecodeConfig {
-  uint64_t window_size = 0;           // default 8 MiB; no decoding step reads it
-  uint64_t sprevsz = 0;               // default 262144; must be a power of two (encoding half)
-  uint64_t instruction_count = 0;     // default 409 (encoding half)
-  GetBlockFunction getblk = nullptr;  // none: the decoder asks through kStatusNeedBlock
-  AllocFunction alloc = nullptr;      // default: heap
-  ReleaseFunction release = nullptr;  // default: heap
-  void* alloc_opaque = nullptr;
-  uint32_t flags = 0;
+  uint64_t window_size = 0;                // default 8 MiB; no decoding step reads it
+  uint64_t sprevsz = 0;                    // default 262144; must be a power of two (encoding half)
+  uint64_t instruction_count = 0;          // default 409 (encoding half)
+  GetBlockFunction getblk = nullptr;       // none: the decoder asks through kStatusNeedBlock
+  AllocFunction alloc = nullptr;           // default: heap
+  ReleaseFunction release = nullptr;       // default: heap
+  void* alloc_opaque = nullptr;            // passed to alloc and release
+  uint32_t flags = 0;                      // option bits; secondary compressor bits are refused
   uint32_t secondary_settings[3][8] = {};  // per-section secondary compressor (encoding half)
   uint32_t string_match = 0;               // string matcher choice 0 to 5 (encoding half)
   uint32_t matcher_params[16] = {};        // parameters of choice 5 (encoding half)
@@ -144,95 +146,79 @@ struct SectionCursor {
   uint64_t length = 0;            // length from the window header
   uint64_t received = 0;          // bytes taken in so far; 0 again once complete
   uint8_t* copy = nullptr;        // owned; holds the section when it can't be used in place
-  uint64_t copy_capacity = 0;
+  uint64_t copy_capacity = 0;     // size of copy
 };
 
-// One half of an opcode, pending until executed. type 0 means nothing is pending.
-struct PendingInstruction {
-  uint8_t type = 0;      // kCodeNoop, kCodeAdd, kCodeRun or kCodeCopy + mode
-  uint64_t size = 0;     // bytes still to produce
-  uint64_t address = 0;  // COPY only
-};
-
-// Halves of instructions the decoder parses ahead of the one it runs. The source bytes of the
-// copies among them are asked of memory together, well before they are copied: short copies
-// from all over a large source would otherwise each wait for memory in turn.
-inline constexpr uint32_t kPendingSlots = 64;  // a power of two
-inline constexpr uint32_t kParseAhead = 32;    // parsing resumes when fewer halves than this wait
-
-// The decoder's stream record. Zeroed by configuration and by freeing.
+// The decoder's stream record. Zeroed by configuration and by freeing. Every field keeps what the
+// next call needs: a call may stop at any byte of the input and the next one goes on from there.
 struct DecodeStream {
   // Input, output and protocol fields.
-  const uint8_t* input_next = nullptr;  // next patch byte to read
-  uint64_t input_size = 0;              // bytes available at input_next
-  uint64_t input_total = 0;             // patch bytes consumed since configuration
-  uint8_t* output_data = nullptr;       // finished window after kStatusOutput; decoder-owned
-  uint64_t output_size = 0;             // bytes at output_data; the caller sets it back to 0
-  uint64_t output_capacity = 0;         // size of window_buffer
-  uint64_t window_number = 0;           // windows begun, 0 for the first
-  uint64_t output_total = 0;            // target bytes delivered
-  const char* message = nullptr;        // static text of the last failure or request
-  DecodeSource* source = nullptr;       // attached source, not owned
-  uint64_t window_size = 0;
-  uint64_t sprevsz = 0;
-  uint64_t sprevsz_mask = 0;
-  GetBlockFunction getblk = nullptr;
-  AllocFunction alloc = nullptr;
-  ReleaseFunction release = nullptr;
-  void* alloc_opaque = nullptr;
-  uint32_t flags = 0;
+  const uint8_t* input_next =
+      nullptr;                        // next patch byte to read; the caller sets it with input_size
+  uint64_t input_size = 0;            // bytes available at input_next
+  uint64_t input_total = 0;           // patch bytes consumed since configuration
+  uint8_t* output_data = nullptr;     // where the window is built and, after kStatusOutput, taken
+  uint64_t output_size = 0;           // bytes of the window at output_data; the caller sets 0
+  uint64_t output_capacity = 0;       // size of window_buffer
+  uint64_t window_number = 0;         // windows begun before the current one, 0 for the first
+  uint64_t output_total = 0;          // target bytes handed over in windows
+  const char* message = nullptr;      // static text of the last failure or request
+  DecodeSource* source = nullptr;     // attached source, not owned; null until SetDecodeSource
+  uint64_t window_size = 0;           // configured window size; no decoding step reads it
+  uint64_t sprevsz = 0;               // configured, a power of two; only encoding reads it
+  uint64_t sprevsz_mask = 0;          // sprevsz - 1
+  GetBlockFunction getblk = nullptr;  // block-fetch function; null: ask with kStatusNeedBlock
+  AllocFunction alloc = nullptr;      // allocates every buffer the stream owns
+  ReleaseFunction release = nullptr;  // releases what alloc gave
+  void* alloc_opaque = nullptr;       // first argument of alloc and release
+  uint32_t flags = 0;                 // configured option bits; no decoding step reads them
 
   // Encoding half: configured and checked, never used by decoding.
-  uint64_t instruction_count = 0;
+  uint64_t instruction_count = 0;            // instruction-count setting, default 409
   uint32_t instruction_count_defaulted = 0;  // 1 when instruction_count took the default
-  uint32_t secondary_settings[3][8] = {};
-  uint32_t string_match = 0;
-  const char* matcher_name = nullptr;
-  uint32_t matcher_params[16] = {};
-  uint32_t encoding = 0;       // non-zero once the encoding half used the stream
-  uint32_t encoding_done = 0;  // non-zero once that encoding finished
+  uint32_t secondary_settings[3][8] = {};    // per-section secondary compressor, word 0 its tag
+  uint32_t string_match = 0;                 // string matcher choice 0 to 5
+  const char* matcher_name = nullptr;        // that matcher's name
+  uint32_t matcher_params[16] = {};          // choice 5's parameters from word 2 on
 
   // Decoding state (the input state machine).
-  int decode_state = kStateMagic;
-  uint64_t header_indicator = 0;
-  uint64_t window_indicator = 0;
-  uint64_t delta_indicator = 0;
-  uint8_t magic[4] = {};
-  uint64_t magic_filled = 0;
-  uint64_t secondary_id = 0;
-  uint64_t code_table_length = 0;
-  uint64_t app_header_length = 0;
-  uint8_t* app_header = nullptr;  // owned; app_header_length + 1 bytes, the last one 0
-  uint64_t app_header_capacity = 0;
-  uint64_t app_header_filled = 0;
-  uint64_t varint_accumulator = 0;
-  uint64_t copy_length = 0;
-  uint64_t copy_offset = 0;
-  uint64_t encoding_length = 0;
-  uint64_t target_length = 0;
-  uint8_t checksum[4] = {};
-  uint64_t checksum_filled = 0;
-  uint32_t window_checksum = 0;
-  uint64_t window_target_offset = 0;
-  uint64_t window_count = 0;
-  uint64_t section_bytes_taken = 0;
-  uint64_t position = 0;
-  uint64_t position_limit = 0;
-  SectionCursor data;
-  SectionCursor instructions;
-  SectionCursor addresses;
+  int decode_state = kStateMagic;  // a DecodeState: the field or step the next call goes on with
+  // 0, or the failure that ended decoding: every later call gives it again, with its text.
+  int failure_status = 0;
+  const char* failure_message = nullptr;
+  uint64_t header_indicator = 0;      // the file header's indicator byte
+  uint64_t window_indicator = 0;      // the current window's indicator byte
+  uint64_t delta_indicator = 0;       // the current window's delta indicator byte
+  uint8_t magic[4] = {};              // the file's first four bytes, as far as gathered
+  uint64_t magic_filled = 0;          // how many of them are in
+  uint64_t secondary_id = 0;          // the secondary compressor id a VCD_DECOMPRESS header names
+  uint64_t code_table_length = 0;     // a VCD_CODETABLE header's table length, less 2
+  uint64_t app_header_length = 0;     // the application header's length
+  uint8_t* app_header = nullptr;      // owned; app_header_length + 1 bytes, the last one 0
+  uint64_t app_header_capacity = 0;   // size of app_header
+  uint64_t app_header_filled = 0;     // application header bytes gathered so far
+  uint64_t varint_accumulator = 0;    // value so far of an integer whose bytes span calls
+  uint64_t copy_length = 0;           // the current window's source segment length
+  uint64_t copy_offset = 0;           // the current window's source segment position
+  uint64_t encoding_length = 0;       // the current window's delta encoding length, as stated
+  uint64_t target_length = 0;         // the current (before state 9: the last) window's length
+  uint8_t checksum[4] = {};           // the window's Adler-32 bytes, as far as gathered
+  uint64_t checksum_filled = 0;       // how many of them are in
+  uint32_t window_checksum = 0;       // the window's stored Adler-32, once all four are in
+  uint64_t window_target_offset = 0;  // position in the target of the current window's first byte
+  uint64_t window_count = 0;          // windows finished
+  uint64_t section_bytes_taken = 0;   // bytes of the current window's sections taken in so far
+  uint64_t position = 0;              // address of the next target byte, as far as parsed
+  uint64_t position_limit = 0;        // copy_length + target_length: one past the window's end
+  SectionCursor data;                 // the current window's data section
+  SectionCursor instructions;         // its instructions section
+  SectionCursor addresses;            // its addresses section
 
   // Window execution.
-  const CodeTable* code_table = nullptr;
-  AddressCache address_cache;
-  // Halves parsed ahead of the one that runs, oldest first from pending_first (a ring).
-  PendingInstruction pending[kPendingSlots];
-  uint32_t pending_first = 0;
-  uint32_t pending_count = 0;
-  // A parse failure met ahead; reported once the halves before it have run, as if met in turn.
-  int parse_status = 0;
-  const char* parse_message = nullptr;
-  uint8_t* window_buffer = nullptr;  // owned; output_capacity bytes
+  const CodeTable* code_table = nullptr;  // always DefaultCodeTable
+  AddressCache address_cache;             // COPY addresses of the current window so far
+  WindowQueue queue;                      // halves parsed ahead, for window_execute.cpp alone
+  uint8_t* window_buffer = nullptr;       // owned; output_capacity bytes, reused by every window
 };
 
 // Zeroes the stream and configures it. `config` may be null (all defaults).
@@ -243,7 +229,8 @@ int ConfigureDecodeStream(DecodeStream* stream, const DecodeConfig* config);
 // of two and sets block_shift and block_mask. Returns 0.
 int SetDecodeSource(DecodeStream* stream, DecodeSource* source);
 
-// Advances the decoding over the given input. Never returns 0.
+// Advances the decoding over the given input. Never returns 0. Once it has failed, it returns
+// that failure, with its message, on every later call.
 int DecodeInput(DecodeStream* stream);
 
 // Makes source block `block_number` available: 0 when it is in place, otherwise kStatusNeedBlock

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 namespace tvl {
 
@@ -27,6 +28,12 @@ inline int WriteVarint(uint64_t value, uint8_t* out) {
     value >>= 7;
   }
   return size;
+}
+
+// Appends the shortest encoding of `value` to `out`.
+inline void AppendVarint(std::vector<uint8_t>& out, uint64_t value) {
+  uint8_t bytes[kMaxVarintSize];
+  out.insert(out.end(), bytes, bytes + WriteVarint(value, bytes));
 }
 
 static_assert(VarintSize(127) == 1 && VarintSize(128) == 2 && VarintSize(~0ull) == 10);

@@ -6,6 +6,7 @@
 #include "vcdiff/adler32.h"
 #include "vcdiff/decoder.h"
 #include "vcdiff/decoder_internal.h"
+#include "vcdiff/window_execute.h"
 
 namespace tvl {
 namespace {
@@ -14,48 +15,9 @@ uint64_t BytesLeft(const SectionCursor& section) {
   return static_cast<uint64_t>(section.end - section.next);
 }
 
-int ParseVarint(DecodeStream* stream, SectionCursor* section, uint64_t* value) {
-  if (const char* message = ReadSectionInteger(&section->next, section->end, value)) {
-    return Fail(stream, kStatusBadData, message);
-  }
-  return 0;
-}
-
-int ReadAddress(DecodeStream* stream, uint64_t mode, uint64_t* address) {
-  AddressCache& cache = stream->address_cache;
-  uint64_t value = 0;
-  if (IsSameMode(cache, mode)) {
-    if (BytesLeft(stream->addresses) == 0) {
-      return Fail(stream, kStatusBadData, "address underflow");
-    }
-    value = *stream->addresses.next++;
-  } else if (int status = ParseVarint(stream, &stream->addresses, &value)) {
-    return status;
-  }
-  *address = DecodeAddress(cache, mode, value, stream->position);
-  UpdateAddressCache(cache, *address);
-  return 0;
-}
-
-int ParseHalf(DecodeStream* stream, PendingInstruction* half) {
-  if (half->size == 0) {
-    if (int status = ParseVarint(stream, &stream->instructions, &half->size)) return status;
-  }
-  if (half->type >= kCodeCopy) {
-    if (int status = ReadAddress(stream, half->type - kCodeCopy, &half->address)) return status;
-  }
-  const AddressSpace space{stream->copy_length, stream->position, stream->position_limit};
-  if (const char* message = CheckHalf(space, half->type, half->size, half->address)) {
-    return Fail(stream, kStatusBadData, message);
-  }
-  stream->position += half->size;
-  return 0;
-}
-
-void Push(DecodeStream* stream, const PendingInstruction& half) {
-  const uint32_t slot = (stream->pending_first + stream->pending_count) & (kPendingSlots - 1);
-  stream->pending[slot] = half;
-  ++stream->pending_count;
+void Push(WindowQueue* queue, const PendingInstruction& half) {
+  queue->pending[(queue->first + queue->count) & (kParsedHalves - 1)] = half;
+  ++queue->count;
 }
 
 // Where a source copy's first and last bytes lie, when its block is the one in place (always,
@@ -63,9 +25,9 @@ void Push(DecodeStream* stream, const PendingInstruction& half) {
 // copy that runs on past it.
 bool SourceEnds(const DecodeStream* stream, const PendingInstruction& half,
                 const uint8_t** first_byte, const uint8_t** last_byte) {
+  // Only a source copy's window has a source attached.
   const DecodeSource* source = stream->source;
-  if (source == nullptr || source->block_data == nullptr || half.address >= stream->copy_length ||
-      half.size == 0) {
+  if (half.address >= stream->copy_length || source->block_data == nullptr || half.size == 0) {
     return false;
   }
   const uint64_t offset = source->copy_base_offset + half.address;
@@ -80,42 +42,42 @@ bool SourceEnds(const DecodeStream* stream, const PendingInstruction& half,
   return true;
 }
 
-// Parses instructions until kPendingSlots halves wait, the section ends or one fails to parse.
+// Parses instructions until kParsedHalves halves wait, the section ends or one fails to parse.
 // Both halves of an instruction are parsed before either is queued: a half that failed to parse
 // never runs, nor does its partner.
 void ParseAhead(DecodeStream* stream) {
-  SectionCursor& instructions = stream->instructions;
-  const uint8_t* touch[2 * kPendingSlots];
+  WindowQueue& queue = stream->queue;
+  ParseCursors cursors = LoadParseCursors(*stream);
+  const uint8_t* touch[2 * kParsedHalves];
   size_t touches = 0;
-  while (stream->parse_status == 0 && stream->pending_count + 2 <= kPendingSlots &&
-         BytesLeft(instructions) > 0) {
-    const CodeTableEntry& entry = (*stream->code_table)[*instructions.next++];
+  while (queue.count + 2 <= kParsedHalves && cursors.instructions != cursors.instructions_end) {
+    const CodeTableEntry& entry = (*stream->code_table)[*cursors.instructions++];
     PendingInstruction halves[2] = {{entry.type1, entry.size1, 0}, {entry.type2, entry.size2, 0}};
+    const char* message = nullptr;
     for (PendingInstruction& half : halves) {
-      if (half.type == kCodeNoop || stream->parse_status != 0) continue;
-      stream->parse_status = ParseHalf(stream, &half);
-      if (stream->parse_status != 0) stream->parse_message = stream->message;
+      if (half.type != kCodeNoop && (message = ParseHalf(&cursors, &half)) != nullptr) break;
     }
-    if (stream->parse_status != 0) break;
+    if (message != nullptr) {
+      queue.parse_status = Fail(stream, kStatusBadData, message);
+      queue.parse_message = message;
+      break;
+    }
     for (const PendingInstruction& half : halves) {
       if (half.type == kCodeNoop) continue;
       if (half.type >= kCodeCopy &&
           SourceEnds(stream, half, &touch[touches], &touch[touches + 1])) {
         touches += 2;
       }
-      Push(stream, half);
+      Push(&queue, half);
     }
   }
+  StoreParseCursors(stream, cursors);
   TouchSourceBytes(touch, touches);
 }
 
 int CopyFromSource(DecodeStream* stream, PendingInstruction* half) {
-  if ((stream->window_indicator & kWindowTarget) != 0) {
-    *half = PendingInstruction{};
-    return Fail(stream, kStatusUnimplemented, "VCD_TARGET not implemented");
-  }
+  // Only a VCD_SOURCE window has a source segment, and only with a source attached does it run.
   DecodeSource* source = stream->source;
-  if (source == nullptr) return Fail(stream, kStatusBadData, "source input required");
   uint64_t offset = source->copy_base_offset + half->address;
   const uint64_t block = source->copy_base_block + (offset >> source->block_shift);
   offset &= source->block_mask;
@@ -182,20 +144,19 @@ int ExecuteHalf(DecodeStream* stream, PendingInstruction* half) {
 // Runs the window's instructions through the queue of parsed halves, asking for source blocks as
 // the copies need them.
 int ExecuteQueued(DecodeStream* stream) {
+  WindowQueue& queue = stream->queue;
   for (;;) {
-    if (stream->pending_count < kParseAhead && stream->parse_status == 0) ParseAhead(stream);
-    if (stream->pending_count == 0) break;
+    if (queue.count < kParseAhead && queue.parse_status == 0) ParseAhead(stream);
+    if (queue.count == 0) break;
     // A copy that runs on into the next source block, or waits for one, stays at the front.
-    PendingInstruction& half = stream->pending[stream->pending_first];
+    PendingInstruction& half = queue.pending[queue.first];
     if (int status = ExecuteHalf(stream, &half)) return status;
     if (half.type == kCodeNoop) {
-      stream->pending_first = (stream->pending_first + 1) & (kPendingSlots - 1);
-      --stream->pending_count;
+      queue.first = (queue.first + 1) & (kParsedHalves - 1);
+      --queue.count;
     }
   }
-  if (stream->parse_status != 0) {
-    return Fail(stream, stream->parse_status, stream->parse_message);
-  }
+  if (queue.parse_status != 0) return Fail(stream, queue.parse_status, queue.parse_message);
   return 0;
 }
 
@@ -234,8 +195,8 @@ int PrepareWindowBuffer(DecodeStream* stream) {
 }
 
 int ExecuteWindow(DecodeStream* stream) {
-  const bool in_place =
-      stream->pending_count == 0 && stream->parse_status == 0 && CanExecuteInPlace(stream);
+  // A window that stopped for a block goes on through the queue.
+  const bool in_place = stream->queue.count == 0 && CanExecuteInPlace(stream);
   if (int status = in_place ? ExecuteInPlace(stream) : ExecuteQueued(stream)) return status;
   if (stream->output_size != stream->target_length) {
     return Fail(stream, kStatusBadData, "wrong window length");

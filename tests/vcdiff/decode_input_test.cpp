@@ -1,4 +1,5 @@
 // The input state machine: file header, window headers, section intake and the event sequence.
+#include <cstdlib>
 #include <string>
 
 #include "gtest/gtest.h"
@@ -102,6 +103,78 @@ TEST(DecodeInput, RefusesMalformedHeaders) {
       EXPECT_EQ(result.input_total, c.patch.size()) << c.name;
     }
   }
+}
+
+// Refuses the first allocation it is asked for, then gives memory.
+void* RefuseFirst(void* opaque, size_t count, size_t size) {
+  bool* refused = static_cast<bool*>(opaque);
+  if (!*refused) {
+    *refused = true;
+    return nullptr;
+  }
+  return std::calloc(count, size);
+}
+
+// A failure ends the decoding: every later call gives the same status and text and reads
+// nothing, even where what follows would decode, where the state stands past the failed check,
+// once memory is there again, and after close has left its own text.
+TEST(DecodeInput, FailureSticks) {
+  testing::WindowBuilder good;
+  good.indicator = 0x04;
+  good.Add(testing::Text("abc"));
+  testing::WindowBuilder bad_sum = good;
+  bad_sum.checksum_skew = 1;
+  const Bytes after = good.Encode();
+  struct Case {
+    const char* name;
+    Bytes patch;
+    bool refuse_first_allocation;
+    int status;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"window bits", Join(RawWindow({0x08}), after), false, kStatusBadData,
+       "unrecognized window indicator bits set"},
+      {"checksum", Join(Join(testing::FileHeader(), bad_sum.Encode()), after), false,
+       kStatusBadData, "target window checksum mismatch"},
+      {"memory", Join(testing::FileHeader(), after), true, kStatusOutOfMemory, "out of memory"},
+  };
+  for (const Case& c : cases) {
+    bool refused = !c.refuse_first_allocation;
+    DecodeConfig config;
+    config.alloc = RefuseFirst;
+    config.release = [](void*, void* pointer) { std::free(pointer); };
+    config.alloc_opaque = &refused;
+    DecodeStream stream;
+    ConfigureDecodeStream(&stream, &config);
+    stream.input_next = c.patch.data();
+    stream.input_size = c.patch.size();
+    int status = kStatusGotHeader;
+    while (status == kStatusGotHeader) status = DecodeInput(&stream);
+    ASSERT_EQ(status, c.status) << c.name;
+    EXPECT_STREQ(stream.message, c.message) << c.name;
+    const uint64_t taken = stream.input_total;
+    const int state = stream.decode_state;
+    ASSERT_GT(stream.input_size, 0u) << c.name;
+    CloseDecodeStream(&stream);
+    for (int call = 0; call < 2; ++call) {
+      EXPECT_EQ(DecodeInput(&stream), c.status) << c.name;
+      EXPECT_STREQ(stream.message, c.message) << c.name;
+      EXPECT_EQ(stream.input_total, taken) << c.name;
+      EXPECT_EQ(stream.decode_state, state) << c.name;
+    }
+    FreeDecodeStream(&stream);
+  }
+}
+
+// The record is the caller's: a state it wrote out of range is refused, not run.
+TEST(DecodeInput, StateOutOfRange) {
+  DecodeStream stream;
+  ConfigureDecodeStream(&stream, nullptr);
+  stream.decode_state = kStateFinish + 1;
+  EXPECT_EQ(DecodeInput(&stream), kStatusBadData);
+  EXPECT_STREQ(stream.message, "invalid state");
+  FreeDecodeStream(&stream);
 }
 
 TEST(DecodeInput, NoInputConsumesNothing) {

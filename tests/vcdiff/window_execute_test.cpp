@@ -127,9 +127,12 @@ TEST(ExecuteWindow, RefusesInconsistentWindows) {
     window.data = c.data;
     window.addresses = c.addresses;
     window.expected.resize(c.target_length);
-    const DecodeResult result = DecodeOne(window, source);
-    EXPECT_EQ(result.status, kStatusBadData) << c.message;
-    EXPECT_EQ(result.message, c.message);
+    // Through the queue, and in place with the whole segment in one block: both fail alike.
+    for (uint64_t block : {16, 64}) {
+      const DecodeResult result = DecodeOne(window, source, block);
+      EXPECT_EQ(result.status, kStatusBadData) << c.message << " " << block;
+      EXPECT_EQ(result.message, c.message) << block;
+    }
   }
 
   WindowBuilder window;
@@ -206,6 +209,49 @@ TEST(ExecuteWindow, ParsedAheadCopiesResumeAcrossBlockRequests) {
     const DecodeResult result = DecodeOne(window, source, block);
     EXPECT_EQ(result.status, 0) << result.message;
     EXPECT_EQ(result.output, window.expected) << "block " << block;
+  }
+}
+
+// A caller that moves output_size while a window waits for a block breaks the protocol; the
+// window then fails instead of writing past its buffer or copying bytes it hasn't made.
+TEST(ExecuteWindow, OutputMovedInTheMiddleOfAWindow) {
+  Bytes source(32);
+  for (size_t i = 0; i < source.size(); ++i) source[i] = static_cast<uint8_t>(i);
+  WindowBuilder window(&source, 0, source.size());
+  window.Copy(0, 20, 0);     // runs on into block 1, which has to be asked for
+  window.CopyTarget(16, 4);  // the bytes that block brought
+  const Bytes patch = Patch({&window});
+  struct Case {
+    uint64_t moved_to;  // in window lengths: 0 at its start, 1 at its end
+    const char* message;
+  };
+  for (const Case c : {Case{0, "address too large"}, Case{1, "overflow while decoding"}}) {
+    DecodeStream stream;
+    ConfigureDecodeStream(&stream, nullptr);
+    DecodeSource blocks{};
+    blocks.block_size = 16;
+    SetDecodeSource(&stream, &blocks);
+    stream.input_next = patch.data();
+    stream.input_size = patch.size();
+    bool moved = false;
+    int status = 0;
+    for (;;) {
+      status = DecodeInput(&stream);
+      if (status != kStatusNeedBlock && status != kStatusGotHeader) break;
+      if (status == kStatusNeedBlock) {
+        if (blocks.block_data != nullptr && !moved) {
+          stream.output_size = c.moved_to * stream.output_capacity;
+          moved = true;
+        }
+        blocks.block_number = blocks.requested_block;
+        blocks.block_data = source.data() + 16 * blocks.block_number;
+        blocks.block_bytes = 16;
+      }
+    }
+    EXPECT_TRUE(moved);
+    EXPECT_EQ(status, kStatusBadData) << c.message;
+    EXPECT_STREQ(stream.message, c.message);
+    FreeDecodeStream(&stream);
   }
 }
 

@@ -7,12 +7,6 @@
 namespace tvl {
 namespace {
 
-void AppendVarint(std::vector<uint8_t>& out, uint64_t value) {
-  uint8_t bytes[kMaxVarintSize];
-  const int size = WriteVarint(value, bytes);
-  out.insert(out.end(), bytes, bytes + size);
-}
-
 // Size in the table's terms: sizes beyond the table are given explicitly (entry size 0).
 int TableSize(uint64_t size) { return size <= kMaxTableSize ? static_cast<int>(size) : 0; }
 

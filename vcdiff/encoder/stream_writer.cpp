@@ -7,12 +7,6 @@
 namespace tvl {
 namespace {
 
-void Append(std::vector<uint8_t>& out, uint64_t value) {
-  uint8_t bytes[kMaxVarintSize];
-  const int size = WriteVarint(value, bytes);
-  out.insert(out.end(), bytes, bytes + size);
-}
-
 void Append(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
   out.insert(out.end(), bytes.begin(), bytes.end());
 }
@@ -23,7 +17,7 @@ void WriteFileHeader(std::vector<uint8_t>& out, std::string_view app_header) {
   // RFC 3284 section 4.1: 'V' 'C' 'D' with their high bits set, then version 0.
   out.insert(out.end(), {0xD6, 0xC3, 0xC4, 0x00});
   out.push_back(static_cast<uint8_t>(kHeaderAppHeader));
-  Append(out, app_header.size());
+  AppendVarint(out, app_header.size());
   out.insert(out.end(), app_header.begin(), app_header.end());
 }
 
@@ -39,14 +33,14 @@ void WriteWindow(std::vector<uint8_t>& out, uint64_t source_length, std::span<co
   const uint32_t checksum = Adler32(kAdler32Initial, target.data(), target.size());
 
   out.push_back(static_cast<uint8_t>(kWindowSource | kWindowChecksum));
-  Append(out, source_length);
-  Append(out, 0);  // the segment starts at the source's first byte
-  Append(out, encoding_length);
-  Append(out, target.size());
+  AppendVarint(out, source_length);
+  AppendVarint(out, 0);  // the segment starts at the source's first byte
+  AppendVarint(out, encoding_length);
+  AppendVarint(out, target.size());
   out.push_back(0);  // delta indicator: no section is compressed
-  Append(out, data);
-  Append(out, instructions);
-  Append(out, addresses);
+  AppendVarint(out, data);
+  AppendVarint(out, instructions);
+  AppendVarint(out, addresses);
   out.insert(out.end(), {static_cast<uint8_t>(checksum >> 24), static_cast<uint8_t>(checksum >> 16),
                          static_cast<uint8_t>(checksum >> 8), static_cast<uint8_t>(checksum)});
   Append(out, emitter.data);
