@@ -28,6 +28,45 @@ export async function pickSaveFile(name) {
   }
 }
 
+// The chosen file, written as the result is decoded. A FileSystemWritableFileStream keeps what
+// it is given aside and puts it in the file only on close(): finish() once the result is
+// verified, discard() on any other end, which leaves the file as it was. Resolves to null with
+// the reason when the file can't be opened for writing.
+export async function openSaveStream(handle) {
+  let writer;
+  try {
+    writer = (await handle.createWritable()).getWriter();
+  } catch (error) {
+    return {stream: null, reason: error.message || String(error)};
+  }
+  let failure = null;
+  const fail = (error) => (failure ||= error.message || String(error));
+  return {
+    stream: {
+      // A change the worker reported: {type: 'write', position, data} or {type: 'truncate', size}.
+      // Queued in order; the writer takes each once the one before is written.
+      write(change) {
+        const {type, position, size, data} = change;
+        writer.write(type === 'write' ? {type, position, data} : {type, size}).catch(fail);
+      },
+      // Resolves to null once all is in the file, else to the reason nothing is.
+      async finish() {
+        try {
+          await writer.close();
+          return null;
+        } catch (error) {
+          await writer.abort().catch(() => {});
+          return failure || error.message || String(error);
+        }
+      },
+      async discard() {
+        await writer.abort().catch(() => {});
+      },
+    },
+    reason: null,
+  };
+}
+
 export function withdrawResult() {
   document.getElementById('result').hidden = true;
   if (offeredUrl) URL.revokeObjectURL(offeredUrl);
