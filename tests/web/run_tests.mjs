@@ -11,6 +11,7 @@ import {dirname, join, relative, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
 
 import {launchBrowser} from './browser.mjs';
+import {openWithSavePicker, pickedFileSha1} from './save_picker.mjs';
 import {serve} from './serve.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
@@ -115,71 +116,6 @@ async function convertAndDownload(page, target) {
 
 // What the chosen file holds before a run through the save-file picker.
 const keptText = 'the file as it was before the run\n';
-
-// Opens the page with a stand-in for the save dialog: a file of the page's private storage
-// (OPFS), holding keptText, behind a writable that counts the writes reaching it, notes how
-// many had when the worker answered the conversion, and whether it was closed or aborted. With
-// saveLog.cancelAtFirstWrite, the first write presses Cancel.
-const standIns = new WeakSet();
-async function openWithSavePicker(page, url) {
-  if (!standIns.has(page)) {
-    standIns.add(page);
-    await page.addInitScript(() => {
-      const log = (window.saveLog = {writes: 0, answer: null, closed: false, aborted: false});
-      const RealWorker = window.Worker;
-      // Listens before the page does, so the count is the one when the answer arrived.
-      window.Worker = function (...args) {
-        const worker = new RealWorker(...args);
-        worker.addEventListener('message', ({data}) => {
-          if (data.op === 'converted' || data.op === 'failed') log.answer = {op: data.op, writes: log.writes};
-        });
-        return worker;
-      };
-      window.showSaveFilePicker = async () => {
-        const folder = await navigator.storage.getDirectory();
-        const file = await folder.getFileHandle('picked.wad', {create: true});
-        return {
-          createWritable: async () => {
-            const real = (await file.createWritable()).getWriter();
-            return new WritableStream({
-              write(change) {
-                log.writes += 1;
-                real.write(change).catch(() => {});  // a failure shows in close()
-                if (log.cancelAtFirstWrite && log.writes === 1) document.getElementById('cancel').click();
-              },
-              close() {
-                log.closed = true;
-                return real.close();
-              },
-              abort(reason) {
-                log.aborted = true;
-                return real.abort(reason);
-              },
-            });
-          },
-        };
-      };
-    });
-  }
-  await page.goto(url);
-  await page.waitForSelector('body[data-ready="true"]');
-  await page.evaluate(async (text) => {
-    const file = await (await navigator.storage.getDirectory()).getFileHandle('picked.wad', {create: true});
-    const writable = await file.createWritable();
-    await writable.write(text);
-    await writable.close();
-  }, keptText);
-}
-
-// The SHA-1 of the file the stand-in picker hands out.
-async function pickedFile(page) {
-  return page.evaluate(async () => {
-    const folder = await navigator.storage.getDirectory();
-    const file = await (await folder.getFileHandle('picked.wad')).getFile();
-    return [...new Uint8Array(await crypto.subtle.digest('SHA-1', await file.arrayBuffer()))]
-        .map((byte) => byte.toString(16).padStart(2, '0')).join('');
-  });
-}
 
 const tests = {
   'identify a release picked with the file input': async (page) => {
@@ -290,7 +226,7 @@ const tests = {
   },
 
   'with a save-file picker the result streams to the chosen file during the run': async (page, {url}) => {
-    await openWithSavePicker(page, url);
+    await openWithSavePicker(page, url, keptText);
     await pick(page, 'doom2_v1666');
     await page.check('#target-doom2_v19');
     await page.click('#convert');
@@ -303,12 +239,12 @@ const tests = {
     check(log.answer && log.answer.op === 'converted', `answer ${JSON.stringify(log.answer)}`);
     check(log.answer.writes >= 1 && log.writes >= log.answer.writes, `writes ${JSON.stringify(log)}`);
     check(log.closed && !log.aborted, `closed ${log.closed}, aborted ${log.aborted}`);
-    check((await pickedFile(page)) === sha1(readFileSync(release('doom2_v19'))), 'the chosen file is not doom2_v19');
+    check((await pickedFileSha1(page)) === sha1(readFileSync(release('doom2_v19'))), 'the chosen file is not doom2_v19');
   },
 
   'with a save-file picker, a damaged or wrong patch, or Cancel, leaves the chosen file as it was': async (page, {url, folders}) => {
     const before = sha1(Buffer.from(keptText));
-    await openWithSavePicker(page, url);
+    await openWithSavePicker(page, url, keptText);
     await pick(page, 'tnt_psnusa');
     for (const [folder, says, streamed] of [[folders.damaged, /damaged/, false], [folders.renamed, /not the release/, true]]) {
       await page.setInputFiles('#patch-folder', folder);
@@ -322,11 +258,11 @@ const tests = {
       const log = await page.evaluate(() => window.saveLog);
       // The wrong patch's result reaches the writable whole before its SHA-1 is found wrong.
       check(log.aborted && !log.closed && (!streamed || log.writes >= 1), `${folder}: ${JSON.stringify(log)}`);
-      check((await pickedFile(page)) === before, `${folder}: the failed run left its bytes in the chosen file`);
+      check((await pickedFileSha1(page)) === before, `${folder}: the failed run left its bytes in the chosen file`);
     }
     // Cancel once a piece of the result is in the writable: the run is stopped, and what was
     // written is thrown away.
-    await openWithSavePicker(page, url);
+    await openWithSavePicker(page, url, keptText);
     await page.evaluate(() => (window.saveLog.cancelAtFirstWrite = true));
     await pick(page, 'doom2_v1666');
     await page.check('#target-doom2_xbox');
@@ -335,7 +271,7 @@ const tests = {
     check(/nothing was saved/.test(text), text);
     const log = await page.evaluate(() => window.saveLog);
     check(log.writes >= 1 && log.aborted && !log.closed, `Cancel: ${JSON.stringify(log)}`);
-    check((await pickedFile(page)) === before, 'the cancelled run left its bytes in the chosen file');
+    check((await pickedFileSha1(page)) === before, 'the cancelled run left its bytes in the chosen file');
     check(!(await page.isVisible('#save')), 'a result was offered');
   },
 
