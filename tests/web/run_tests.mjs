@@ -242,7 +242,7 @@ const tests = {
     check((await pickedFileSha1(page)) === sha1(readFileSync(release('doom2_v19'))), 'the chosen file is not doom2_v19');
   },
 
-  'with a save-file picker, a damaged or wrong patch, or Cancel, leaves the chosen file as it was': async (page, {url, folders}) => {
+  'with a save-file picker, a damaged or wrong patch, Cancel or a failed write leaves the chosen file as it was': async (page, {url, folders}) => {
     const before = sha1(Buffer.from(keptText));
     await openWithSavePicker(page, url, keptText);
     await pick(page, 'tnt_psnusa');
@@ -273,6 +273,17 @@ const tests = {
     check(log.writes >= 1 && log.aborted && !log.closed, `Cancel: ${JSON.stringify(log)}`);
     check((await pickedFileSha1(page)) === before, 'the cancelled run left its bytes in the chosen file');
     check(!(await page.isVisible('#save')), 'a result was offered');
+    // A file that can't be written stops the run at its first write, before the worker answers.
+    await openWithSavePicker(page, url, keptText);
+    await page.evaluate(() => (window.saveLog.failWrites = true));
+    await pick(page, 'doom2_v1666');
+    await page.check('#target-doom2_v19');
+    await page.click('#convert');
+    const failed = await waitStatus(page, /could not be saved|saved as|Cancelled/);
+    check(/could not be saved/.test(failed) && /not enough space/.test(failed), failed);
+    check((await page.evaluate(() => window.saveLog.answer)) === null, 'the run went on after a failed write');
+    check((await pickedFileSha1(page)) === before, 'the failed write left bytes in the chosen file');
+    check(!(await page.isDisabled('#input-file')), 'the page stayed locked');
   },
 
   'the drop zone opens the picker from the keyboard; controls are labelled': async (page) => {

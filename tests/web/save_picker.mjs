@@ -2,7 +2,7 @@
 // hands out a file of the page's private storage (OPFS), behind a writable that counts the
 // writes reaching it, notes how many had when the worker answered the conversion, and whether it
 // was closed or aborted (window.saveLog). With saveLog.cancelAtFirstWrite, the first write
-// presses Cancel.
+// presses Cancel; with saveLog.failWrites, every write fails as on a full disk.
 const standIns = new WeakSet();
 
 // Opens the page at `url` with the stand-in; the file it hands out then holds `before`.
@@ -28,6 +28,10 @@ export async function openWithSavePicker(page, url, before = '') {
             const real = (await file.createWritable()).getWriter();
             return new WritableStream({
               write(change) {
+                if (log.failWrites) {
+                  real.abort().catch(() => {});
+                  throw new DOMException('There is not enough space on the disk', 'QuotaExceededError');
+                }
                 log.writes += 1;
                 real.write(change).catch(() => {});  // a failure shows in close()
                 if (log.cancelAtFirstWrite && log.writes === 1) document.getElementById('cancel').click();

@@ -102,7 +102,8 @@ async function onConvert() {
   if (usesSavePicker()) {
     const handle = await pickSaveFile(name);
     if (!handle) return showStatus(say.noSaveChosenText, 'warning');
-    const opened = await openSaveStream(handle);
+    // A file that can't take the result stops the run: nothing else could come of it.
+    const opened = await openSaveStream(handle, () => cancelCore());
     if (!opened.stream) return showStatus(say.saveFailedText(opened.reason), 'error');
     save = opened.stream;
   }
@@ -125,6 +126,7 @@ async function onConvert() {
     // Only a verified result is kept: anything else, Cancel too, leaves the file as it was.
     if (answer.op !== 'converted') {
       await save.discard();
+      if (save.failure) answer = {op: 'save-failed', reason: save.failure};
     } else {
       const reason = await save.finish();
       answer = reason ? {...answer, op: 'save-failed', reason} : {...answer, op: 'saved'};

@@ -30,9 +30,10 @@ export async function pickSaveFile(name) {
 
 // The chosen file, written as the result is decoded. A FileSystemWritableFileStream keeps what
 // it is given aside and puts it in the file only on close(): finish() once the result is
-// verified, discard() on any other end, which leaves the file as it was. Resolves to null with
-// the reason when the file can't be opened for writing.
-export async function openSaveStream(handle) {
+// verified, discard() on any other end, which leaves the file without any of it. A write that
+// fails calls onWriteFailed at once, so the run can stop. Resolves to {stream: null, reason}
+// when the file can't be opened for writing.
+export async function openSaveStream(handle, onWriteFailed) {
   let writer;
   try {
     writer = (await handle.createWritable()).getWriter();
@@ -40,7 +41,13 @@ export async function openSaveStream(handle) {
     return {stream: null, reason: error.message || String(error)};
   }
   let failure = null;
-  const fail = (error) => (failure ||= error.message || String(error));
+  let ended = false;
+  // Writes still queued when the stream is ended reject too: those are no failure of the file.
+  const fail = (error) => {
+    if (ended || failure) return;
+    failure = error.message || String(error);
+    onWriteFailed(failure);
+  };
   return {
     stream: {
       // A change the worker reported: {type: 'write', position, data} or {type: 'truncate', size}.
@@ -49,8 +56,13 @@ export async function openSaveStream(handle) {
         const {type, position, size, data} = change;
         writer.write(type === 'write' ? {type, position, data} : {type, size}).catch(fail);
       },
-      // Resolves to null once all is in the file, else to the reason nothing is.
+      // Why the file can't be written, once a write failed; else null.
+      get failure() {
+        return failure;
+      },
+      // Resolves to null once all is in the file, else to the reason none of it is.
       async finish() {
+        ended = true;
         try {
           await writer.close();
           return null;
@@ -60,6 +72,7 @@ export async function openSaveStream(handle) {
         }
       },
       async discard() {
+        ended = true;
         await writer.abort().catch(() => {});
       },
     },
