@@ -83,6 +83,10 @@ page=$(node tests/web/bench.mjs build/web/web/site-bench "$data/source.wad" doom
 page_identify=$(awk '$1 == "identify_ms" { print $2 }' <<<"$page")
 page_convert=$(awk '$1 == "convert_ms" { print $2 }' <<<"$page")
 memory=$(awk '$1 == "wasm_memory" { print $2 }' <<<"$page")
+stream_ms=$(awk '$1 == "stream_ms" { print $2 }' <<<"$page")
+stream_writes=$(awk '$1 == "stream_writes" { print $2 " of " $3 }' <<<"$page")
+stream_sha=$(awk '$1 == "stream_sha1" { print $2 }' <<<"$page")
+[ "$stream_sha" = "$target_sha" ] || { echo "the save-file picker's file is not the target" >&2; exit 1; }
 
 weight() {
   local total=0 file
@@ -99,6 +103,8 @@ printf '%-10s %10s %10s %8s\n' identify "$native_identify" "$page_identify" \
   "$(awk -v a="$page_identify" -v b="$native_identify" 'BEGIN { printf "%.2f", a / b }')"
 printf '%-10s %10s %10s %8s\n' convert "$native_convert" "$page_convert" \
   "$(awk -v a="$page_convert" -v b="$native_convert" 'BEGIN { printf "%.2f", a / b }')"
+echo "convert through the save-file picker: $stream_ms ms; $stream_writes writes reached the file" \
+     "before the worker's answer; the file has the target's SHA-1"
 echo "wasm memory after the conversion: $((memory / 1048576)) MiB"
 echo "page weight, gzipped (HTML, CSS, JS, wasm): product $(weight build/web/web/site) KiB," \
      "synthetic test build $(weight build/web/web/site-synthetic) KiB"

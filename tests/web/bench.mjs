@@ -1,12 +1,15 @@
 // The page's side of tools/bench-web.sh: identify and convert a 100 MB pair in headless Chromium,
 // as a user would, timed from the pick (or the click) to the answer on the page. Prints one line
-// per figure ("identify_ms N", "convert_ms N", "wasm_memory N"); with a folder for screenshots,
+// per figure ("identify_ms N", "convert_ms N", "wasm_memory N", and for one run through the
+// save-file picker "stream_ms N", "stream_writes BEFORE_ANSWER ALL", "stream_sha1 HEX"); with a
+// folder for screenshots,
 // also keeps web-identify.png, web-converting.png and web-failing.png there.
 //
 // usage: node bench.mjs SITE SOURCE_FILE TARGET_ID MISSING_TARGET_ID RUNS [SHOTS_DIR]
 import {join} from 'node:path';
 
 import {launchBrowser} from './browser.mjs';
+import {openWithSavePicker, pickedFileSha1} from './save_picker.mjs';
 import {serve} from './serve.mjs';
 
 const [site, source, target, missingTarget, runsText, shots] = process.argv.slice(2);
@@ -61,5 +64,22 @@ if (shots) {
   await page.waitForFunction(statusMatches, 'is needed');
   await shoot('web-failing.png');
 }
+
+// The save-file picker's path, once: the result goes to the chosen file as it is decoded, so
+// most of its writes reach the file before the worker's answer.
+const picker = await browser.context.newPage();
+await openWithSavePicker(picker, url);
+await picker.setInputFiles('#input-file', source);
+await picker.waitForFunction(statusMatches, 'Choose the release', {timeout: 120000});
+await picker.check(`#target-${target}`);
+const start = Date.now();
+await picker.click('#convert');
+await picker.waitForFunction(statusMatches, 'saved as|nothing was saved', {timeout: 300000, polling: 20});
+console.log(`stream_ms ${Date.now() - start}`);
+const text = await picker.textContent('#status');
+if (!/saved as/.test(text)) throw new Error(`saving failed: ${text}`);
+const log = await picker.evaluate(() => window.saveLog);
+console.log(`stream_writes ${log.answer ? log.answer.writes : 0} ${log.writes}`);
+console.log(`stream_sha1 ${await pickedFileSha1(picker)}`);
 await browser.close();
 server.close();

@@ -11,6 +11,7 @@ import {dirname, join, relative, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
 
 import {launchBrowser} from './browser.mjs';
+import {openWithSavePicker, pickedFileSha1} from './save_picker.mjs';
 import {serve} from './serve.mjs';
 
 const here = dirname(fileURLToPath(import.meta.url));
@@ -44,7 +45,8 @@ function makePwad() {
 }
 
 // The patch the synthetic store leaves out on purpose, made by the native tool; and a folder
-// holding it with files the folder rules must pass over.
+// holding it with files the folder rules must pass over; and folders with a damaged copy, and
+// with another patch in its name.
 function makePatchFolders() {
   const good = join(scratch, 'patches');
   mkdirSync(join(good, 'nested'), {recursive: true});
@@ -58,7 +60,12 @@ function makePatchFolders() {
   const bytes = readFileSync(join(good, name));
   for (let i = Math.floor(bytes.length / 2); i < bytes.length; i += 97) bytes[i] ^= 0x5a;
   writeFileSync(join(damaged, name), bytes);
-  return {good, damaged};
+  // Another patch under the name: it decodes whole, to a release that is not the target.
+  const renamed = join(scratch, 'renamed');
+  mkdirSync(renamed);
+  execFileSync(cli, ['make-patch', '--source', release('tnt_v19'), '--target', release('tnt_psnusa'),
+                     '--output', join(renamed, name)]);
+  return {good, damaged, renamed};
 }
 
 function siteFiles() {
@@ -106,6 +113,9 @@ async function convertAndDownload(page, target) {
   const [download] = await Promise.all([page.waitForEvent('download'), page.click('#save')]);
   return {name: download.suggestedFilename(), bytes: readFileSync(await download.path())};
 }
+
+// What the chosen file holds before a run through the save-file picker.
+const keptText = 'the file as it was before the run\n';
 
 const tests = {
   'identify a release picked with the file input': async (page) => {
@@ -215,28 +225,65 @@ const tests = {
     check(!(await page.isVisible('#save')) && downloads.count === 0, 'a result was offered');
   },
 
-  'with a save-file picker the result is written to the chosen file': async (page, {url}) => {
-    // Without save=download; the picker hands back a file of the page's private storage, which
-    // the test can read.
-    await page.goto(url);
-    await page.waitForSelector('body[data-ready="true"]');
-    await page.evaluate(async () => {
-      const folder = await navigator.storage.getDirectory();
-      window.showSaveFilePicker = async () => folder.getFileHandle('picked.wad', {create: true});
-    });
+  'with a save-file picker the result streams to the chosen file during the run': async (page, {url}) => {
+    await openWithSavePicker(page, url, keptText);
     await pick(page, 'doom2_v1666');
     await page.check('#target-doom2_v19');
     await page.click('#convert');
     const text = await waitStatus(page, /saved as|nothing was saved/);
     check(/saved as doom2_v1666-doom2_v19\.wad/.test(text), text);
     check(!(await page.isVisible('#save')), 'a download was offered as well');
-    const written = await page.evaluate(async () => {
-      const folder = await navigator.storage.getDirectory();
-      const file = await (await folder.getFileHandle('picked.wad')).getFile();
-      return [...new Uint8Array(await crypto.subtle.digest('SHA-1', await file.arrayBuffer()))]
-          .map((byte) => byte.toString(16).padStart(2, '0')).join('');
-    });
-    check(written === sha1(readFileSync(release('doom2_v19'))), 'the chosen file is not doom2_v19');
+    const log = await page.evaluate(() => window.saveLog);
+    // The worker's answer comes once the core has verified the result: pieces written before
+    // it were decoded and sent while the run went on.
+    check(log.answer && log.answer.op === 'converted', `answer ${JSON.stringify(log.answer)}`);
+    check(log.answer.writes >= 1 && log.writes >= log.answer.writes, `writes ${JSON.stringify(log)}`);
+    check(log.closed && !log.aborted, `closed ${log.closed}, aborted ${log.aborted}`);
+    check((await pickedFileSha1(page)) === sha1(readFileSync(release('doom2_v19'))), 'the chosen file is not doom2_v19');
+  },
+
+  'with a save-file picker, a damaged or wrong patch, Cancel or a failed write leaves the chosen file as it was': async (page, {url, folders}) => {
+    const before = sha1(Buffer.from(keptText));
+    await openWithSavePicker(page, url, keptText);
+    await pick(page, 'tnt_psnusa');
+    for (const [folder, says, streamed] of [[folders.damaged, /damaged/, false], [folders.renamed, /not the release/, true]]) {
+      await page.setInputFiles('#patch-folder', folder);
+      await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+      await page.check('#target-tnt_psneur');
+      await waitStatus(page, /press Convert/);
+      await page.evaluate(() => Object.assign(window.saveLog, {writes: 0, answer: null, closed: false, aborted: false}));
+      await page.click('#convert');
+      const text = await waitStatus(page, /nothing was saved|saved as/);
+      check(says.test(text), text);
+      const log = await page.evaluate(() => window.saveLog);
+      // The wrong patch's result reaches the writable whole before its SHA-1 is found wrong.
+      check(log.aborted && !log.closed && (!streamed || log.writes >= 1), `${folder}: ${JSON.stringify(log)}`);
+      check((await pickedFileSha1(page)) === before, `${folder}: the failed run left its bytes in the chosen file`);
+    }
+    // Cancel once a piece of the result is in the writable: the run is stopped, and what was
+    // written is thrown away.
+    await openWithSavePicker(page, url, keptText);
+    await page.evaluate(() => (window.saveLog.cancelAtFirstWrite = true));
+    await pick(page, 'doom2_v1666');
+    await page.check('#target-doom2_xbox');
+    await page.click('#convert');
+    const text = await waitStatus(page, /Cancelled|saved as/);
+    check(/nothing was saved/.test(text), text);
+    const log = await page.evaluate(() => window.saveLog);
+    check(log.writes >= 1 && log.aborted && !log.closed, `Cancel: ${JSON.stringify(log)}`);
+    check((await pickedFileSha1(page)) === before, 'the cancelled run left its bytes in the chosen file');
+    check(!(await page.isVisible('#save')), 'a result was offered');
+    // A file that can't be written stops the run at its first write, before the worker answers.
+    await openWithSavePicker(page, url, keptText);
+    await page.evaluate(() => (window.saveLog.failWrites = true));
+    await pick(page, 'doom2_v1666');
+    await page.check('#target-doom2_v19');
+    await page.click('#convert');
+    const failed = await waitStatus(page, /could not be saved|saved as|Cancelled/);
+    check(/could not be saved/.test(failed) && /not enough space/.test(failed), failed);
+    check((await page.evaluate(() => window.saveLog.answer)) === null, 'the run went on after a failed write');
+    check((await pickedFileSha1(page)) === before, 'the failed write left bytes in the chosen file');
+    check(!(await page.isDisabled('#input-file')), 'the page stayed locked');
   },
 
   'the drop zone opens the picker from the keyboard; controls are labelled': async (page) => {

@@ -4,7 +4,10 @@
 // browser's own storage, and read back the same way. So a 100 MB conversion holds only the
 // decoder's buffers in wasm memory.
 //
-// Mounted by the worker with Module.mountBlobFs(path, {files: {name: Blob}, writable}).
+// Mounted by the worker with Module.mountBlobFs(path, {files: {name: Blob}, writable, onChange}).
+// onChange, if given, is told every change to a file of the folder as it happens:
+// {file: id, type: 'write', position, data: Blob} or {file: id, type: 'truncate', size}, the
+// operations of a FileSystemWritableFileStream, so a page can mirror the file as it is made.
 
 var BLOBFS = {
   // Read ahead this much, so the core's small reads cost one FileReaderSync call per piece.
@@ -50,6 +53,26 @@ var BLOBFS = {
     return node;
   },
 
+  // Adds bytes at the end, gathered into pieces of WRITE_PIECE.
+  append: function (node, bytes) {
+    node.blob = null;
+    node.cache = null;
+    var done = 0;
+    while (done < bytes.length) {
+      if (!node.pending) node.pending = new Uint8Array(BLOBFS.WRITE_PIECE);
+      var count = Math.min(bytes.length - done, BLOBFS.WRITE_PIECE - node.pendingBytes);
+      node.pending.set(bytes.subarray(done, done + count), node.pendingBytes);
+      node.pendingBytes += count;
+      done += count;
+      if (node.pendingBytes === BLOBFS.WRITE_PIECE) {
+        node.parts.push(new Blob([node.pending]));
+        node.pending = null;
+        node.pendingBytes = 0;
+      }
+    }
+    node.size += bytes.length;
+  },
+
   // Turns what was written into the Blob that reads and the page see.
   settle: function (node) {
     if (!node.parts || node.blob) return;
@@ -67,13 +90,28 @@ var BLOBFS = {
     return node.blob || new Blob([]);
   },
 
-  truncate: function (node) {
-    node.parts = [];
+  // Empties the file, or cuts or zero-extends it to `size`.
+  resize: function (node, size) {
+    var kept = null;
+    if (size > 0 && node.size > 0) {
+      BLOBFS.settle(node);
+      kept = node.blob.slice(0, Math.min(size, node.size));
+    }
+    node.parts = kept ? [kept] : [];
+    if (size > node.size) node.parts.push(new Blob([new Uint8Array(size - node.size)]));
     node.pending = null;
     node.pendingBytes = 0;
     node.blob = null;
     node.cache = null;
-    node.size = 0;
+    node.size = size;
+    BLOBFS.report(node, {type: 'truncate', size: size});
+  },
+
+  report: function (node, change) {
+    var onChange = node.mount && node.mount.opts.onChange;
+    if (!onChange) return;
+    change.file = node.id;
+    onChange(change);
   },
 
   node_ops: {
@@ -98,9 +136,8 @@ var BLOBFS = {
       if (attr.mode !== undefined) node.mode = attr.mode;
       if (attr.timestamp !== undefined) node.timestamp = attr.timestamp;
       if (attr.size !== undefined) {
-        // Only emptying is needed: files are created or truncated, then written in order.
-        if (!node.writable || attr.size !== 0) throw new FS.ErrnoError(BLOBFS.EPERM);
-        BLOBFS.truncate(node);
+        if (!node.writable) throw new FS.ErrnoError(BLOBFS.EPERM);
+        BLOBFS.resize(node, attr.size);
       }
     },
     lookup: function (parent, name) {
@@ -111,7 +148,7 @@ var BLOBFS = {
     mknod: function (parent, name, mode) {
       if (!parent.writable || !FS.isFile(mode)) throw new FS.ErrnoError(BLOBFS.EPERM);
       var node = BLOBFS.createNode(parent, name, BLOBFS.FILE_MODE, true);
-      BLOBFS.truncate(node);
+      node.parts = [];
       return node;
     },
     rename: function (node, newDir, newName) {
@@ -165,24 +202,29 @@ var BLOBFS = {
     },
     write: function (stream, buffer, offset, length, position) {
       var node = stream.node;
-      // Writes come in order from the start: anything else is a fault, not a case to serve.
-      if (!node.parts || position !== node.size) throw new FS.ErrnoError(BLOBFS.EIO);
+      if (!node.parts) throw new FS.ErrnoError(BLOBFS.EPERM);
+      if (length === 0) return 0;
+      var followed = !!(node.mount && node.mount.opts.onChange);
+      if (position === node.size && !followed) {
+        BLOBFS.append(node, buffer.subarray(offset, offset + length));
+        return length;
+      }
+      // A followed file's writes each become a Blob of their own, told at once; one that lands
+      // anywhere but the end (never the core's way, but a retried write would) is put in place.
+      var data = new Blob([buffer.subarray(offset, offset + length)]);
+      if (position === node.size) {
+        node.parts.push(data);
+      } else {
+        BLOBFS.settle(node);
+        var parts = [node.blob.slice(0, position)];
+        if (position > node.size) parts.push(new Uint8Array(position - node.size));
+        parts.push(data, node.blob.slice(position + length));
+        node.parts = [new Blob(parts)];
+      }
       node.blob = null;
       node.cache = null;
-      var done = 0;
-      while (done < length) {
-        if (!node.pending) node.pending = new Uint8Array(BLOBFS.WRITE_PIECE);
-        var count = Math.min(length - done, BLOBFS.WRITE_PIECE - node.pendingBytes);
-        node.pending.set(buffer.subarray(offset + done, offset + done + count), node.pendingBytes);
-        node.pendingBytes += count;
-        done += count;
-        if (node.pendingBytes === BLOBFS.WRITE_PIECE) {
-          node.parts.push(new Blob([node.pending]));
-          node.pending = null;
-          node.pendingBytes = 0;
-        }
-      }
-      node.size += length;
+      node.size = Math.max(node.size, position + length);
+      BLOBFS.report(node, {type: 'write', position: position, data: data});
       return length;
     },
     llseek: function (stream, offset, whence) {

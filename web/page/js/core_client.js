@@ -14,8 +14,8 @@ export function startCore() {
   worker.onmessage = ({data}) => {
     const request = pending.get(data.id);
     if (!request) return;
-    if (data.op === 'progress') {
-      if (request.onProgress) request.onProgress(data.written, data.expected);
+    if (data.op === 'progress' || data.op === 'chunk') {
+      if (request.onNote) request.onNote(data);
       return;
     }
     pending.delete(data.id);
@@ -28,11 +28,12 @@ export function startCore() {
 }
 
 // Sends a request; resolves with the worker's answer ({op: 'error'} when the worker failed,
-// {op: 'cancelled'} after cancelCore).
-export function ask(message, onProgress) {
+// {op: 'cancelled'} after cancelCore). What the worker tells on the way (progress, pieces of
+// the result) goes to onNote, in order and before the answer.
+export function ask(message, onNote) {
   const id = nextId++;
   return new Promise((resolve) => {
-    pending.set(id, {resolve, onProgress});
+    pending.set(id, {resolve, onNote});
     worker.postMessage({id, ...message});
   });
 }

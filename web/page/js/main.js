@@ -4,7 +4,7 @@ import {ask, cancelCore, startCore} from './core_client.js';
 import {installDropZone} from './drop_zone.js';
 import * as say from './messages.js';
 import {showReleaseTable} from './release_table.js';
-import {offerDownload, pickSaveFile, suggestedName, usesSavePicker, withdrawResult} from './save_result.js';
+import {offerDownload, openSaveStream, pickSaveFile, suggestedName, usesSavePicker, withdrawResult} from './save_result.js';
 import {showStatus} from './status_line.js';
 import {showTargets} from './target_list.js';
 
@@ -97,10 +97,15 @@ async function onConvert() {
     return showStatus(say.missingPatchText(target.missing), 'error');
   }
   const name = suggestedName(state.file.name, target.id);
-  let handle = null;
+  // The picker first, while the click still counts as the user's: it needs that.
+  let save = null;
   if (usesSavePicker()) {
-    handle = await pickSaveFile(name);
+    const handle = await pickSaveFile(name);
     if (!handle) return showStatus(say.noSaveChosenText, 'warning');
+    // A file that can't take the result stops the run: nothing else could come of it.
+    const opened = await openSaveStream(handle, () => cancelCore());
+    if (!opened.stream) return showStatus(say.saveFailedText(opened.reason), 'error');
+    save = opened.stream;
   }
   withdrawResult();
   state.running = true;
@@ -109,13 +114,24 @@ async function onConvert() {
   render();
   byId('cancel').focus();
   showStatus(say.convertingText(target));
-  const answer = await ask(
+  let answer = await ask(
       {op: 'convert', file: state.file, source: state.release.index, target: target.index,
-       patches: state.patches, handle},
-      (written, expected) => {
-        progress.value = expected > 0 ? written / expected : 0;
+       patches: state.patches, stream: save !== null},
+      (note) => {
+        if (note.op === 'chunk') return save.write(note);
+        progress.value = note.expected > 0 ? note.written / note.expected : 0;
         progress.textContent = `${Math.round(progress.value * 100)}%`;
       });
+  if (save) {
+    // Only a verified result is kept: anything else, Cancel too, leaves the file as it was.
+    if (answer.op !== 'converted') {
+      await save.discard();
+      if (save.failure) answer = {op: 'save-failed', reason: save.failure};
+    } else {
+      const reason = await save.finish();
+      answer = reason ? {...answer, op: 'save-failed', reason} : {...answer, op: 'saved'};
+    }
+  }
   state.running = false;
   if ('memory' in answer) document.body.dataset.wasmMemory = String(answer.memory);
   render();

@@ -28,6 +28,58 @@ export async function pickSaveFile(name) {
   }
 }
 
+// The chosen file, written as the result is decoded. A FileSystemWritableFileStream keeps what
+// it is given aside and puts it in the file only on close(): finish() once the result is
+// verified, discard() on any other end, which leaves the file without any of it. A write that
+// fails calls onWriteFailed at once, so the run can stop. Resolves to {stream: null, reason}
+// when the file can't be opened for writing.
+export async function openSaveStream(handle, onWriteFailed) {
+  let writer;
+  try {
+    writer = (await handle.createWritable()).getWriter();
+  } catch (error) {
+    return {stream: null, reason: error.message || String(error)};
+  }
+  let failure = null;
+  let ended = false;
+  // Writes still queued when the stream is ended reject too: those are no failure of the file.
+  const fail = (error) => {
+    if (ended || failure) return;
+    failure = error.message || String(error);
+    onWriteFailed(failure);
+  };
+  return {
+    stream: {
+      // A change the worker reported: {type: 'write', position, data} or {type: 'truncate', size}.
+      // Queued in order; the writer takes each once the one before is written.
+      write(change) {
+        const {type, position, size, data} = change;
+        writer.write(type === 'write' ? {type, position, data} : {type, size}).catch(fail);
+      },
+      // Why the file can't be written, once a write failed; else null.
+      get failure() {
+        return failure;
+      },
+      // Resolves to null once all is in the file, else to the reason none of it is.
+      async finish() {
+        ended = true;
+        try {
+          await writer.close();
+          return null;
+        } catch (error) {
+          await writer.abort().catch(() => {});
+          return failure || error.message || String(error);
+        }
+      },
+      async discard() {
+        ended = true;
+        await writer.abort().catch(() => {});
+      },
+    },
+    reason: null,
+  };
+}
+
 export function withdrawResult() {
   document.getElementById('result').hidden = true;
   if (offeredUrl) URL.revokeObjectURL(offeredUrl);

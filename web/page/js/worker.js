@@ -21,9 +21,15 @@ const json = (name, types, args) => JSON.parse(call(name, types, args));
 let request = 0;
 let mounted = [];
 
-// Mounts the input and the patch files under a fresh folder, and one to write into.
-function mount(file, patches) {
+function unmountAll() {
   for (const path of mounted.splice(0)) core.unmountBlobFs(path);
+}
+
+// Mounts the input and the patch files under a fresh folder, one for the result and one for the
+// core's other files (a two-step route's base release). `onResultChange` is told every change
+// to a file in the result's folder.
+function mount(file, patches, onResultChange) {
+  unmountAll();
   const root = `/r${++request}`;
   const input = file ? file.name.replace(/\//g, '_') || 'input' : '';
   if (file) core.mountBlobFs(`${root}/in`, {files: {[input]: file}, writable: false});
@@ -34,12 +40,38 @@ function mount(file, patches) {
   }
   const havePatches = Object.keys(named).length > 0;
   if (havePatches) core.mountBlobFs(`${root}/patches`, {files: named, writable: false});
-  core.mountBlobFs(`${root}/out`, {writable: true});
-  mounted = [`${root}/in`, `${root}/patches`, `${root}/out`].filter((path) => core.FS.analyzePath(path).exists);
+  core.mountBlobFs(`${root}/out`, {writable: true, onChange: onResultChange});
+  core.mountBlobFs(`${root}/temp`, {writable: true});
+  mounted = [`${root}/in`, `${root}/patches`, `${root}/out`, `${root}/temp`]
+      .filter((path) => core.FS.analyzePath(path).exists);
   return {
     input: `${root}/in/${input}`,
     patches: havePatches ? `${root}/patches` : '',
     out: `${root}/out`,
+    temp: `${root}/temp`,
+  };
+}
+
+// Passes the result's bytes on to the page as the core writes them. The core writes the result
+// to a temporary file beside the output and renames it once verified, so the first file written
+// in the output's folder is followed, whatever its name.
+function resultStream(post) {
+  let followed = null;
+  return {
+    onChange(change) {
+      if (followed === null) followed = change.file;
+      if (change.file !== followed) return;
+      const {type, position, size, data} = change;
+      post(type === 'write' ? {op: 'chunk', type, position, data} : {op: 'chunk', type, size});
+    },
+    // Once the core is done: if the file at the output isn't the one followed (not the core's
+    // way), the page is sent it whole, so what it saves is the output either way.
+    finish(output) {
+      const node = core.FS.lookupPath(output).node;
+      if (node.id === followed) return;
+      post({op: 'chunk', type: 'truncate', size: 0});
+      post({op: 'chunk', type: 'write', position: 0, data: core.blobOf(output)});
+    },
   };
 }
 
@@ -58,8 +90,11 @@ function relist({source, patches}) {
   return {op: 'targets', targets: targets(source, paths.patches)};
 }
 
-async function convert({file, source, target, patches, handle}, post) {
-  const paths = mount(file, patches);
+// With `stream`, the result goes to the page piece by piece as it is decoded ('chunk' messages,
+// before the answer), and the answer 'converted' says that all of it is sent and verified.
+function convert({file, source, target, patches, stream}, post) {
+  const result = stream ? resultStream(post) : null;
+  const paths = mount(file, patches, result ? result.onChange : undefined);
   const missing = call('tvl_first_missing', ['number', 'number', 'string'], [source, target, paths.patches]);
   if (missing) return {op: 'missing', name: missing};
   let last = 0;
@@ -73,23 +108,17 @@ async function convert({file, source, target, patches, handle}, post) {
   };
   const output = `${paths.out}/result.wad`;
   const report = json('tvl_convert', ['string', 'number', 'number', 'string', 'string', 'string'],
-                      [paths.input, source, target, output, paths.out, paths.patches]);
+                      [paths.input, source, target, output, paths.temp, paths.patches]);
   core.onProgress = null;
   const memory = core.HEAPU8.length;
-  if (report.status !== 'converted') return {op: 'failed', report, memory};
-  const blob = core.blobOf(output);
-  if (!handle) return {op: 'converted', blob, memory};
-  // Nothing reaches the chosen file unless all of it does: the stream commits only on close().
-  let writable = null;
-  try {
-    writable = await handle.createWritable();
-    await writable.write(blob);
-    await writable.close();
-    return {op: 'saved', memory};
-  } catch (error) {
-    if (writable) await writable.abort().catch(() => {});
-    return {op: 'save-failed', reason: error.message || String(error), memory};
+  let answer = {op: 'failed', report, memory};
+  if (report.status === 'converted') {
+    if (result) result.finish(output);
+    answer = result ? {op: 'converted', memory} : {op: 'converted', blob: core.blobOf(output), memory};
   }
+  // The written files are let go now: the page has the result, or it failed.
+  unmountAll();
+  return answer;
 }
 
 const handlers = {
