@@ -112,12 +112,17 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   auto make_temp = [&request](const Path& folder, FileError* error) {
     return request.make_temp ? request.make_temp(folder, error) : MakeTempFile(folder, error);
   };
+  auto temp_failed = [&error](const Path& folder) {
+    ConvertReport report = Fail(ConvertStatus::kTempFailed, error);
+    report.temp_folder = folder;
+    return report;
+  };
   TempFile result(make_temp(FolderOf(request.output), &error));
-  if (result.empty()) return Fail(ConvertStatus::kTempFailed, error);
+  if (result.empty()) return temp_failed(FolderOf(request.output));
   TempFile intermediate;
   if (route.size() == 2) {
     intermediate.Reset(make_temp(request.temp_folder, &error));
-    if (intermediate.empty()) return Fail(ConvertStatus::kTempFailed, error);
+    if (intermediate.empty()) return temp_failed(request.temp_folder);
   }
 
   // Each step's output is expected to be about as large as the input: releases of one game differ

@@ -35,6 +35,8 @@ struct ConvertReport {
   // The step's files as the user knows them: the output, not the temporary file the result is
   // written to first.
   Path step_input, step_output;
+  // For kTempFailed: the folder the temporary file was to be made in.
+  Path temp_folder;
   // For kTempFailed, kCannotReplace and kReplaceFailed, and for kVerifyFailed when the result
   // could not be read back.
   FileError file_error = 0;
