@@ -237,14 +237,18 @@ void OnConversionDone(HWND window) {
 bool OfferToStopConversion(HWND window, bool then_close) {
   if (!Run) return false;
   if (Run->asking) return false;
+  // A result already taking its place can't be stopped, and the question would no longer be
+  // true: the report follows at once, and the window closes after it if that was asked.
+  if (!Run->worker.Hold()) {
+    Run->close_when_done = Run->close_when_done || then_close;
+    return false;
+  }
   Run->asking = true;
   const bool stop =
       Ui().message_box(window, kStopQuestion, L"Tarvelline", MB_ICONQUESTION | MB_YESNO) == IDYES;
   Run->asking = false;
-  if (stop) {
-    Run->worker.Stop();
-    Run->close_when_done = then_close;
-  }
+  Run->worker.Resume(stop);
+  if (stop) Run->close_when_done = then_close;
   if (Run->done_pending) OnConversionDone(window);
   return stop;
 }

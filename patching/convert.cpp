@@ -178,7 +178,8 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
     return report;
   }
   // The last chance to stop: after the move the output is the target release.
-  if (request.progress && !request.progress(expected, expected)) {
+  if ((request.progress && !request.progress(expected, expected)) ||
+      (request.commit && !request.commit())) {
     return Fail(ConvertStatus::kCancelled);
   }
   if (!MoveFileReplacing(result.path(), request.output, &error)) {

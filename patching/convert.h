@@ -63,6 +63,9 @@ struct ConvertRequest {
   TempFileMaker make_temp;
   PatchFinder find_patch;    // empty: the built-in patch directory
   ConvertProgress progress;  // empty: no reports, no stopping
+  // Called once the result is complete and verified, just before it takes its place; returning
+  // false stops the conversion there, with nothing changed. Empty: it goes on.
+  std::function<bool()> commit;
   // A folder of "<name>.vcdiff" files for the patches that the built-in directory (or
   // `find_patch`) lacks; empty: none. Its files are untrusted like any input.
   Path patch_folder;

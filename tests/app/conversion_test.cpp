@@ -195,6 +195,75 @@ TEST_F(ConversionTest, StoppingAtAnyPointLeavesTheOriginalAndNoTemporaryFile) {
   }
 }
 
+// The question holds the work: the worker, let go while the question is open at its last window
+// or just before its result would take its place, waits for the answer and puts nothing in place
+// meanwhile. "Yes" then leaves the original and no file; "No" ends in the verified result.
+TEST_F(ConversionTest, NothingMovesWhileTheStopQuestionIsOpen) {
+  const int reports = CountReports(u"doom2_xbox", u"doom2_zodiac");
+  for (bool in_place : {true, false}) {
+    for (int point : {reports - 1, reports}) {
+      for (int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(::testing::Message()
+                     << (in_place ? "in place" : "new file") << ", report " << point << " of "
+                     << reports << ", " << (answer == IDYES ? "yes" : "no"));
+        Gate gate(point);
+        ui_.messages.clear();
+        Prepare(u"doom2_xbox", u"doom2_zodiac", in_place);
+        StartPatch();
+        ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
+        ui_.WhileNextMessageOpen([&] {
+          gate.Release();
+          // Ample time for the rest of the work, had it gone on.
+          Sleep(700);
+          EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
+          EXPECT_FALSE(std::filesystem::exists(work_ / "output.wad"));
+        });
+        ui_.AnswerMessage(answer);
+        SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
+
+        const size_t asked = in_place ? 1 : 0;
+        const Path result = in_place ? input_ : work_ / "output.wad";
+        if (answer == IDYES) {
+          ASSERT_EQ(ui_.messages.size(), asked + 1);
+          EXPECT_EQ(ui_.messages[asked].text, kStopQuestion);
+          EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
+          EXPECT_EQ(FilesIn(work_), (std::vector<std::string>{"input.wad"}));
+        } else {
+          ASSERT_EQ(ui_.messages.size(), asked + 2);
+          EXPECT_EQ(ui_.messages[asked + 1].text, L"IWAD patched successfully!");
+          EXPECT_EQ(ReadFileBytes(result), Bytes(u"doom2_zodiac"));
+          std::filesystem::remove(work_ / "output.wad");
+        }
+        EXPECT_TRUE(FilesIn(scratch_.path() / "temp").empty());
+        DestroyWindow(window_);
+        window_ = nullptr;
+        std::filesystem::remove(input_);
+      }
+    }
+  }
+}
+
+// Once the result has taken its place there is nothing to stop: Escape asks nothing, and the
+// report says what happened.
+TEST_F(ConversionTest, AFinishedConversionIsNotOfferedToStop) {
+  Prepare(u"doom2_v1666", u"doom2_v19", true);
+  StartPatch();
+  // The worker is done, but the window has not yet heard of it.
+  MSG done = {};
+  for (int i = 0; i < 2000 && !PeekMessageW(&done, window_, kConversionDoneMessage,
+                                            kConversionDoneMessage, PM_NOREMOVE);
+       ++i) {
+    Sleep(10);
+  }
+  ASSERT_EQ(done.message, kConversionDoneMessage);
+  SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v19"));
+}
+
 TEST_F(ConversionTest, TheCloseBoxStopsAndThenCloses) {
   Gate gate(1);
   input_ = WriteSyntheticRelease(work_, u"doom2_xbox", "input.wad");

@@ -38,6 +38,7 @@ int WINAPI ScriptedUi::ShowMessage(HWND owner, LPCWSTR text, LPCWSTR caption, UI
   ScriptedUi& self = *g_current;
   self.messages.push_back({text ? text : L"", caption ? caption : L"", type, owner,
                            owner != nullptr && IsWindowVisible(owner) != FALSE});
+  if (self.while_open_) std::exchange(self.while_open_, nullptr)();
   if (self.message_answers_.empty()) return IDOK;
   int answer = self.message_answers_.front();
   self.message_answers_.pop_front();

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,6 +49,8 @@ class ScriptedUi {
   void AnswerMessage(int button) { message_answers_.push_back(button); }
   void ChooseFile(const Path& path) { file_answers_.push_back(path); }
   void CancelFileDialog() { file_answers_.push_back(std::nullopt); }
+  // Runs `action` while the next message box is open, before it is answered.
+  void WhileNextMessageOpen(std::function<void()> action) { while_open_ = std::move(action); }
 
   // Temporary files go to this folder instead of the user's.
   void SetTempFolder(const Path& folder) { temp_folder_ = folder; }
@@ -68,6 +71,7 @@ class ScriptedUi {
   BOOL AnswerFileDialog(LPOPENFILENAMEW settings, std::vector<FileDialogRequest>* log);
 
   std::deque<int> message_answers_;
+  std::function<void()> while_open_;
   std::deque<std::optional<Path>> file_answers_;
   Path temp_folder_;
   FileError temp_error_ = 0;
