@@ -125,10 +125,14 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
 
 void OnBrowse(HWND window) {
   if (ConversionRunning()) return;
-  WadFileDialog dialog(window, L"Select an IWAD");
-  dialog.settings()->Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!Ui().get_open_file_name(dialog.settings())) return;
-  SetInputPath(window, dialog.path().c_str());
+  FileDialogRequest request;
+  request.owner = window;
+  request.title = L"Select an IWAD";
+  // Where the last file came from, however deep: the next is most often beside it.
+  request.folder = ReadInputPath(window).parent_path();
+  std::optional<Path> chosen = Ui().file_dialog(request);
+  if (!chosen) return;
+  SetInputPath(window, chosen->c_str());
   IdentifyInputFile(window);
 }
 

@@ -133,19 +133,14 @@ std::optional<Path> ChooseOutputPath(HWND window, int target_index) {
     return ReadInputPath(window);
   }
   const Path input = ReadInputPath(window);
-  // The dialogs take the ordinary form of a path; the folder must outlive the call.
-  const std::wstring folder = input.parent_path().wstring();
-  WadFileDialog dialog(window, L"Save IWAD");
-  dialog.settings()->lpstrDefExt = L"wad";
-  dialog.settings()->Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
-  if (!folder.empty()) dialog.settings()->lpstrInitialDir = folder.c_str();
-  std::wstring name = SuggestedName(input, target_index);
-  if (name.size() < dialog.settings()->nMaxFile) {
-    name.copy(dialog.settings()->lpstrFile, name.size());
-    dialog.settings()->lpstrFile[name.size()] = L'\0';
-  }
-  if (!Ui().get_save_file_name(dialog.settings())) return std::nullopt;
-  return dialog.path();
+  FileDialogRequest request;
+  request.owner = window;
+  request.save = true;
+  request.title = L"Save IWAD";
+  request.folder = input.parent_path();
+  request.name = SuggestedName(input, target_index);
+  request.default_extension = L"wad";
+  return Ui().file_dialog(request);
 }
 
 void ReportConversion(HWND window, const ConvertReport& report, const Path& output,

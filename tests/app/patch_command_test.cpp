@@ -94,15 +94,11 @@ TEST_F(PatchCommandTest, ToTheBaseIntoANewFile) {
   const FileDialogRequest& request = ui_.save_dialogs[0];
   EXPECT_EQ(request.owner, window_);
   EXPECT_EQ(request.title, L"Save IWAD");
-  EXPECT_EQ(request.filter, L"Doom WAD files|*.wad|All files|*.*");
-  EXPECT_EQ(request.filter_index, 1u);
+  EXPECT_TRUE(request.save);
   EXPECT_EQ(request.default_extension, L"wad");
-  EXPECT_EQ(request.flags, DWORD{OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR});
-  EXPECT_GE(request.capacity, DWORD{MAX_PATH});
   // Opens beside the input, suggesting its name with the target's release id.
-  EXPECT_EQ(request.initial_file, L"input-doom2_v19.wad");
-  EXPECT_TRUE(request.initial_directory);
-  EXPECT_EQ(request.initial_directory_path, work_.wstring());
+  EXPECT_EQ(request.name, L"input-doom2_v19.wad");
+  EXPECT_EQ(request.folder, work_);
 
   ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
   EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_v19"));

@@ -23,19 +23,6 @@ struct ShownMessage {
   bool owner_visible = false;
 };
 
-struct FileDialogRequest {
-  HWND owner = nullptr;
-  std::wstring title;
-  std::wstring filter;  // pairs joined with '|', e.g. "Doom WAD files|*.wad|All files|*.*"
-  DWORD filter_index = 0;
-  std::wstring default_extension;
-  DWORD flags = 0;
-  DWORD capacity = 0;  // nMaxFile
-  bool initial_directory = false;
-  std::wstring initial_directory_path;
-  std::wstring initial_file;
-};
-
 // Installs itself as the UI calls for its lifetime. One at a time.
 class ScriptedUi {
  public:
@@ -64,11 +51,9 @@ class ScriptedUi {
 
  private:
   static int WINAPI ShowMessage(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
-  static BOOL WINAPI AskOpen(LPOPENFILENAMEW settings);
-  static BOOL WINAPI AskSave(LPOPENFILENAMEW settings);
+  static std::optional<Path> AskForFile(const FileDialogRequest& request);
   static Path ScriptedTempFolder();
   static Path ScriptedMakeTempFile(const Path& folder, FileError* error);
-  BOOL AnswerFileDialog(LPOPENFILENAMEW settings, std::vector<FileDialogRequest>* log);
 
   std::deque<int> message_answers_;
   std::function<void()> while_open_;
