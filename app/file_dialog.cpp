@@ -4,6 +4,7 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <algorithm>
 #include <iterator>
 
 #include "platform/long_path_win32.h"
@@ -22,11 +23,16 @@ constexpr DWORD kClassicCapacity = 32768;
 void FreeTaskMemory(wchar_t* text) { CoTaskMemFree(text); }
 using TaskText = Owned<wchar_t*, FreeTaskMemory>;
 
+// Room left after a start folder the shell can barely name, for the name chosen there: Wine's
+// dialog truncates, or fails on, a chosen path past MAX_PATH.
+constexpr size_t kNameRoom = 100;
+
 // The shell item of `folder`, or, where the shell can't name it, of its deepest parent that it
-// can with room for a name of `name_length` after it. The shell's namespace has a path limit of
-// its own (Wine's is MAX_PATH, for folders and for the chosen file's path alike); the dialog then
-// starts as close to the folder as it may.
+// can with room for a name of `name_length` (at least kNameRoom) after it. The shell's namespace
+// has a path limit of its own (Wine's is MAX_PATH); the dialog then starts as close to the folder
+// as it may.
 ComRef<IShellItem> FolderItem(const Path& folder, size_t name_length) {
+  name_length = std::max(name_length, kNameRoom);
   ComRef<IShellItem> item;
   if (SUCCEEDED(
           SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(item.Receive())))) {
