@@ -10,10 +10,12 @@
 
 #include "app/conversion_worker.h"
 #include "app/failure_text.h"
+#include "app/leftover_text.h"
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/ui_calls.h"
 #include "patches/patch_folder.h"
+#include "patching/leftovers.h"
 #include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
 #include "ui/handle.h"
@@ -197,9 +199,17 @@ void RunPatchCommand(HWND window, int target_index) {
   run->output = request.output;
   // Choosing the input file itself in the save dialog replaces it just as in place does.
   run->replaces_input = IsInPlaceChecked(window) || SameFile(request.input, request.output);
-  // What a run that was killed left here goes before this run adds its own.
-  RemoveLeftoverTempFiles(FolderOf(request.output));
-  if (!request.temp_folder.empty()) RemoveLeftoverTempFiles(request.temp_folder);
+  // What a run that was killed left here goes before this run adds its own; what may be the
+  // user's only copy is kept, and the user told where.
+  LeftoverReport leftovers = CleanUpLeftovers(FolderOf(request.output));
+  if (!request.temp_folder.empty()) {
+    LeftoverReport in_temp = CleanUpLeftovers(request.temp_folder);
+    leftovers.kept.insert(leftovers.kept.end(), in_temp.kept.begin(), in_temp.kept.end());
+  }
+  if (!leftovers.kept.empty()) {
+    Ui().message_box(window, LeftoverText(leftovers).c_str(), L"Tarvelline",
+                     MB_ICONINFORMATION | MB_OK);
+  }
 
   LockWindow(window, run.get());
   Run = std::move(run);

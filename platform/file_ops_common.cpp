@@ -67,6 +67,39 @@ bool IsOurTempFileName(const Path& name) {
   return true;
 }
 
+Path FreeSiblingPath(const Path& path, std::string_view suffix) {
+  const std::u8string base =
+      path.filename().u8string() + std::u8string(suffix.begin(), suffix.end());
+  for (int number = 1; number < 100; ++number) {
+    std::u8string name = base;
+    if (number > 1) {
+      name += u8'-';
+      for (char digit : std::to_string(number)) name += static_cast<char8_t>(digit);
+    }
+    const Path candidate = path.parent_path() / Path(name);
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) {
+      return candidate;
+    }
+  }
+  return {};
+}
+
+Path SiblingOrigin(const Path& name_with_suffix, std::string_view suffix) {
+  std::u8string name = name_with_suffix.filename().u8string();
+  const std::u8string mark(suffix.begin(), suffix.end());
+  const size_t at = name.rfind(mark);
+  if (at == std::u8string::npos || at == 0) return {};
+  const std::u8string tail = name.substr(at + mark.size());
+  if (!tail.empty()) {
+    if (tail.size() < 2 || tail[0] != u8'-') return {};
+    for (size_t i = 1; i < tail.size(); ++i) {
+      if (tail[i] < u8'0' || tail[i] > u8'9') return {};
+    }
+  }
+  return name_with_suffix.parent_path() / Path(name.substr(0, at));
+}
+
 bool SameFile(const Path& a, const Path& b) {
   std::error_code error;
   return std::filesystem::equivalent(a, b, error) && !error;

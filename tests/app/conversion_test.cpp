@@ -15,6 +15,8 @@
 #include "app/failure_text.h"
 #include "app/patch_command.h"
 #include "app/program.h"
+#include "platform/file_faults.h"
+#include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
@@ -357,6 +359,56 @@ TEST_F(ConversionTest, LeftoversOfAKilledRunGoTheNextTime) {
                                              "Tarvelline-0000000000000bbb.tmp",
                                              "Tarvelline-notes.txt", "input.wad", "output.wad"}));
   EXPECT_TRUE(FilesIn(temp).empty());
+}
+
+// An in-place swap stopped between its two moves, as when the program is ended there, and the
+// next conversion in that folder long after: the original is back under its name, the converted
+// release and a killed run's intermediate one are kept under names that say what they are, and
+// the user is told.
+TEST_F(ConversionTest, ASwapCutShortIsPutRightByTheNextConversion) {
+  Prepare(u"doom2_v1666", u"doom2_v19", true);
+  {
+    FileFaultPlan plan;
+    plan.op = FileOp::kSwap;
+    plan.nth = 1;
+    plan.cut_short = true;
+    ScopedFileFaultPlan installed(&plan);
+    Click(IDC_PATCH);
+    EXPECT_TRUE(plan.hit);
+  }
+  std::vector<std::string> files = FilesIn(work_);
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files,
+            (std::vector<std::string>{"input.wad.tarvelline-backup", "input.wad.tarvelline-new"}));
+  const Path temp = scratch_.path() / "temp";
+  WriteFileBytes(temp / "Tarvelline-00000000000000cc.tmp", Bytes(u"doom2_v19"));
+  for (const Path& file :
+       {work_ / "input.wad.tarvelline-backup", work_ / "input.wad.tarvelline-new",
+        temp / "Tarvelline-00000000000000cc.tmp"}) {
+    Age(file, 3600);
+  }
+
+  ui_.messages.clear();
+  const Path other = WriteSyntheticRelease(work_, u"doom2_xbox", "other.wad");
+  Browse(other);
+  ClickTarget(LineOf(u"Doom 2 retail v1.9"));
+  SendMessageW(Item(IDC_IN_PLACE), BM_SETCHECK, BST_UNCHECKED, 0);
+  ui_.ChooseFile(work_ / "v19.wad");
+  Click(IDC_PATCH);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].text,
+            L"A conversion that was cut short had left files behind:\n\"" + input_.wstring() +
+                L"\" is back under its name (Doom 2 retail v1.666).\n\"" +
+                (work_ / "input.wad.tarvelline-new").wstring() +
+                L"\" holds Doom 2 retail v1.9; it keeps that name, as \"input.wad\" exists.\n\"" +
+                (temp / "doom2_v19.wad.tarvelline-kept").wstring() +
+                L"\" holds Doom 2 retail v1.9.");
+  EXPECT_EQ(ui_.messages[0].caption, L"Tarvelline");
+  EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
+  EXPECT_EQ(ReadFileBytes(work_ / "input.wad.tarvelline-new"), Bytes(u"doom2_v19"));
+  EXPECT_EQ(ReadFileBytes(temp / "doom2_v19.wad.tarvelline-kept"), Bytes(u"doom2_v19"));
+  EXPECT_EQ(ReadFileBytes(work_ / "v19.wad"), Bytes(u"doom2_v19"));
 }
 
 }  // namespace
