@@ -110,25 +110,6 @@ TEST_F(DeepFolderTest, IntoANewFileBesideTheInput) {
   ExpectOnly({L"doom2-v19.wad", L"input.wad"});
 }
 
-struct Found {
-  const wchar_t* title;
-  HWND window;
-};
-
-BOOL CALLBACK CheckTopWindow(HWND window, LPARAM data) {
-  auto* found = reinterpret_cast<Found*>(data);
-  wchar_t text[64] = {};
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  GetWindowTextW(window, text, 64);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-      std::wstring(text) == found->title) {
-    found->window = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 BOOL CALLBACK FindFileNameBox(HWND child, LPARAM data) {
   wchar_t name[16] = {};
   GetClassNameW(child, name, 16);
@@ -153,23 +134,22 @@ class DialogUser {
   DialogUser(const wchar_t* title, std::wstring name, bool confirm)
       : thread_([this, title, name, confirm] {
           for (int i = 0; i < 500 && !found_; ++i) {
-            Found found = {title, nullptr};
-            EnumWindows(CheckTopWindow, reinterpret_cast<LPARAM>(&found));
-            if (!found.window) {
+            HWND window = FindProcessWindow(title);
+            if (!window) {
               Sleep(20);
               continue;
             }
             found_ = true;
             // Let the dialog finish filling itself in, as a user's eyes would: its thread has
             // answered, and a moment more on a busy machine.
-            Settle(found.window);
+            Settle(window);
             if (!name.empty()) {
               HWND box = nullptr;
-              EnumChildWindows(found.window, FindFileNameBox, reinterpret_cast<LPARAM>(&box));
+              EnumChildWindows(window, FindFileNameBox, reinterpret_cast<LPARAM>(&box));
               if (box) SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
-              Settle(found.window);
+              Settle(window);
             }
-            PostMessageW(found.window, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
+            PostMessageW(window, WM_COMMAND, confirm ? IDOK : IDCANCEL, 0);
           }
         }) {}
   ~DialogUser() { thread_.join(); }
