@@ -65,11 +65,6 @@ void ShowFileError(HWND window, const wchar_t* prefix, FileError error) {
   Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
 }
 
-Path FolderOf(const Path& path) {
-  Path folder = path.parent_path();
-  return folder.empty() ? Path(".") : folder;
-}
-
 void LockWindow(HWND window, PatchRun* run) {
   for (size_t i = 0; i < std::size(kLockedControls); ++i) {
     HWND control = GetDlgItem(window, kLockedControls[i]);

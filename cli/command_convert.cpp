@@ -74,9 +74,7 @@ int RunConvert(const Args& args) {
   request.patch_folder = patch_folder;
   // What a killed run left beside the output goes first; what may be the only copy of a file
   // stays, and is named.
-  const Path output_folder =
-      request.output.parent_path().empty() ? Path(".") : request.output.parent_path();
-  for (const KeptFile& kept : CleanUpLeftovers(output_folder).kept) {
+  for (const KeptFile& kept : CleanUpLeftovers(FolderOf(request.output)).kept) {
     const std::string what = kept.release >= 0 ? Narrow(GetIwad(kept.release).title)
                                                : "the file that was " + PathToDisplay(kept.origin);
     PrintError(kept.restored ? "a conversion that was cut short had left " + what +

@@ -55,13 +55,6 @@ int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
   return 0;
 }
 
-Path FolderOf(const Path& path) {
-  Path folder = path.parent_path();
-  return folder.empty() ? Path(".") : folder;
-}
-
-std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
-
 // A folder patch's file leads whatever went wrong with the patch itself, so that a damaged file
 // can be found; the user's own files lead failures to open or write them.
 std::string DescribePatchFailure(const ConvertReport& report, const ConvertRequest& request) {

@@ -11,6 +11,9 @@
 
 namespace tvl {
 
+// The folder that holds `path`: its parent, or "." for a bare file name.
+Path FolderOf(const Path& path);
+
 // The user's folder for temporary files.
 Path TempFolder();
 

@@ -35,9 +35,13 @@ bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes, FileError* err
   }
 }
 
-bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error) {
+Path FolderOf(const Path& path) {
   Path folder = path.parent_path();
-  Path temp = MakeTempFile(folder.empty() ? Path(".") : folder, error);
+  return folder.empty() ? Path(".") : folder;
+}
+
+bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error) {
+  Path temp = MakeTempFile(FolderOf(path), error);
   if (temp.empty()) return false;
   File file = File::CreateForWrite(temp, error);
   bool written = file.is_open() && file.Write(bytes.data(), bytes.size(), error) == bytes.size() &&

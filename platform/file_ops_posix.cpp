@@ -119,8 +119,7 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
     return false;
   }
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
-  Path folder = to.parent_path();
-  SyncPath(folder.empty() ? Path(".") : folder, O_RDONLY | O_DIRECTORY);
+  SyncPath(FolderOf(to), O_RDONLY | O_DIRECTORY);
   return true;
 }
 
