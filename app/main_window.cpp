@@ -32,6 +32,10 @@ TvlDropTarget* MainDropTarget = nullptr;
 
 constexpr size_t kTitleSize = 64;
 
+// The target list's label sits above it but, in the tab order, before the release label, which
+// screen readers would read out instead. Same text as the label.
+constexpr wchar_t kTargetListName[] = L"Select the version you wish to patch it to:";
+
 // The tooltip that shows the whole input path; the dialog owns it, so it goes with the window.
 HWND InputTooltip = nullptr;
 
@@ -104,7 +108,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
   ResetTargetList(window);
   SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
-  NameMainWindowControls(window);
+  SetAccessibleName(GetDlgItem(window, IDC_TARGET_LIST), kTargetListName);
   CreateInputTooltip(window);
 
   // Drops through OLE with the shell's drag image, or plain shell drops (WM_DROPFILES) without.
