@@ -1,10 +1,12 @@
-// The main window: dialog IDD_MAIN_WINDOW and its procedure.
+// The main window: dialog IDD_MAIN_WINDOW and its procedure. Its identify step and the readers
+// of its state live in identify_step.h, which the patch command uses too.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
+#include "app/identify_step.h"
 #include "platform/file.h"
 
 namespace tvl {
@@ -13,17 +15,7 @@ namespace tvl {
 // at once (const wchar_t*, the command line's argument), or null.
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
-// Identifies the file named in the input box and shows the result: the release's title and its
-// targets, or the identification error. Returns true when the file was identified.
-bool IdentifyInputFile(HWND window);
-
 // A dropped file: puts its path into the input box and identifies it.
 void OpenDroppedFile(HWND window, const std::wstring& path);
-
-// The text of the input box, the input path.
-Path ReadInputPath(HWND window);
-
-// Whether "Patch in-place" is checked.
-bool IsInPlaceChecked(HWND window);
 
 }  // namespace tvl

@@ -10,8 +10,8 @@
 
 #include "app/conversion_worker.h"
 #include "app/failure_text.h"
+#include "app/identify_step.h"
 #include "app/leftover_text.h"
-#include "app/main_window.h"
 #include "app/program.h"
 #include "app/ui_calls.h"
 #include "patches/patch_folder.h"
