@@ -5,8 +5,10 @@
 #include <windows.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "patching/convert.h"
@@ -29,16 +31,30 @@ class ConversionWorker {
 
   // Starts ConvertRelease(request) for `window`. Any progress callback of the request is replaced.
   void Start(HWND window, ConvertRequest request);
-  // Asks the conversion to stop at its next window; it then ends with kCancelled.
-  void Stop() { stop_ = true; }
+  // Asks the conversion to stop at its next window; it then ends with kCancelled. Ends a hold.
+  void Stop() { Resume(true); }
   bool stopping() const { return stop_; }
+  // Holds the conversion at its next window, or before its result takes its place, until
+  // Resume: while the user is asked whether to stop, nothing changes under the question. False
+  // when there is nothing left to hold: the result is being put in place, or the work has ended.
+  bool Hold();
+  // Ends a hold; with `stop`, the conversion stops where it was held.
+  void Resume(bool stop);
   bool started() const { return thread_.joinable(); }
   // Waits for the thread and returns the report.
   ConvertReport Finish();
 
  private:
+  // Called by the conversion at each window and before the move: waits out a hold, then says
+  // whether to go on. `committing` marks the last call, after which nothing can stop it.
+  bool WaitAndGoOn(bool committing);
+
   std::thread thread_;
   std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable resumed_;
+  bool held_ = false;       // the user is being asked
+  bool committed_ = false;  // the result is being put in place, or the work has ended
   std::atomic<int> last_posted_{-1};
   ConvertReport report_;
 };

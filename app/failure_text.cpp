@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/wad_inspect.h"
+#include "platform/wide_text.h"
 
 namespace tvl {
 namespace {
@@ -52,8 +54,19 @@ std::wstring WideFromUtf8(const std::string& text) {
 }
 
 std::wstring MissingPatchText(const std::u16string& name) {
-  return L"This build carries no patch " + std::wstring(name.begin(), name.end()) +
-         L".\nREADME.md, \"Filling the patch store\", says how to add it.";
+  std::wstring text;
+  // The name joins two release ids with "_to_"; the ids themselves may hold underscores.
+  for (size_t at = name.find(u"_to_"); at != std::u16string::npos;
+       at = name.find(u"_to_", at + 1)) {
+    const int source = FindIwadByReleaseId(std::u16string_view(name).substr(0, at));
+    const int target = FindIwadByReleaseId(std::u16string_view(name).substr(at + 4));
+    if (source < 0 || target < 0) continue;
+    text = L"The patch from " + std::wstring(AsWide(GetIwad(source).title)) + L" to " +
+           AsWide(GetIwad(target).title) + L" is missing.\n";
+    break;
+  }
+  return text + L"Put " + std::wstring(name.begin(), name.end()) +
+         L".vcdiff in the \"patches\" folder beside tarvelline.exe.";
 }
 
 std::wstring ConversionFailureReason(const ConvertReport& report, const Path& output) {
@@ -64,7 +77,8 @@ std::wstring ConversionFailureReason(const ConvertReport& report, const Path& ou
     case ConvertStatus::kNoRoute:
       return L"There is no conversion between these releases.";
     case ConvertStatus::kTempFailed:
-      return L"Could not create a temporary file: " + SystemErrorText(report.file_error);
+      return L"Can't write in " + report.temp_folder.wstring() + L": " +
+             SystemErrorText(report.file_error);
     case ConvertStatus::kPatchFailed: {
       const ApplyError& error = report.apply_error;
       std::wstring name(report.failed_patch.begin(), report.failed_patch.end());

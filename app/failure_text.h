@@ -19,7 +19,7 @@ std::wstring SystemErrorText(FileError error);
 // UTF-8 text, as the portable core writes it, for a message box.
 std::wstring WideFromUtf8(const std::string& text);
 
-// "This build carries no patch NAME." and where the README says how to add it.
+// Which conversion the missing patch NAME makes, by the releases' titles, and where its file goes.
 std::wstring MissingPatchText(const std::u16string& name);
 
 // Why the conversion into `output` failed; empty for a conversion that succeeded or was stopped.

@@ -8,14 +8,10 @@
 #include <string>
 
 #include "app/conversion_worker.h"
-#include "app/failure_text.h"
 #include "app/patch_command.h"
 #include "app/program.h"
 #include "app/target_list.h"
 #include "app/ui_calls.h"
-#include "app/wait_cursor.h"
-#include "catalogue/identify.h"
-#include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 #include "ui/about_dialog.h"
@@ -32,18 +28,12 @@ TvlDropTarget* MainDropTarget = nullptr;
 
 constexpr size_t kTitleSize = 64;
 
+// The target list's label sits above it but, in the tab order, before the release label, which
+// screen readers would read out instead. Same text as the label.
+constexpr wchar_t kTargetListName[] = L"Select the version you wish to patch it to:";
+
 // The tooltip that shows the whole input path; the dialog owns it, so it goes with the window.
 HWND InputTooltip = nullptr;
-
-// Disabling the control that has the keyboard focus leaves the keyboard with nowhere to go;
-// hand the focus to the browse button, which is always enabled. `focus` is the focus from before
-// the change, since disabling may already have taken it away.
-void KeepFocusUsable(HWND window, HWND focus) {
-  if (focus && IsChild(window, focus) && !IsWindowEnabled(focus)) {
-    SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_BROWSE)),
-                 TRUE);
-  }
-}
 
 // The input box is disabled, so it takes no mouse messages: the tool is its rectangle on the
 // dialog, which gets them instead.
@@ -104,7 +94,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
   ResetTargetList(window);
   SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
-  NameMainWindowControls(window);
+  SetAccessibleName(GetDlgItem(window, IDC_TARGET_LIST), kTargetListName);
   CreateInputTooltip(window);
 
   // Drops through OLE with the shell's drag image, or plain shell drops (WM_DROPFILES) without.
@@ -125,10 +115,14 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
 
 void OnBrowse(HWND window) {
   if (ConversionRunning()) return;
-  WadFileDialog dialog(window, L"Select an IWAD");
-  dialog.settings()->Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-  if (!Ui().get_open_file_name(dialog.settings())) return;
-  SetInputPath(window, dialog.path().c_str());
+  FileDialogRequest request;
+  request.owner = window;
+  request.title = L"Select an IWAD";
+  // Where the last file came from, however deep: the next is most often beside it.
+  request.folder = ReadInputPath(window).parent_path();
+  std::optional<Path> chosen = Ui().file_dialog(request);
+  if (!chosen) return;
+  SetInputPath(window, chosen->c_str());
   IdentifyInputFile(window);
 }
 
@@ -150,51 +144,6 @@ void OnPatch(HWND window) {
 }
 
 }  // namespace
-
-Path ReadInputPath(HWND window) {
-  HWND input = GetDlgItem(window, IDC_INPUT_PATH);
-  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(input)), L'\0');
-  if (!text.empty()) {
-    int got = GetWindowTextW(input, text.data(), static_cast<int>(text.size()) + 1);
-    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  }
-  return Path(text);
-}
-
-bool IsInPlaceChecked(HWND window) {
-  return SendMessageW(GetDlgItem(window, IDC_IN_PLACE), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-bool IdentifyInputFile(HWND window) {
-  WaitCursor wait;
-  // Hashes the whole file here, on the user-interface thread.
-  const Path path = ReadInputPath(window);
-  FileDigest digest = Sha1OfFile(path);
-  const std::string sha1 = FormatDigest(digest.bytes);
-  const int index = digest.complete ? FindIwadByDigest(sha1) : -1;
-
-  HWND list = GetDlgItem(window, IDC_TARGET_LIST);
-  HWND focus = GetFocus();
-  SendMessageW(list, LB_RESETCONTENT, 0, 0);
-  EnableWindow(list, FALSE);
-  EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
-  KeepFocusUsable(window, focus);
-  SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
-  ResetTargetList(window);
-
-  if (index < 0) {
-    CurrentIwad = nullptr;
-    // The digest lets users report a release we lack; of an unreadable file it means nothing.
-    std::wstring text = std::wstring(kIdentifyFailedText) + L"\n" +
-                        UnknownFileReason(path, digest.complete ? sha1 : std::string());
-    Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
-    return false;
-  }
-  CurrentIwad = &GetIwad(index);
-  FillTargetList(window);
-  SetDlgItemTextW(window, IDC_RELEASE_LABEL, AsWide(CurrentIwad->title));
-  return true;
-}
 
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {

@@ -10,10 +10,12 @@
 
 #include "app/conversion_worker.h"
 #include "app/failure_text.h"
-#include "app/main_window.h"
+#include "app/identify_step.h"
+#include "app/leftover_text.h"
 #include "app/program.h"
 #include "app/ui_calls.h"
 #include "patches/patch_folder.h"
+#include "patching/leftovers.h"
 #include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
 #include "ui/handle.h"
@@ -61,11 +63,6 @@ void ShowError(HWND window, const std::wstring& reason) {
 void ShowFileError(HWND window, const wchar_t* prefix, FileError error) {
   std::wstring text = std::wstring(prefix) + SystemErrorText(error) + L"\r\n";
   Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
-}
-
-Path FolderOf(const Path& path) {
-  Path folder = path.parent_path();
-  return folder.empty() ? Path(".") : folder;
 }
 
 void LockWindow(HWND window, PatchRun* run) {
@@ -133,19 +130,14 @@ std::optional<Path> ChooseOutputPath(HWND window, int target_index) {
     return ReadInputPath(window);
   }
   const Path input = ReadInputPath(window);
-  // The dialogs take the ordinary form of a path; the folder must outlive the call.
-  const std::wstring folder = input.parent_path().wstring();
-  WadFileDialog dialog(window, L"Save IWAD");
-  dialog.settings()->lpstrDefExt = L"wad";
-  dialog.settings()->Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
-  if (!folder.empty()) dialog.settings()->lpstrInitialDir = folder.c_str();
-  std::wstring name = SuggestedName(input, target_index);
-  if (name.size() < dialog.settings()->nMaxFile) {
-    name.copy(dialog.settings()->lpstrFile, name.size());
-    dialog.settings()->lpstrFile[name.size()] = L'\0';
-  }
-  if (!Ui().get_save_file_name(dialog.settings())) return std::nullopt;
-  return dialog.path();
+  FileDialogRequest request;
+  request.owner = window;
+  request.save = true;
+  request.title = L"Save IWAD";
+  request.folder = input.parent_path();
+  request.name = SuggestedName(input, target_index);
+  request.default_extension = L"wad";
+  return Ui().file_dialog(request);
 }
 
 void ReportConversion(HWND window, const ConvertReport& report, const Path& output,
@@ -202,9 +194,17 @@ void RunPatchCommand(HWND window, int target_index) {
   run->output = request.output;
   // Choosing the input file itself in the save dialog replaces it just as in place does.
   run->replaces_input = IsInPlaceChecked(window) || SameFile(request.input, request.output);
-  // What a run that was killed left here goes before this run adds its own.
-  RemoveLeftoverTempFiles(FolderOf(request.output));
-  if (!request.temp_folder.empty()) RemoveLeftoverTempFiles(request.temp_folder);
+  // What a run that was killed left here goes before this run adds its own; what may be the
+  // user's only copy is kept, and the user told where.
+  LeftoverReport leftovers = CleanUpLeftovers(FolderOf(request.output));
+  if (!request.temp_folder.empty()) {
+    LeftoverReport in_temp = CleanUpLeftovers(request.temp_folder);
+    leftovers.kept.insert(leftovers.kept.end(), in_temp.kept.begin(), in_temp.kept.end());
+  }
+  if (!leftovers.kept.empty()) {
+    Ui().message_box(window, LeftoverText(leftovers).c_str(), L"Tarvelline",
+                     MB_ICONINFORMATION | MB_OK);
+  }
 
   LockWindow(window, run.get());
   Run = std::move(run);
@@ -237,14 +237,18 @@ void OnConversionDone(HWND window) {
 bool OfferToStopConversion(HWND window, bool then_close) {
   if (!Run) return false;
   if (Run->asking) return false;
+  // A result already taking its place can't be stopped, and the question would no longer be
+  // true: the report follows at once, and the window closes after it if that was asked.
+  if (!Run->worker.Hold()) {
+    Run->close_when_done = Run->close_when_done || then_close;
+    return false;
+  }
   Run->asking = true;
   const bool stop =
       Ui().message_box(window, kStopQuestion, L"Tarvelline", MB_ICONQUESTION | MB_YESNO) == IDYES;
   Run->asking = false;
-  if (stop) {
-    Run->worker.Stop();
-    Run->close_when_done = then_close;
-  }
+  Run->worker.Resume(stop);
+  if (stop) Run->close_when_done = then_close;
   if (Run->done_pending) OnConversionDone(window);
   return stop;
 }

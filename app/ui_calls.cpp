@@ -5,8 +5,7 @@
 namespace tvl {
 
 const UiCalls& SystemUiCalls() {
-  static const UiCalls calls = {MessageBoxW, GetOpenFileNameW, GetSaveFileNameW, TempFolder,
-                                MakeTempFile};
+  static const UiCalls calls = {MessageBoxW, ShowFileDialog, TempFolder, MakeTempFile};
   return calls;
 }
 

@@ -6,16 +6,17 @@
 
 #include <windows.h>
 
-#include <commdlg.h>
+#include <optional>
 
+#include "app/file_dialog.h"
 #include "platform/file.h"
 
 namespace tvl {
 
 struct UiCalls {
   int(WINAPI* message_box)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
-  BOOL(WINAPI* get_open_file_name)(LPOPENFILENAMEW settings);
-  BOOL(WINAPI* get_save_file_name)(LPOPENFILENAMEW settings);
+  // The open or save dialog: the chosen path, or none.
+  std::optional<Path> (*file_dialog)(const FileDialogRequest& request);
   Path (*temp_folder)();
   // Creates a new empty file with a unique name in the folder; an empty path on failure.
   Path (*make_temp_file)(const Path& folder, FileError* error);

@@ -3,6 +3,7 @@
 #include "catalogue/routes.h"
 #include "cli/commands.h"
 #include "patching/convert.h"
+#include "patching/leftovers.h"
 #include "platform/file_ops.h"
 
 namespace tvl::cli {
@@ -69,6 +70,16 @@ int RunConvert(const Args& args) {
     return MakeTempFile(folder, error);
   };
   request.patch_folder = patch_folder;
+  // What a killed run left beside the output goes first; what may be the only copy of a file
+  // stays, and is named.
+  for (const KeptFile& kept : CleanUpLeftovers(FolderOf(request.output)).kept) {
+    const std::string what = kept.release >= 0 ? Narrow(GetIwad(kept.release).title)
+                                               : "the file that was " + PathToDisplay(kept.origin);
+    PrintError(kept.restored ? "a conversion that was cut short had left " + what +
+                                   "; it is back at " + PathToDisplay(kept.file)
+                             : "a conversion that was cut short had left " + what + " at " +
+                                   PathToDisplay(kept.file));
+  }
   ConvertReport report = ConvertRelease(request);
   if (report.status != ConvertStatus::kConverted) {
     PrintError(DescribeConvertFailure(report, request));

@@ -68,9 +68,8 @@ int ApplyPatchReplacing(const Path& input, PatchInput patch, const Path& output,
   if (std::filesystem::exists(output, ignored) && !CanReplaceFile(output, &file_error)) {
     return FailApply(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
   }
-  Path folder = output.parent_path();
   // Declared before the file written to it, so the file is closed before the name is removed.
-  TempFile result(MakeTempFile(folder.empty() ? Path(".") : folder, &file_error));
+  TempFile result(MakeTempFile(FolderOf(output), &file_error));
   if (result.empty()) {
     return FailApply(error, ApplyFailure::kCreateOutput, "Couldn't open for write", file_error);
   }

@@ -63,13 +63,6 @@ int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
   return 0;
 }
 
-Path FolderOf(const Path& path) {
-  Path folder = path.parent_path();
-  return folder.empty() ? Path(".") : folder;
-}
-
-std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
-
 // A folder patch's file leads whatever went wrong with the patch itself, so that a damaged file
 // can be found; the user's own files lead failures to open or write them.
 std::string DescribePatchFailure(const ConvertReport& report, const ConvertRequest& request) {
@@ -120,12 +113,17 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   auto make_temp = [&request](const Path& folder, FileError* error) {
     return request.make_temp ? request.make_temp(folder, error) : MakeTempFile(folder, error);
   };
+  auto temp_failed = [&error](const Path& folder) {
+    ConvertReport report = Fail(ConvertStatus::kTempFailed, error);
+    report.temp_folder = folder;
+    return report;
+  };
   TempFile result(make_temp(FolderOf(request.output), &error));
-  if (result.empty()) return Fail(ConvertStatus::kTempFailed, error);
+  if (result.empty()) return temp_failed(FolderOf(request.output));
   TempFile intermediate;
   if (route.size() == 2) {
     intermediate.Reset(make_temp(request.temp_folder, &error));
-    if (intermediate.empty()) return Fail(ConvertStatus::kTempFailed, error);
+    if (intermediate.empty()) return temp_failed(request.temp_folder);
   }
 
   // Each step's output is expected to be about as large as the input: releases of one game differ
@@ -181,7 +179,8 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
     return report;
   }
   // The last chance to stop: after the move the output is the target release.
-  if (request.progress && !request.progress(expected, expected)) {
+  if ((request.progress && !request.progress(expected, expected)) ||
+      (request.commit && !request.commit())) {
     return Fail(ConvertStatus::kCancelled);
   }
   if (!MoveFileReplacing(result.path(), request.output, &error)) {

@@ -35,6 +35,8 @@ struct ConvertReport {
   // The step's files as the user knows them: the output, not the temporary file the result is
   // written to first.
   Path step_input, step_output;
+  // For kTempFailed: the folder the temporary file was to be made in.
+  Path temp_folder;
   // For kTempFailed, kCannotReplace and kReplaceFailed, and for kVerifyFailed when the result
   // could not be read back.
   FileError file_error = 0;
@@ -61,6 +63,9 @@ struct ConvertRequest {
   TempFileMaker make_temp;
   PatchFinder find_patch;    // empty: the built-in patch directory
   ConvertProgress progress;  // empty: no reports, no stopping
+  // Called once the result is complete and verified, just before it takes its place; returning
+  // false stops the conversion there, with nothing changed. Empty: it goes on.
+  std::function<bool()> commit;
   // A folder of "<name>.vcdiff" files for the patches that the built-in directory (or
   // `find_patch`) lacks; empty: none. Its files are untrusted like any input.
   Path patch_folder;

@@ -24,6 +24,7 @@ FileFault CheckFileFault(FileOp op, FileError* error) {
   }
   if (count != plan->nth) return FileFault::kNone;
   plan->hit = true;
+  if (op == FileOp::kSwap && plan->cut_short) return FileFault::kCutShort;
   if (error) *error = plan->error;
   return FileFault::kFail;
 }

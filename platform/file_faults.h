@@ -20,14 +20,16 @@ enum class FileOp {
   kRename,    // MoveFileReplacing
   kMakeTemp,  // MakeTempFile
   kRemove,    // RemoveFile
+  kSwap,      // the moment in MoveFileReplacing when the old file makes way for the new one
 };
-inline constexpr int kFileOpCount = 9;
+inline constexpr int kFileOpCount = 10;
 
 // What happens to an operation the plan picks.
 enum class FileFault {
   kNone,       // it runs as usual
   kFail,       // it fails with the plan's error and changes nothing
   kEndOfFile,  // a read finds the end of the file
+  kCutShort,   // a swap stops between its two moves, as if the program ended there
 };
 
 struct FileFaultPlan {
@@ -37,6 +39,9 @@ struct FileFaultPlan {
   // For kRead: instead of failing, the nth read and every later one find the end of the file,
   // as if the file had been cut short there.
   bool end_of_file = false;
+  // For kSwap: instead of failing, the swap stops halfway and nothing is undone, as when the
+  // program is ended there. Where a swap is one move, it stops before it.
+  bool cut_short = false;
 
   // Kept up to date while the plan is installed.
   uint64_t counts[kFileOpCount] = {};
@@ -59,6 +64,7 @@ inline bool InjectedRead(FileError* error, int64_t* result) {
     case FileFault::kNone:
       return false;
     case FileFault::kFail:
+    case FileFault::kCutShort:
       *result = -1;
       return true;
     case FileFault::kEndOfFile:

@@ -4,11 +4,15 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
 
 #include "platform/file.h"
 
 namespace tvl {
+
+// The folder that holds `path`: its parent, or "." for a bare file name.
+Path FolderOf(const Path& path);
 
 // The user's folder for temporary files.
 Path TempFolder();
@@ -24,10 +28,26 @@ bool IsOurTempFileName(const Path& name);
 // Temporary files of ours younger than this may belong to a conversion that is still running.
 inline constexpr int kLeftoverTempSeconds = 120;
 
-// Removes the temporary files a killed run left in `folder`: files named as MakeTempFile names
+// The temporary files a killed run may have left in `folder`: files named as MakeTempFile names
 // them, last written over kLeftoverTempSeconds ago and (where the system can tell) open nowhere.
-// Returns how many were removed.
-int RemoveLeftoverTempFiles(const Path& folder);
+std::vector<Path> FindLeftoverTempFiles(const Path& folder);
+
+// While MoveFileReplacing swaps two files, beside the old file `<name>`: "<name>.tarvelline-new"
+// names the new file, and on Windows "<name>.tarvelline-backup" the old one for the moment it
+// makes way. Neither has a temporary file's form: either may be the user's only copy.
+inline constexpr char kSwapNewSuffix[] = ".tarvelline-new";
+inline constexpr char kSwapBackupSuffix[] = ".tarvelline-backup";
+
+// `path` with `suffix` added to its name, or, while that is taken, with "-2", "-3"... after it.
+// Empty when no such name is free.
+Path FreeSiblingPath(const Path& path, std::string_view suffix);
+
+// The file `<name>` that `name_with_suffix` ("<name><suffix>", or "<name><suffix>-N" as
+// FreeSiblingPath makes it) was named after; empty when it has no such form.
+Path SiblingOrigin(const Path& name_with_suffix, std::string_view suffix);
+
+// Moves `from` to `to` only if nothing is at `to`. True when it moved.
+bool MoveFileNoReplace(const Path& from, const Path& to, FileError* error = nullptr);
 
 // Deletes a file. True when it was deleted.
 bool RemoveFile(const Path& path, FileError* error = nullptr);
@@ -37,8 +57,9 @@ bool RemoveFile(const Path& path, FileError* error = nullptr);
 bool CanReplaceFile(const Path& path, FileError* error = nullptr);
 
 // Moves `from` onto `to` in one step, replacing any file there, and has the move reach the
-// disk before returning. On failure both files stay as they were. Where the system can, a
-// replaced file keeps what it had besides its bytes: attributes, permissions, creation time,
+// disk before returning. On failure both files stay as they were. Should the program end in the
+// middle, neither file is left under a temporary file's name (see kSwapNewSuffix). Where the system
+// can, a replaced file keeps what it had besides its bytes: attributes, permissions, creation time,
 // and on Windows its security descriptor and alternate streams.
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error = nullptr);
 

@@ -35,9 +35,13 @@ bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes, FileError* err
   }
 }
 
-bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error) {
+Path FolderOf(const Path& path) {
   Path folder = path.parent_path();
-  Path temp = MakeTempFile(folder.empty() ? Path(".") : folder, error);
+  return folder.empty() ? Path(".") : folder;
+}
+
+bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error) {
+  Path temp = MakeTempFile(FolderOf(path), error);
   if (temp.empty()) return false;
   File file = File::CreateForWrite(temp, error);
   bool written = file.is_open() && file.Write(bytes.data(), bytes.size(), error) == bytes.size() &&
@@ -65,6 +69,39 @@ bool IsOurTempFileName(const Path& name) {
     }
   }
   return true;
+}
+
+Path FreeSiblingPath(const Path& path, std::string_view suffix) {
+  const std::u8string base =
+      path.filename().u8string() + std::u8string(suffix.begin(), suffix.end());
+  for (int number = 1; number < 100; ++number) {
+    std::u8string name = base;
+    if (number > 1) {
+      name += u8'-';
+      for (char digit : std::to_string(number)) name += static_cast<char8_t>(digit);
+    }
+    const Path candidate = path.parent_path() / Path(name);
+    std::error_code error;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(candidate, error))) {
+      return candidate;
+    }
+  }
+  return {};
+}
+
+Path SiblingOrigin(const Path& name_with_suffix, std::string_view suffix) {
+  std::u8string name = name_with_suffix.filename().u8string();
+  const std::u8string mark(suffix.begin(), suffix.end());
+  const size_t at = name.rfind(mark);
+  if (at == std::u8string::npos || at == 0) return {};
+  const std::u8string tail = name.substr(at + mark.size());
+  if (!tail.empty()) {
+    if (tail.size() < 2 || tail[0] != u8'-') return {};
+    for (size_t i = 1; i < tail.size(); ++i) {
+      if (tail[i] < u8'0' || tail[i] > u8'9') return {};
+    }
+  }
+  return name_with_suffix.parent_path() / Path(name.substr(0, at));
 }
 
 bool SameFile(const Path& a, const Path& b) {

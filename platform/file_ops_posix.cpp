@@ -7,6 +7,7 @@
 
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
@@ -57,8 +58,8 @@ bool RemoveFile(const Path& path, FileError* error) {
   return ::unlink(path.c_str()) == 0 || Fail(error);
 }
 
-int RemoveLeftoverTempFiles(const Path& folder) {
-  int removed = 0;
+std::vector<Path> FindLeftoverTempFiles(const Path& folder) {
+  std::vector<Path> found;
   std::error_code error;
   const time_t now = ::time(nullptr);
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
@@ -67,9 +68,25 @@ int RemoveLeftoverTempFiles(const Path& folder) {
     struct stat status;
     if (::lstat(it->path().c_str(), &status) != 0 || !S_ISREG(status.st_mode)) continue;
     if (now - status.st_mtime < kLeftoverTempSeconds) continue;
-    if (::unlink(it->path().c_str()) == 0) ++removed;
+    found.push_back(it->path());
   }
-  return removed;
+  return found;
+}
+
+bool MoveFileNoReplace(const Path& from, const Path& to, FileError* error) {
+  // A hard link fails on an existing name, where rename would replace it. Where the file system
+  // has no links (FAT on a USB stick), the name is checked first instead.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return Fail(error);
+  struct stat status;
+  if (::lstat(to.c_str(), &status) == 0) {
+    errno = EEXIST;
+    return Fail(error);
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0 || Fail(error);
 }
 
 bool CanReplaceFile(const Path& path, FileError* error) {
@@ -96,9 +113,13 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
     ::chmod(from.c_str(), old_file.st_mode & 07777);
   }
   if (CheckFileFault(FileOp::kRename, error) != FileFault::kNone) return false;
+  // One move here: cut short, it has not happened.
+  if (CheckFileFault(FileOp::kSwap, nullptr) == FileFault::kCutShort) {
+    if (error) *error = ECANCELED;
+    return false;
+  }
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
-  Path folder = to.parent_path();
-  SyncPath(folder.empty() ? Path(".") : folder, O_RDONLY | O_DIRECTORY);
+  SyncPath(FolderOf(to), O_RDONLY | O_DIRECTORY);
   return true;
 }
 

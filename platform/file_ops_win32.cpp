@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
@@ -46,17 +47,24 @@ void FlushFile(const std::wstring& path) {
   if (file.valid()) FlushFileBuffers(file.get());
 }
 
-enum class Replace { kDone, kFailed, kUnchanged };
+enum class Replace { kDone, kFailed, kUnchanged, kCutShort };
 
 // ReplaceFileW keeps the replaced file's attributes, security descriptor, alternate streams and
 // creation time. With a backup name it never leaves the old file without a name: each failure
-// says where both files are, and the old one goes back to its path whenever it had to move.
+// says where both files are, and the old one goes back to its path whenever it had to move. The
+// backup takes a name that says what it is, never a temporary file's: should the program end
+// between ReplaceFileW's two moves, it is the user's only copy.
 Replace ReplaceKeepingMetadata(const Path& from, const Path& to) {
   const std::wstring source = Win32Path(from), target = Win32Path(to);
-  Path folder = to.parent_path();
-  const std::wstring backup =
-      Win32Path((folder.empty() ? Path(".") : folder) / TempFileName(SystemRandom64()));
+  const Path backup_path = FreeSiblingPath(to, kSwapBackupSuffix);
+  if (backup_path.empty()) return Replace::kUnchanged;
+  const std::wstring backup = Win32Path(backup_path);
   FlushFile(source);
+  if (CheckFileFault(FileOp::kSwap, nullptr) == FileFault::kCutShort) {
+    // As ReplaceFileW leaves things when the program ends after its first move.
+    MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH);
+    return Replace::kCutShort;
+  }
   if (ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(),
                    REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                    nullptr)) {
@@ -65,20 +73,22 @@ Replace ReplaceKeepingMetadata(const Path& from, const Path& to) {
     return Replace::kDone;
   }
   const DWORD reason = GetLastError();
+  // Whatever ReplaceFileW reported, the old file ends under its own name: a backup is removed
+  // only while the file it copies is still there.
+  const bool old_in_place = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!old_in_place) {
+    MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+  } else {
+    DeleteFileW(backup.c_str());
+  }
   switch (reason) {
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
-      // The old file is at the backup name and the new one at its own: put the old one back.
-      MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-      SetLastError(reason);
-      return Replace::kFailed;
     case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-      // Both files kept their names; the plain move would meet the same refusal.
-      DeleteFileW(backup.c_str());
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+      // The plain move would meet the same refusal.
       SetLastError(reason);
       return Replace::kFailed;
     default:
       // Not supported here (a FAT volume, a network share) or refused before anything moved.
-      DeleteFileW(backup.c_str());
       return Replace::kUnchanged;
   }
 }
@@ -129,23 +139,49 @@ bool CanReplaceFile(const Path& path, FileError* error) {
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
   if (CheckFileFault(FileOp::kRename, error) != FileFault::kNone) return false;
   const std::wstring source = Win32Path(from), target = Win32Path(to);
-  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    switch (ReplaceKeepingMetadata(from, to)) {
-      case Replace::kDone:
-        return true;
-      case Replace::kFailed:
-        return Fail(error);
-      case Replace::kUnchanged:
-        break;  // the plain move below keeps today's guarantees
-    }
+  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+           Fail(error);
   }
-  return MoveFileExW(source.c_str(), target.c_str(),
+  // The new file first takes a name that says where it goes: during the swap it may be the only
+  // complete file, and a temporary file's name would have the clean-up remove it.
+  const Path staged_path = FreeSiblingPath(to, kSwapNewSuffix);
+  if (staged_path.empty()) {
+    if (error) *error = ERROR_FILE_EXISTS;
+    return false;
+  }
+  const std::wstring staged = Win32Path(staged_path);
+  if (!MoveFileExW(source.c_str(), staged.c_str(), MOVEFILE_WRITE_THROUGH)) return Fail(error);
+  auto undo = [&] {
+    const DWORD reason = GetLastError();
+    MoveFileExW(staged.c_str(), source.c_str(), MOVEFILE_WRITE_THROUGH);
+    SetLastError(reason);
+    return Fail(error);
+  };
+  switch (ReplaceKeepingMetadata(staged_path, to)) {
+    case Replace::kDone:
+      return true;
+    case Replace::kFailed:
+      return undo();
+    case Replace::kCutShort:
+      if (error) *error = ERROR_OPERATION_ABORTED;
+      return false;
+    case Replace::kUnchanged:
+      break;  // the plain move below keeps today's guarantees
+  }
+  return MoveFileExW(staged.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
+         undo();
+}
+
+bool MoveFileNoReplace(const Path& from, const Path& to, FileError* error) {
+  return MoveFileExW(Win32Path(from).c_str(), Win32Path(to).c_str(), MOVEFILE_WRITE_THROUGH) ||
          Fail(error);
 }
 
-int RemoveLeftoverTempFiles(const Path& folder) {
-  int removed = 0;
+std::vector<Path> FindLeftoverTempFiles(const Path& folder) {
+  std::vector<Path> found;
   std::error_code error;
   FILETIME now_time = {};
   GetSystemTimeAsFileTime(&now_time);
@@ -153,7 +189,8 @@ int RemoveLeftoverTempFiles(const Path& folder) {
   for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
        it.increment(error)) {
     if (!IsOurTempFileName(it->path().filename())) continue;
-    // No sharing at all: a file that another run still has open is not opened, so not removed.
+    // No sharing at all: a file that another run still has open is not opened, so not listed.
+    // Asking for deletion makes the sharing count: attributes alone would be granted anyway.
     OwnedFile file(CreateFileW(Win32Path(it->path()).c_str(), DELETE | FILE_READ_ATTRIBUTES, 0,
                                nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file.valid()) continue;
@@ -164,13 +201,9 @@ int RemoveLeftoverTempFiles(const Path& folder) {
     }
     constexpr uint64_t kTicksPerSecond = 10'000'000;
     if (now < Ticks(info.ftLastWriteTime) + kLeftoverTempSeconds * kTicksPerSecond) continue;
-    FILE_DISPOSITION_INFO disposition = {TRUE};
-    if (SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition,
-                                   sizeof disposition)) {
-      ++removed;
-    }
+    found.push_back(it->path());
   }
-  return removed;
+  return found;
 }
 
 }  // namespace tvl

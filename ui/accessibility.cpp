@@ -4,15 +4,10 @@
 
 #include <iterator>
 
-#include "resources/main_window_ids.h"
 #include "ui/handle.h"
 
 namespace tvl {
 namespace {
-
-// The target list's label sits above it but, in the tab order, before the release label, which
-// screen readers would read out instead. Same text as the label.
-constexpr wchar_t kTargetListName[] = L"Select the version you wish to patch it to:";
 
 constexpr UINT_PTR kAnnotationSubclass = 1;
 // On each annotated control: its reference to the service, kept for clearing the annotations
@@ -80,10 +75,6 @@ bool SetAccessibleName(HWND control, const wchar_t* name) {
   }
   services.Detach();
   return true;
-}
-
-void NameMainWindowControls(HWND window) {
-  SetAccessibleName(GetDlgItem(window, IDC_TARGET_LIST), kTargetListName);
 }
 
 }  // namespace tvl

@@ -22,7 +22,4 @@ AccPropServicesSource& AccessibilityServices();
 // Needs COM on the calling thread.
 bool SetAccessibleName(HWND control, const wchar_t* name);
 
-// Names the main window's controls whose labels do not come just before them.
-void NameMainWindowControls(HWND window);
-
 }  // namespace tvl

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "platform/file.h"
-#include "resources/main_window_ids.h"
 
 namespace tvl {
 namespace {

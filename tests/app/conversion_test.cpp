@@ -15,6 +15,8 @@
 #include "app/failure_text.h"
 #include "app/patch_command.h"
 #include "app/program.h"
+#include "platform/file_faults.h"
+#include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
@@ -195,6 +197,75 @@ TEST_F(ConversionTest, StoppingAtAnyPointLeavesTheOriginalAndNoTemporaryFile) {
   }
 }
 
+// The question holds the work: the worker, let go while the question is open at its last window
+// or just before its result would take its place, waits for the answer and puts nothing in place
+// meanwhile. "Yes" then leaves the original and no file; "No" ends in the verified result.
+TEST_F(ConversionTest, NothingMovesWhileTheStopQuestionIsOpen) {
+  const int reports = CountReports(u"doom2_xbox", u"doom2_zodiac");
+  for (bool in_place : {true, false}) {
+    for (int point : {reports - 1, reports}) {
+      for (int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(::testing::Message()
+                     << (in_place ? "in place" : "new file") << ", report " << point << " of "
+                     << reports << ", " << (answer == IDYES ? "yes" : "no"));
+        Gate gate(point);
+        ui_.messages.clear();
+        Prepare(u"doom2_xbox", u"doom2_zodiac", in_place);
+        StartPatch();
+        ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
+        ui_.WhileNextMessageOpen([&] {
+          gate.Release();
+          // Ample time for the rest of the work, had it gone on.
+          Sleep(700);
+          EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
+          EXPECT_FALSE(std::filesystem::exists(work_ / "output.wad"));
+        });
+        ui_.AnswerMessage(answer);
+        SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+        ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
+
+        const size_t asked = in_place ? 1 : 0;
+        const Path result = in_place ? input_ : work_ / "output.wad";
+        if (answer == IDYES) {
+          ASSERT_EQ(ui_.messages.size(), asked + 1);
+          EXPECT_EQ(ui_.messages[asked].text, kStopQuestion);
+          EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_xbox"));
+          EXPECT_EQ(FilesIn(work_), (std::vector<std::string>{"input.wad"}));
+        } else {
+          ASSERT_EQ(ui_.messages.size(), asked + 2);
+          EXPECT_EQ(ui_.messages[asked + 1].text, L"IWAD patched successfully!");
+          EXPECT_EQ(ReadFileBytes(result), Bytes(u"doom2_zodiac"));
+          std::filesystem::remove(work_ / "output.wad");
+        }
+        EXPECT_TRUE(FilesIn(scratch_.path() / "temp").empty());
+        DestroyWindow(window_);
+        window_ = nullptr;
+        std::filesystem::remove(input_);
+      }
+    }
+  }
+}
+
+// Once the result has taken its place there is nothing to stop: Escape asks nothing, and the
+// report says what happened.
+TEST_F(ConversionTest, AFinishedConversionIsNotOfferedToStop) {
+  Prepare(u"doom2_v1666", u"doom2_v19", true);
+  StartPatch();
+  // The worker is done, but the window has not yet heard of it.
+  MSG done = {};
+  for (int i = 0; i < 2000 && !PeekMessageW(&done, window_, kConversionDoneMessage,
+                                            kConversionDoneMessage, PM_NOREMOVE);
+       ++i) {
+    Sleep(10);
+  }
+  ASSERT_EQ(done.message, kConversionDoneMessage);
+  SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+  ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v19"));
+}
+
 TEST_F(ConversionTest, TheCloseBoxStopsAndThenCloses) {
   Gate gate(1);
   input_ = WriteSyntheticRelease(work_, u"doom2_xbox", "input.wad");
@@ -288,6 +359,56 @@ TEST_F(ConversionTest, LeftoversOfAKilledRunGoTheNextTime) {
                                              "Tarvelline-0000000000000bbb.tmp",
                                              "Tarvelline-notes.txt", "input.wad", "output.wad"}));
   EXPECT_TRUE(FilesIn(temp).empty());
+}
+
+// An in-place swap stopped between its two moves, as when the program is ended there, and the
+// next conversion in that folder long after: the original is back under its name, the converted
+// release and a killed run's intermediate one are kept under names that say what they are, and
+// the user is told.
+TEST_F(ConversionTest, ASwapCutShortIsPutRightByTheNextConversion) {
+  Prepare(u"doom2_v1666", u"doom2_v19", true);
+  {
+    FileFaultPlan plan;
+    plan.op = FileOp::kSwap;
+    plan.nth = 1;
+    plan.cut_short = true;
+    ScopedFileFaultPlan installed(&plan);
+    Click(IDC_PATCH);
+    EXPECT_TRUE(plan.hit);
+  }
+  std::vector<std::string> files = FilesIn(work_);
+  std::sort(files.begin(), files.end());
+  ASSERT_EQ(files,
+            (std::vector<std::string>{"input.wad.tarvelline-backup", "input.wad.tarvelline-new"}));
+  const Path temp = scratch_.path() / "temp";
+  WriteFileBytes(temp / "Tarvelline-00000000000000cc.tmp", Bytes(u"doom2_v19"));
+  for (const Path& file :
+       {work_ / "input.wad.tarvelline-backup", work_ / "input.wad.tarvelline-new",
+        temp / "Tarvelline-00000000000000cc.tmp"}) {
+    Age(file, 3600);
+  }
+
+  ui_.messages.clear();
+  const Path other = WriteSyntheticRelease(work_, u"doom2_xbox", "other.wad");
+  Browse(other);
+  ClickTarget(LineOf(u"Doom 2 retail v1.9"));
+  SendMessageW(Item(IDC_IN_PLACE), BM_SETCHECK, BST_UNCHECKED, 0);
+  ui_.ChooseFile(work_ / "v19.wad");
+  Click(IDC_PATCH);
+  ASSERT_EQ(ui_.messages.size(), 2u);
+  EXPECT_EQ(ui_.messages[0].text,
+            L"A conversion that was cut short had left files behind:\n\"" + input_.wstring() +
+                L"\" is back under its name (Doom 2 retail v1.666).\n\"" +
+                (work_ / "input.wad.tarvelline-new").wstring() +
+                L"\" holds Doom 2 retail v1.9; it keeps that name, as \"input.wad\" exists.\n\"" +
+                (temp / "doom2_v19.wad.tarvelline-kept").wstring() +
+                L"\" holds Doom 2 retail v1.9.");
+  EXPECT_EQ(ui_.messages[0].caption, L"Tarvelline");
+  EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
+  EXPECT_EQ(ReadFileBytes(work_ / "input.wad.tarvelline-new"), Bytes(u"doom2_v19"));
+  EXPECT_EQ(ReadFileBytes(temp / "doom2_v19.wad.tarvelline-kept"), Bytes(u"doom2_v19"));
+  EXPECT_EQ(ReadFileBytes(work_ / "v19.wad"), Bytes(u"doom2_v19"));
 }
 
 }  // namespace

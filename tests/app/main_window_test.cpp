@@ -99,12 +99,9 @@ TEST_F(MainWindowTest, UnknownFileFromTheFileDialogIsReported) {
   const FileDialogRequest& request = ui_.open_dialogs[0];
   EXPECT_EQ(request.owner, window_);
   EXPECT_EQ(request.title, L"Select an IWAD");
-  EXPECT_EQ(request.filter, L"Doom WAD files|*.wad|All files|*.*");
-  EXPECT_EQ(request.filter_index, 1u);
-  EXPECT_EQ(request.flags, DWORD{OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR});
-  EXPECT_GE(request.capacity, DWORD{MAX_PATH});
-  EXPECT_EQ(request.initial_file, L"");
-  EXPECT_FALSE(request.initial_directory);
+  EXPECT_FALSE(request.save);
+  EXPECT_EQ(request.name, L"");
+  EXPECT_TRUE(request.folder.empty());  // nothing chosen yet
   EXPECT_EQ(request.default_extension, L"");
 
   ASSERT_EQ(ui_.messages.size(), 1u);
@@ -119,6 +116,9 @@ TEST_F(MainWindowTest, UnknownFileFromTheFileDialogIsReported) {
   Browse(scratch_ / "missing.wad");
   EXPECT_EQ(ui_.messages.size(), 2u);
   ExpectNoFileState(window_, (scratch_ / "missing.wad").native());
+  // The next dialog starts where the last file was.
+  ASSERT_EQ(ui_.open_dialogs.size(), 2u);
+  EXPECT_EQ(ui_.open_dialogs[1].folder, scratch_.path());
 }
 
 TEST_F(MainWindowTest, CancelledFileDialogChangesNothing) {

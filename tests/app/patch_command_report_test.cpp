@@ -52,8 +52,13 @@ TEST_F(PatchCommandReportTest, EachOutcomeHasItsMessage) {
     }
   }
   // The system's own text for the file's trouble.
-  EXPECT_EQ(ReasonLines(Report(ConvertStatus::kTempFailed, false, ERROR_DISK_FULL).text),
-            L"Could not create a temporary file: " + SystemErrorText(ERROR_DISK_FULL));
+  ConvertReport no_room;
+  no_room.status = ConvertStatus::kTempFailed;
+  no_room.file_error = ERROR_ACCESS_DENIED;
+  no_room.temp_folder = scratch_.path() / "games";
+  EXPECT_EQ(ConversionFailureReason(no_room, scratch_ / "games" / "out.wad"),
+            L"Can't write in " + no_room.temp_folder.wstring() + L": " +
+                SystemErrorText(ERROR_ACCESS_DENIED));
   EXPECT_EQ(ReasonLines(Report(ConvertStatus::kVerifyFailed, false).text),
             L"The input changed while it was being converted.");
 
@@ -90,8 +95,9 @@ TEST_F(PatchCommandReportTest, FailedStepsSayWhy) {
     return ui_.messages.empty() ? std::wstring() : ReasonLines(ui_.messages[0].text);
   };
   EXPECT_EQ(reason({ApplyFailure::kNoPatch, "Couldn't open patch data", 0}),
-            L"This build carries no patch doom2_v1666_to_doom2_v19.\n"
-            L"README.md, \"Filling the patch store\", says how to add it.");
+            L"The patch from Doom 2 retail v1.666 to Doom 2 retail v1.9 is missing.\n"
+            L"Put doom2_v1666_to_doom2_v19.vcdiff in the \"patches\" folder beside "
+            L"tarvelline.exe.");
   EXPECT_EQ(reason({ApplyFailure::kWrite, "Couldn't write output", ERROR_DISK_FULL}),
             L"Could not write \"" + (scratch_ / "out.wad").wstring() + L"\": " +
                 SystemErrorText(ERROR_DISK_FULL));

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/failure_text.h"
 #include "app/program.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
@@ -93,15 +94,11 @@ TEST_F(PatchCommandTest, ToTheBaseIntoANewFile) {
   const FileDialogRequest& request = ui_.save_dialogs[0];
   EXPECT_EQ(request.owner, window_);
   EXPECT_EQ(request.title, L"Save IWAD");
-  EXPECT_EQ(request.filter, L"Doom WAD files|*.wad|All files|*.*");
-  EXPECT_EQ(request.filter_index, 1u);
+  EXPECT_TRUE(request.save);
   EXPECT_EQ(request.default_extension, L"wad");
-  EXPECT_EQ(request.flags, DWORD{OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR});
-  EXPECT_GE(request.capacity, DWORD{MAX_PATH});
   // Opens beside the input, suggesting its name with the target's release id.
-  EXPECT_EQ(request.initial_file, L"input-doom2_v19.wad");
-  EXPECT_TRUE(request.initial_directory);
-  EXPECT_EQ(request.initial_directory_path, work_.wstring());
+  EXPECT_EQ(request.name, L"input-doom2_v19.wad");
+  EXPECT_EQ(request.folder, work_);
 
   ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
   EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_v19"));
@@ -197,8 +194,9 @@ TEST_F(PatchCommandTest, MissingPatchFailsAndLeavesNoFile) {
   // Said at once: no save dialog, no file made.
   EXPECT_TRUE(ui_.save_dialogs.empty());
   ExpectOneMessage(std::wstring(kPatchFailedText) +
-                       L"\nThis build carries no patch tnt_psneur_to_tnt_v19.\n"
-                       L"README.md, \"Filling the patch store\", says how to add it.",
+                       L"\nThe patch from TNT: Evilution (PSN, Europe) to TNT: Evilution is "
+                       L"missing.\nPut tnt_psneur_to_tnt_v19.vcdiff in the \"patches\" folder "
+                       L"beside tarvelline.exe.",
                    L"Error", MB_ICONERROR | MB_OK);
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"tnt_psneur"));
@@ -219,7 +217,9 @@ TEST_F(PatchCommandTest, UnwritableOutputFails) {
   Click(IDC_PATCH);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(FirstLine(ui_.messages[0].text), kPatchFailedText);
-  EXPECT_EQ(ReasonLines(ui_.messages[0].text).rfind(L"Could not create a temporary file: ", 0), 0u);
+  EXPECT_EQ(ReasonLines(ui_.messages[0].text)
+                .rfind(L"Can't write in " + (work_ / "missing").wstring() + L": ", 0),
+            0u);
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
   ExpectNoTemporaryFiles();
 }
@@ -246,7 +246,27 @@ TEST_F(PatchCommandTest, NoTemporaryFileMeansNoConversion) {
   Click(IDC_PATCH);
   ASSERT_EQ(ui_.messages.size(), 1u);
   EXPECT_EQ(FirstLine(ui_.messages[0].text), kPatchFailedText);
-  EXPECT_NE(ReasonLines(ui_.messages[0].text).find(L"temporary file"), std::wstring::npos);
+  EXPECT_EQ(ReasonLines(ui_.messages[0].text),
+            L"Can't write in " + work_.wstring() + L": " + SystemErrorText(ERROR_DISK_FULL));
+  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+}
+
+// A folder the user may not write in is named, in the user's terms, whether the result was to go
+// beside the input or replace it.
+TEST_F(PatchCommandTest, AReadOnlyFolderIsNamed) {
+  Prepare(u"doom2_v1666", u"doom2_v19");
+  ui_.FailTempFiles(ERROR_ACCESS_DENIED);
+  const std::wstring reason =
+      L"Can't write in " + work_.wstring() + L": " + SystemErrorText(ERROR_ACCESS_DENIED);
+  ui_.ChooseFile(work_ / "doom2-v19.wad");
+  Click(IDC_PATCH);
+  ExpectOneMessage(std::wstring(kPatchFailedText) + L"\n" + reason, L"Error", MB_ICONERROR | MB_OK);
+  SetInPlace();
+  ui_.AnswerMessage(IDYES);
+  Click(IDC_PATCH);
+  ASSERT_EQ(ui_.messages.size(), 3u);
+  EXPECT_EQ(ui_.messages[2].text, std::wstring(kPatchFailedText) + L"\n" + reason);
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
 }
 

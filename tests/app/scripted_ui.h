@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,19 +23,6 @@ struct ShownMessage {
   bool owner_visible = false;
 };
 
-struct FileDialogRequest {
-  HWND owner = nullptr;
-  std::wstring title;
-  std::wstring filter;  // pairs joined with '|', e.g. "Doom WAD files|*.wad|All files|*.*"
-  DWORD filter_index = 0;
-  std::wstring default_extension;
-  DWORD flags = 0;
-  DWORD capacity = 0;  // nMaxFile
-  bool initial_directory = false;
-  std::wstring initial_directory_path;
-  std::wstring initial_file;
-};
-
 // Installs itself as the UI calls for its lifetime. One at a time.
 class ScriptedUi {
  public:
@@ -48,6 +36,8 @@ class ScriptedUi {
   void AnswerMessage(int button) { message_answers_.push_back(button); }
   void ChooseFile(const Path& path) { file_answers_.push_back(path); }
   void CancelFileDialog() { file_answers_.push_back(std::nullopt); }
+  // Runs `action` while the next message box is open, before it is answered.
+  void WhileNextMessageOpen(std::function<void()> action) { while_open_ = std::move(action); }
 
   // Temporary files go to this folder instead of the user's.
   void SetTempFolder(const Path& folder) { temp_folder_ = folder; }
@@ -61,13 +51,12 @@ class ScriptedUi {
 
  private:
   static int WINAPI ShowMessage(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
-  static BOOL WINAPI AskOpen(LPOPENFILENAMEW settings);
-  static BOOL WINAPI AskSave(LPOPENFILENAMEW settings);
+  static std::optional<Path> AskForFile(const FileDialogRequest& request);
   static Path ScriptedTempFolder();
   static Path ScriptedMakeTempFile(const Path& folder, FileError* error);
-  BOOL AnswerFileDialog(LPOPENFILENAMEW settings, std::vector<FileDialogRequest>* log);
 
   std::deque<int> message_answers_;
+  std::function<void()> while_open_;
   std::deque<std::optional<Path>> file_answers_;
   Path temp_folder_;
   FileError temp_error_ = 0;

@@ -1,6 +1,32 @@
 #include "tests/app/window_probe.h"
 
 namespace tvl::testing {
+namespace {
+
+struct TitleSearch {
+  const wchar_t* title;
+  HWND found;
+};
+
+BOOL CALLBACK CheckTopWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TitleSearch*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
+      WindowText(window) == search->title) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindProcessWindow(const wchar_t* title) {
+  TitleSearch search = {title, nullptr};
+  EnumWindows(CheckTopWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 std::wstring WindowText(HWND window) {
   // WM_GETTEXT rather than GetWindowTextW, which does not ask a window of another process.

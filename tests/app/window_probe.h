@@ -24,6 +24,9 @@ bool ItemEnabled(HWND dialog, int id);
 std::vector<ListLine> ListLines(HWND list);
 std::vector<std::wstring> ListTexts(HWND list);
 
+// The visible top-level window of this process whose title is `title`, or null.
+HWND FindProcessWindow(const wchar_t* title);
+
 // The texts of the window's direct children of the given class ("Static", "Button").
 std::vector<std::wstring> ChildTexts(HWND window, const wchar_t* class_name);
 

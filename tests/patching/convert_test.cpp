@@ -1,7 +1,9 @@
 // End to end on the synthetic build: real identification, routes, patches and conversion.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
@@ -341,6 +343,46 @@ TEST_F(ConvertTest, ProgressFollowsWrittenWindowsAndCanStopAtAny) {
     EXPECT_EQ(testing::ReadFileBytes(input), Release(u"tnt_v19"));
     EXPECT_EQ(CountFiles(dir_.path()), 1u) << "no temporary file";
     EXPECT_EQ(CountFiles(temp_), 0u);
+  }
+}
+
+// A swap that stops between its two moves, as when the program is ended there, leaves the user's
+// file under its name or under one that says what it is, never as a temporary file. The next
+// conversion in that folder, long after, puts it back and keeps the converted release too.
+TEST_F(ConvertTest, ASwapCutShortLosesNothing) {
+  Path input = Write(u"doom2_xbox", "doom2.wad");
+  {
+    FileFaultPlan plan;
+    plan.op = FileOp::kSwap;
+    plan.nth = 1;
+    plan.cut_short = true;
+    ScopedFileFaultPlan installed(&plan);
+    CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_v1666", "--in-place"});
+    EXPECT_NE(run.code, 0);
+    EXPECT_TRUE(plan.hit);
+  }
+  // Long past the age at which leftovers go.
+  const auto long_ago = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_FALSE(IsOurTempFileName(entry.path().filename())) << entry.path().string();
+    if (entry.is_regular_file()) std::filesystem::last_write_time(entry.path(), long_ago);
+  }
+
+  Path other = Write(u"doom2_v19", "other.wad");
+  CliRun next = RunCommand(
+      {"convert", other.string(), "--to", "doom2_xbox", "--output", (dir_ / "xbox.wad").string()});
+  ASSERT_EQ(next.code, 0) << next.err;
+  EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_xbox"));
+  const Path converted = dir_ / "doom2.wad.tarvelline-new";
+#ifdef _WIN32
+  // ReplaceFileW's first move had happened: the original came back from its backup, and the
+  // converted release keeps the name that says what it is.
+  EXPECT_NE(next.err.find("doom2.wad.tarvelline-new"), std::string::npos) << next.err;
+  EXPECT_EQ(testing::ReadFileBytes(converted), Release(u"doom2_v1666"));
+#endif
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "doom2.wad.tarvelline-backup"));
+  for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+    EXPECT_FALSE(IsOurTempFileName(entry.path().filename())) << entry.path().string();
   }
 }
 

@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
+#include "platform/file_faults.h"
 #include "tests/platform/system_errors.h"
 #include "tests/test_files.h"
 
@@ -68,6 +70,71 @@ TEST(FileOpsTest, AFailedMoveLeavesBothFilesAsTheyWere) {
 }
 
 // Whether a read-only file is replaced differs between systems (and Wine), so callers ask first.
+std::vector<std::string> Names(const Path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A swap stopped halfway, as when the program is ended there, leaves each file under its own name
+// or one that says what it is: none under a temporary file's name, which the clean-up removes.
+TEST(FileOpsTest, ASwapCutShortLeavesNoFileInTheLeftoverForm) {
+  ScratchDir dir;
+  WriteFileText(dir / "doom2.wad", "old");
+  const Path result = MakeTempFile(dir.path());
+  WriteFileText(result, "new");
+  FileFaultPlan plan;
+  plan.op = FileOp::kSwap;
+  plan.nth = 1;
+  plan.cut_short = true;
+  {
+    ScopedFileFaultPlan installed(&plan);
+    EXPECT_FALSE(MoveFileReplacing(result, dir / "doom2.wad"));
+  }
+  EXPECT_TRUE(plan.hit);
+#ifdef _WIN32
+  // Between ReplaceFileW's two moves.
+  EXPECT_EQ(Names(dir.path()),
+            (std::vector<std::string>{"doom2.wad.tarvelline-backup", "doom2.wad.tarvelline-new"}));
+  EXPECT_EQ(ReadFileBytes(dir / "doom2.wad.tarvelline-backup"), Bytes("old"));
+  EXPECT_EQ(ReadFileBytes(dir / "doom2.wad.tarvelline-new"), Bytes("new"));
+#else
+  // One rename, not yet made: the old file never left its name.
+  EXPECT_EQ(ReadFileBytes(dir / "doom2.wad"), Bytes("old"));
+#endif
+
+  // A swap that completes leaves nothing beside the file.
+  WriteFileText(dir / "game.wad", "old");
+  const Path next = MakeTempFile(dir.path());
+  WriteFileText(next, "new");
+  ASSERT_TRUE(MoveFileReplacing(next, dir / "game.wad"));
+  EXPECT_EQ(ReadFileBytes(dir / "game.wad"), Bytes("new"));
+  for (const std::string& name : Names(dir.path()))
+    EXPECT_EQ(name.rfind("game.wad.", 0), std::string::npos) << name;
+}
+
+TEST(FileOpsTest, SwapNamesAreFreeAndTellTheirOrigin) {
+  ScratchDir dir;
+  EXPECT_EQ(FreeSiblingPath(dir / "a.wad", kSwapBackupSuffix), dir / "a.wad.tarvelline-backup");
+  WriteFileText(dir / "a.wad.tarvelline-backup", "an earlier run's");
+  EXPECT_EQ(FreeSiblingPath(dir / "a.wad", kSwapBackupSuffix), dir / "a.wad.tarvelline-backup-2");
+  EXPECT_EQ(SiblingOrigin(dir / "a.wad.tarvelline-backup-2", kSwapBackupSuffix), dir / "a.wad");
+  EXPECT_EQ(SiblingOrigin(dir / "a.wad.tarvelline-new", kSwapNewSuffix), dir / "a.wad");
+  EXPECT_EQ(SiblingOrigin(dir / "a.wad.tarvelline-new-x", kSwapNewSuffix), Path());
+  EXPECT_EQ(SiblingOrigin(dir / ".tarvelline-new", kSwapNewSuffix), Path());
+  EXPECT_EQ(SiblingOrigin(dir / "a.wad", kSwapNewSuffix), Path());
+
+  // Moving back never replaces what is there.
+  WriteFileText(dir / "b.wad", "the user's");
+  EXPECT_FALSE(MoveFileNoReplace(dir / "a.wad.tarvelline-backup", dir / "b.wad"));
+  EXPECT_EQ(ReadFileBytes(dir / "b.wad"), Bytes("the user's"));
+  EXPECT_TRUE(MoveFileNoReplace(dir / "a.wad.tarvelline-backup", dir / "a.wad"));
+  EXPECT_EQ(ReadFileBytes(dir / "a.wad"), Bytes("an earlier run's"));
+}
+
 TEST(FileOpsTest, CanReplaceOnlyWritableFilesThatExist) {
   ScratchDir dir;
   WriteFileText(dir / "user.wad", "old");
