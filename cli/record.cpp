@@ -66,7 +66,7 @@ std::string EscapeTabField(std::string_view text) {
   for (char c : text) {
     switch (c) {
       case '\\':
-        out += "\\\\";
+        out += kEscapesBackslash ? "\\\\" : "\\";
         break;
       case '\t':
         out += "\\t";

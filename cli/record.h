@@ -27,7 +27,17 @@ RecordField ListField(const char* name, std::vector<std::string> items);
 
 using Record = std::vector<RecordField>;
 
-// Backslash, TAB, LF and CR as \\, \t, \n and \r; every other byte as it is.
+// On Windows a backslash is the folder separator and no file name holds TAB, LF or CR, so paths
+// stay as users know them there; elsewhere a name may hold any byte but NUL and '/', and the
+// backslash must be escaped too for the escapes to be read back.
+#ifdef _WIN32
+inline constexpr bool kEscapesBackslash = false;
+#else
+inline constexpr bool kEscapesBackslash = true;
+#endif
+
+// Backslash (see kEscapesBackslash), TAB, LF and CR as \\, \t, \n and \r; every other byte as
+// it is.
 std::string EscapeTabField(std::string_view text);
 
 // A JSON string literal. Valid UTF-8 is kept; each byte that is not part of valid UTF-8 becomes
