@@ -137,17 +137,32 @@ int64_t ReadFileAt(void* context, uint64_t offset, void* buffer, size_t size, Fi
 
 }  // namespace
 
+WadId WadIdOf(const uint8_t* bytes, size_t size) {
+  if (size < 4) return WadId::kNone;
+  if (std::memcmp(bytes, "IWAD", 4) == 0) return WadId::kIwad;
+  if (std::memcmp(bytes, "PWAD", 4) == 0) return WadId::kPwad;
+  return WadId::kNone;
+}
+
+WadId ReadWadId(const Path& path) {
+  File file = File::OpenForRead(path);
+  if (!file.is_open()) return WadId::kNone;
+  FileContext context{&file};
+  uint8_t id[4];
+  const int64_t got = ReadFileAt(&context, 0, id, sizeof id, nullptr);
+  return got < 0 ? WadId::kNone : WadIdOf(id, static_cast<size_t>(got));
+}
+
 WadInspection InspectWad(const WadSource& source) {
   uint8_t header[kHeaderSize];
   FileError error = 0;
   int64_t got = source.read_at(source.context, 0, header, kHeaderSize, &error);
   if (got < 0) return Failed(WadKind::kUnreadable, error);
   if (got == 0) return Failed(WadKind::kEmpty);
-  bool iwad = got >= 4 && std::memcmp(header, "IWAD", 4) == 0;
-  bool pwad = got >= 4 && std::memcmp(header, "PWAD", 4) == 0;
-  if (!iwad && !pwad) return Failed(WadKind::kNotWad);
+  const WadId id = WadIdOf(header, static_cast<size_t>(got));
+  if (id == WadId::kNone) return Failed(WadKind::kNotWad);
   WadInspection result;
-  result.iwad = iwad;
+  result.iwad = id == WadId::kIwad;
   if (static_cast<size_t>(got) < kHeaderSize) {
     result.kind = WadKind::kShortHeader;
     return result;
@@ -204,7 +219,7 @@ WadInspection InspectWad(const WadSource& source) {
   if (result.lumps_past_end > 0) {
     result.kind = WadKind::kLumpsPastEnd;
   } else {
-    result.kind = iwad ? WadKind::kIwad : WadKind::kPwad;
+    result.kind = result.iwad ? WadKind::kIwad : WadKind::kPwad;
   }
   return result;
 }

@@ -58,6 +58,16 @@ struct WadInspection {
   int map_count() const { return static_cast<int>(episode_maps.count() + numbered_maps.count()); }
 };
 
+// What a file's first four bytes say it is.
+enum class WadId { kNone, kIwad, kPwad };
+
+// The id of a WAD that begins with `bytes`; kNone for fewer than four bytes or another start.
+WadId WadIdOf(const uint8_t* bytes, size_t size);
+
+// The id of the file at `path` (any length of path), read through tvl::File; kNone when it
+// can't be opened or read.
+WadId ReadWadId(const Path& path);
+
 // Where the bytes come from: a file, or memory in tests. `read_at` returns the count read,
 // short only at the end of the data, or -1 with `*error` set.
 struct WadSource {

@@ -1,7 +1,6 @@
 #include "cli/scan.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 #include "catalogue/catalogue.h"
@@ -20,18 +19,6 @@ bool HasGameExtension(const Path& path) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return extension == ".wad" || extension == ".iwad" || extension == ".ipk3";
-}
-
-bool HasWadHeader(const Path& path) {
-  File file = File::OpenForRead(path);
-  char id[4];
-  size_t got = 0;
-  while (got < sizeof id) {
-    int64_t n = file.Read(id + got, sizeof id - got);
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  return got == sizeof id && (std::memcmp(id, "IWAD", 4) == 0 || std::memcmp(id, "PWAD", 4) == 0);
 }
 
 struct Scan {
@@ -104,7 +91,9 @@ struct Scan {
 
 }  // namespace
 
-bool IsGameFile(const Path& path) { return HasGameExtension(path) || HasWadHeader(path); }
+bool IsGameFile(const Path& path) {
+  return HasGameExtension(path) || ReadWadId(path) != WadId::kNone;
+}
 
 int RunScan(const ScanRequest& request) {
   Scan scan{request, {}, {}, {}};

@@ -1,11 +1,11 @@
 #include "ui/drop_target.h"
 
-#include <cstring>
 #include <cwchar>
 #include <new>
 #include <utility>
 #include <vector>
 
+#include "catalogue/wad_inspect.h"
 #include "platform/file.h"
 
 namespace tvl {
@@ -186,13 +186,9 @@ bool ReadDroppedPath(IDataObject* data, std::wstring* path) {
 }
 
 bool ReadWadMagic(const wchar_t* path, bool* is_pwad) {
-  // Through the platform's files, which open paths of any length.
-  File file = File::OpenForRead(Path(path));
-  char magic[4] = {};
-  if (file.Read(magic, sizeof magic) != static_cast<int64_t>(sizeof magic)) return false;
-  bool pwad = std::memcmp(magic, "PWAD", 4) == 0;
-  if (!pwad && std::memcmp(magic, "IWAD", 4) != 0) return false;
-  if (is_pwad) *is_pwad = pwad;
+  const WadId id = ReadWadId(Path(path));
+  if (id == WadId::kNone) return false;
+  if (is_pwad) *is_pwad = id == WadId::kPwad;
   return true;
 }
 

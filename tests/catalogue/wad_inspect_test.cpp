@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tests/test_files.h"
@@ -298,6 +299,22 @@ TEST(WadInspectTest, InspectsFilesThroughTheFileInterface) {
   EXPECT_NE(missing.error, 0u);
   EXPECT_EQ(ExplainWad(missing), "cannot be read: " + DescribeFileError(missing.error));
   EXPECT_EQ(InspectWadFile(dir.path()).kind, WadKind::kNotRegularFile);
+}
+
+// The one check the drop target, the scan and the inspection share.
+TEST(WadInspectTest, ReadsTheIdOfAFile) {
+  testing::ScratchDir dir;
+  const auto id_of = [&dir](const char* name, std::string_view bytes) {
+    testing::WriteFileBytes(dir / name, Bytes(bytes.begin(), bytes.end()));
+    return ReadWadId(dir / name);
+  };
+  EXPECT_EQ(id_of("i.wad", "IWAD"), WadId::kIwad);
+  EXPECT_EQ(id_of("p.wad", "PWAD\x01\x00\x00\x00"), WadId::kPwad);
+  EXPECT_EQ(id_of("short.wad", "IWA"), WadId::kNone);
+  EXPECT_EQ(id_of("lower.wad", "iwad"), WadId::kNone);
+  EXPECT_EQ(id_of("empty.wad", ""), WadId::kNone);
+  EXPECT_EQ(ReadWadId(dir / "missing.wad"), WadId::kNone);
+  EXPECT_EQ(ReadWadId(dir.path()), WadId::kNone);
 }
 
 }  // namespace
