@@ -66,8 +66,8 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error = null
 // Reads a whole file into `bytes`. False, with the reason, when it cannot be opened or read.
 bool ReadWholeFile(const Path& path, std::vector<uint8_t>* bytes, FileError* error = nullptr);
 
-// Writes `bytes` to `path` through a temporary file beside it, so that `path` is never seen
-// half-written: it either keeps what it held or holds all of `bytes`.
+// Writes `bytes` to `path` through WriteBeside: `path` either keeps what it held or holds all of
+// `bytes`. An existing file that may not be replaced (read-only, locked) is left alone.
 bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error = nullptr);
 
 // True when both paths name the same existing file.

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "platform/file_ops.h"
+#include "platform/write_beside.h"
 
 namespace tvl {
 
@@ -41,16 +42,12 @@ Path FolderOf(const Path& path) {
 }
 
 bool WriteWholeFile(const Path& path, std::span<const uint8_t> bytes, FileError* error) {
-  Path temp = MakeTempFile(FolderOf(path), error);
-  if (temp.empty()) return false;
-  File file = File::CreateForWrite(temp, error);
-  bool written = file.is_open() && file.Write(bytes.data(), bytes.size(), error) == bytes.size() &&
-                 file.Close(error) && MoveFileReplacing(temp, path, error);
-  if (!written) {
-    file.Close();
-    RemoveFile(temp);
-  }
-  return written;
+  WriteBeside beside;
+  if (beside.Begin(path, error) != BesideStart::kReady) return false;
+  File file = File::CreateForWrite(beside.temp_path(), error);
+  // Closed before the move, and on failure before the temporary file is removed.
+  return file.is_open() && file.Write(bytes.data(), bytes.size(), error) == bytes.size() &&
+         file.Close(error) && beside.PutInPlace(error);
 }
 
 bool IsOurTempFileName(const Path& name) {

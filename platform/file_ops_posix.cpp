@@ -15,7 +15,7 @@
 namespace tvl {
 namespace {
 
-bool Fail(FileError* error) {
+bool FailWithErrno(FileError* error) {
   if (error) *error = static_cast<FileError>(errno);
   return false;
 }
@@ -41,7 +41,7 @@ Path MakeTempFile(const Path& folder, FileError* error) {
   std::string name = (folder / "Tarvelline-XXXXXX.tmp").string();
   int fd = ::mkstemps(name.data(), 4);
   if (fd < 0) {
-    Fail(error);
+    FailWithErrno(error);
     return {};
   }
   // mkstemp makes the file private; what we write is the user's own file, so give it the
@@ -55,7 +55,7 @@ Path MakeTempFile(const Path& folder, FileError* error) {
 
 bool RemoveFile(const Path& path, FileError* error) {
   if (CheckFileFault(FileOp::kRemove, error) != FileFault::kNone) return false;
-  return ::unlink(path.c_str()) == 0 || Fail(error);
+  return ::unlink(path.c_str()) == 0 || FailWithErrno(error);
 }
 
 std::vector<Path> FindLeftoverTempFiles(const Path& folder) {
@@ -80,23 +80,23 @@ bool MoveFileNoReplace(const Path& from, const Path& to, FileError* error) {
     ::unlink(from.c_str());
     return true;
   }
-  if (errno == EEXIST) return Fail(error);
+  if (errno == EEXIST) return FailWithErrno(error);
   struct stat status;
   if (::lstat(to.c_str(), &status) == 0) {
     errno = EEXIST;
-    return Fail(error);
+    return FailWithErrno(error);
   }
-  return ::rename(from.c_str(), to.c_str()) == 0 || Fail(error);
+  return ::rename(from.c_str(), to.c_str()) == 0 || FailWithErrno(error);
 }
 
 bool CanReplaceFile(const Path& path, FileError* error) {
   // A file the user made read-only is not ours to replace, though POSIX would let a rename do
   // it, and access() would let root write it: the mode bits say what the user meant.
   struct stat status;
-  if (::stat(path.c_str(), &status) != 0) return Fail(error);
+  if (::stat(path.c_str(), &status) != 0) return FailWithErrno(error);
   if (!(status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) || ::access(path.c_str(), W_OK) != 0) {
     errno = EACCES;
-    return Fail(error);
+    return FailWithErrno(error);
   }
   return true;
 }
@@ -108,7 +108,7 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
     // between can't leave neither. A file that replaces nothing risks nothing by waiting for
     // the system's own writeback, which a new file of 100 MB would otherwise pay in full.
     if (CheckFileFault(FileOp::kFlush, error) != FileFault::kNone) return false;
-    if (!SyncPath(from, O_RDONLY)) return Fail(error);
+    if (!SyncPath(from, O_RDONLY)) return FailWithErrno(error);
     // A replaced file keeps its permissions.
     ::chmod(from.c_str(), old_file.st_mode & 07777);
   }
@@ -118,7 +118,7 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
     if (error) *error = ECANCELED;
     return false;
   }
-  if (::rename(from.c_str(), to.c_str()) != 0) return Fail(error);
+  if (::rename(from.c_str(), to.c_str()) != 0) return FailWithErrno(error);
   SyncPath(FolderOf(to), O_RDONLY | O_DIRECTORY);
   return true;
 }

@@ -14,7 +14,7 @@
 namespace tvl {
 namespace {
 
-bool Fail(FileError* error) {
+bool FailWithLastError(FileError* error) {
   if (error) *error = GetLastError();
   return false;
 }
@@ -117,12 +117,12 @@ Path MakeTempFile(const Path& folder, FileError* error) {
 
 bool RemoveFile(const Path& path, FileError* error) {
   if (CheckFileFault(FileOp::kRemove, error) != FileFault::kNone) return false;
-  return DeleteFileW(Win32Path(path).c_str()) || Fail(error);
+  return DeleteFileW(Win32Path(path).c_str()) || FailWithLastError(error);
 }
 
 bool CanReplaceFile(const Path& path, FileError* error) {
   DWORD attributes = GetFileAttributesW(Win32Path(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return Fail(error);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FailWithLastError(error);
   if (attributes & FILE_ATTRIBUTE_READONLY) {
     if (error) *error = ERROR_ACCESS_DENIED;
     return false;
@@ -131,7 +131,7 @@ bool CanReplaceFile(const Path& path, FileError* error) {
   HANDLE handle = CreateFileW(Win32Path(path).c_str(), DELETE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return Fail(error);
+  if (handle == INVALID_HANDLE_VALUE) return FailWithLastError(error);
   CloseHandle(handle);
   return true;
 }
@@ -142,7 +142,7 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
   if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return MoveFileExW(source.c_str(), target.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-           Fail(error);
+           FailWithLastError(error);
   }
   // The new file first takes a name that says where it goes: during the swap it may be the only
   // complete file, and a temporary file's name would have the clean-up remove it.
@@ -152,12 +152,13 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
     return false;
   }
   const std::wstring staged = Win32Path(staged_path);
-  if (!MoveFileExW(source.c_str(), staged.c_str(), MOVEFILE_WRITE_THROUGH)) return Fail(error);
+  if (!MoveFileExW(source.c_str(), staged.c_str(), MOVEFILE_WRITE_THROUGH))
+    return FailWithLastError(error);
   auto undo = [&] {
     const DWORD reason = GetLastError();
     MoveFileExW(staged.c_str(), source.c_str(), MOVEFILE_WRITE_THROUGH);
     SetLastError(reason);
-    return Fail(error);
+    return FailWithLastError(error);
   };
   switch (ReplaceKeepingMetadata(staged_path, to)) {
     case Replace::kDone:
@@ -177,7 +178,7 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
 
 bool MoveFileNoReplace(const Path& from, const Path& to, FileError* error) {
   return MoveFileExW(Win32Path(from).c_str(), Win32Path(to).c_str(), MOVEFILE_WRITE_THROUGH) ||
-         Fail(error);
+         FailWithLastError(error);
 }
 
 std::vector<Path> FindLeftoverTempFiles(const Path& folder) {

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "platform/file_faults.h"
+#include "platform/write_beside.h"
 #include "tests/platform/system_errors.h"
 #include "tests/test_files.h"
 
@@ -162,6 +164,46 @@ TEST(FileOpsTest, CanReplaceOnlyWritableFilesThatExist) {
   CloseHandle(held);
   EXPECT_TRUE(CanReplaceFile(dir / "user.wad"));
 #endif
+}
+
+// What every writer of a whole file goes through: nothing at the path changes until the new
+// bytes are complete, and nothing is left beside it on any way out.
+TEST(FileOpsTest, WriteBesideChangesTheFileOnlyWhenPutInPlace) {
+  ScratchDir dir;
+  const Path target = dir / "user.wad";
+  WriteFileText(target, "old");
+  FileError error = 0;
+  {
+    WriteBeside abandoned;
+    ASSERT_EQ(abandoned.Begin(target, &error), BesideStart::kReady) << error;
+    EXPECT_EQ(abandoned.temp_path().parent_path(), dir.path());
+    WriteFileText(abandoned.temp_path(), "half");
+  }
+  EXPECT_EQ(ReadFileBytes(target), Bytes("old"));
+  EXPECT_EQ(testing::FileNames(dir.path()), (std::set<std::string>{"user.wad"}));
+
+  {
+    WriteBeside finished;
+    ASSERT_EQ(finished.Begin(target, &error), BesideStart::kReady) << error;
+    WriteFileText(finished.temp_path(), "new");
+    ASSERT_TRUE(finished.PutInPlace(&error)) << error;
+  }
+  EXPECT_EQ(ReadFileBytes(target), Bytes("new"));
+  EXPECT_EQ(testing::FileNames(dir.path()), (std::set<std::string>{"user.wad"}));
+
+  // A read-only file is refused before anything is made; so is a folder that takes no file.
+  SetReadOnly(target, true);
+  WriteBeside refused;
+  EXPECT_EQ(refused.Begin(target, &error), BesideStart::kCannotReplace);
+  EXPECT_EQ(error, testing::kDenied);
+  EXPECT_FALSE(WriteWholeFile(target, Bytes("newer"), &error));
+  SetReadOnly(target, false);
+  EXPECT_EQ(ReadFileBytes(target), Bytes("new"));
+  WriteBeside nowhere;
+  EXPECT_EQ(nowhere.Begin(dir / "absent" / "x.wad", &error), BesideStart::kNoTempFile);
+  EXPECT_EQ(nowhere.folder(), dir / "absent");
+  EXPECT_FALSE(nowhere.PutInPlace(&error));
+  EXPECT_EQ(testing::FileNames(dir.path()), (std::set<std::string>{"user.wad"}));
 }
 
 TEST(FileOpsTest, SameFileByAnySpellingButNeverTwoFilesAlike) {
