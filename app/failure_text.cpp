@@ -98,6 +98,7 @@ std::wstring ConversionFailureReason(const ConvertReport& report, const Path& ou
         case ApplyFailure::kNone:
         case ApplyFailure::kDecode:
         case ApplyFailure::kReadPatch:  // patches come from memory here
+        case ApplyFailure::kStopped:    // a stop is kCancelled, never a failed step
           break;
       }
       return L"The patch " + name + L" could not be applied: " +

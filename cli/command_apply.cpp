@@ -2,7 +2,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "patching/apply_patch.h"
+#include "patching/apply_replacing.h"
 #include "platform/file_ops.h"
 
 namespace tvl::cli {

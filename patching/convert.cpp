@@ -7,10 +7,10 @@
 #include "catalogue/routes.h"
 #include "patches/patch_directory.h"
 #include "patches/patch_folder.h"
-#include "patching/temp_file.h"
-#include "patching/window_progress.h"
+#include "patching/apply_patch.h"
 #include "platform/file_ops.h"
 #include "platform/text.h"
+#include "platform/write_beside.h"
 
 namespace tvl {
 namespace {
@@ -31,14 +31,15 @@ uint64_t StepOutputLimit(const Path& input) {
 
 // A patch the built-in directory lacks is read from the folder; `patch_file` is then set to the
 // file, unless there is none.
-int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
-              const ConvertRequest& request, Path* patch_file, ApplyError* error) {
-  const uint64_t limit = StepOutputLimit(input);
+bool ApplyStep(const Path& input, const std::u16string& name, const Path& output,
+               const ConvertRequest& request, const WindowWritten& window_written, Path* patch_file,
+               ApplyError* error) {
+  const DecodeControl control{StepOutputLimit(input), window_written};
   const uint8_t* data = nullptr;
   uint32_t length = 0;
   if (LookUpPatch(request.find_patch, name, &data, &length)) {
     return ApplyPatchBytes(input, std::span<const uint8_t>(data, length), output, kPatchPieceSize,
-                           error, limit);
+                           error, control);
   }
   std::vector<uint8_t> bytes;
   FileError file_error = 0;
@@ -47,20 +48,18 @@ int ApplyStep(const Path& input, const std::u16string& name, const Path& output,
   switch (file.empty() ? FolderPatchStatus::kAbsent : ReadFolderPatch(file, &bytes, &file_error)) {
     case FolderPatchStatus::kRead:
       *patch_file = file;
-      return ApplyPatchBytes(input, bytes, output, kPatchPieceSize, error, limit);
+      return ApplyPatchBytes(input, bytes, output, kPatchPieceSize, error, control);
     case FolderPatchStatus::kAbsent:
-      *error = {ApplyFailure::kNoPatch, "Couldn't open patch data", 0};
-      return 0;
+      return FailApply(error, ApplyFailure::kNoPatch, "Couldn't open patch data");
     case FolderPatchStatus::kTooLarge:
       *patch_file = file;
-      *error = {ApplyFailure::kNoPatch, "larger than any patch (over 256 MiB), not read", 0};
-      return 0;
+      return FailApply(error, ApplyFailure::kNoPatch,
+                       "larger than any patch (over 256 MiB), not read");
     case FolderPatchStatus::kReadFailed:
       break;
   }
   *patch_file = file;
-  *error = {ApplyFailure::kNoPatch, "cannot read the patch file", file_error};
-  return 0;
+  return FailApply(error, ApplyFailure::kNoPatch, "cannot read the patch file", file_error);
 }
 
 // A folder patch's file leads whatever went wrong with the patch itself, so that a damaged file
@@ -83,10 +82,16 @@ std::string DescribePatchFailure(const ConvertReport& report, const ConvertReque
   return text;
 }
 
-ConvertReport Fail(ConvertStatus status, FileError error = 0) {
+ConvertReport ReportOf(ConvertStatus status, FileError error = 0) {
   ConvertReport report;
   report.status = status;
   report.file_error = error;
+  return report;
+}
+
+ConvertReport TempFailed(const Path& folder, FileError error) {
+  ConvertReport report = ReportOf(ConvertStatus::kTempFailed, error);
+  report.temp_folder = folder;
   return report;
 }
 
@@ -95,35 +100,29 @@ ConvertReport Fail(ConvertStatus status, FileError error = 0) {
 ConvertReport ConvertRelease(const ConvertRequest& request) {
   if (request.source < 0 || request.source >= kIwadCount || request.target < 0 ||
       request.target >= kIwadCount) {
-    return Fail(ConvertStatus::kNoRoute);
+    return ReportOf(ConvertStatus::kNoRoute);
   }
   const IwadRecord& target = GetIwad(request.target);
   std::vector<std::u16string> route = FindPatchRoute(GetIwad(request.source), target);
-  if (route.empty()) return Fail(ConvertStatus::kNoRoute);
+  if (route.empty()) return ReportOf(ConvertStatus::kNoRoute);
 
-  // Check before any work that the file to be replaced may be replaced: a read-only output (the
-  // input itself, in place) then fails with nothing written, on every system alike.
+  // The result is written beside the output; a read-only output (the input itself, in place)
+  // fails here with nothing written, on every system alike.
   FileError error = 0;
-  std::error_code exists_error;
-  if (std::filesystem::exists(request.output, exists_error) &&
-      !CanReplaceFile(request.output, &error)) {
-    return Fail(ConvertStatus::kCannotReplace, error);
+  WriteBeside result;
+  switch (result.Begin(request.output, &error, request.make_temp)) {
+    case BesideStart::kReady:
+      break;
+    case BesideStart::kCannotReplace:
+      return ReportOf(ConvertStatus::kCannotReplace, error);
+    case BesideStart::kNoTempFile:
+      return TempFailed(result.folder(), error);
   }
-
-  auto make_temp = [&request](const Path& folder, FileError* error) {
-    return request.make_temp ? request.make_temp(folder, error) : MakeTempFile(folder, error);
-  };
-  auto temp_failed = [&error](const Path& folder) {
-    ConvertReport report = Fail(ConvertStatus::kTempFailed, error);
-    report.temp_folder = folder;
-    return report;
-  };
-  TempFile result(make_temp(FolderOf(request.output), &error));
-  if (result.empty()) return temp_failed(FolderOf(request.output));
   TempFile intermediate;
   if (route.size() == 2) {
-    intermediate.Reset(make_temp(request.temp_folder, &error));
-    if (intermediate.empty()) return temp_failed(request.temp_folder);
+    intermediate.Reset(request.make_temp ? request.make_temp(request.temp_folder, &error)
+                                         : MakeTempFile(request.temp_folder, &error));
+    if (intermediate.empty()) return TempFailed(request.temp_folder, error);
   }
 
   // Each step's output is expected to be about as large as the input: releases of one game differ
@@ -132,33 +131,32 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   const uint64_t input_size = std::filesystem::file_size(request.input, size_error);
   const uint64_t expected = size_error ? 0 : input_size * route.size();
   uint64_t written = 0;
-  bool stopped = false;
-  const WindowHook hook = [&](size_t window_size) {
-    written += window_size;
-    if (request.progress && !request.progress(written, std::max(written, expected))) {
-      stopped = true;
-    }
-    return !stopped;
-  };
-  ScopedWindowHook installed(request.progress ? &hook : nullptr);
+  WindowWritten window_written;
+  if (request.progress) {
+    window_written = [&](size_t window_size) {
+      written += window_size;
+      return request.progress(written, std::max(written, expected));
+    };
+  }
 
   Path step_input = request.input;
   std::vector<Path> folder_patches;
   for (size_t step = 0; step < route.size(); ++step) {
     const bool last = step + 1 == route.size();
-    const Path& step_output = last ? result.path() : intermediate.path();
+    const Path& step_output = last ? result.temp_path() : intermediate.path();
     ApplyError apply_error;
     Path patch_file;
-    if (!ApplyStep(step_input, route[step], step_output, request, &patch_file, &apply_error)) {
-      if (stopped) return Fail(ConvertStatus::kCancelled);
+    if (!ApplyStep(step_input, route[step], step_output, request, window_written, &patch_file,
+                   &apply_error)) {
+      if (apply_error.failure == ApplyFailure::kStopped) return ReportOf(ConvertStatus::kCancelled);
       // A source that no longer matches its release fails the window checksums: say what happened.
       if (step == 0 && apply_error.failure == ApplyFailure::kDecode) {
         FileDigest digest = Sha1OfFile(request.input);
         if (digest.complete && FormatDigest(digest.bytes) != GetIwad(request.source).sha1_hex) {
-          return Fail(ConvertStatus::kVerifyFailed);
+          return ReportOf(ConvertStatus::kVerifyFailed);
         }
       }
-      ConvertReport report = Fail(ConvertStatus::kPatchFailed);
+      ConvertReport report = ReportOf(ConvertStatus::kPatchFailed);
       report.apply_error = apply_error;
       report.failed_patch = route[step];
       report.patch_file = patch_file;
@@ -172,21 +170,18 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
 
   // The checksums catch a damaged patch or source window by window; this catches everything,
   // including an input that changed after it was identified.
-  FileDigest digest = Sha1OfFile(result.path());
+  FileDigest digest = Sha1OfFile(result.temp_path());
   if (!digest.complete || FormatDigest(digest.bytes) != target.sha1_hex) {
-    ConvertReport report = Fail(ConvertStatus::kVerifyFailed, digest.error);
+    ConvertReport report = ReportOf(ConvertStatus::kVerifyFailed, digest.error);
     report.folder_patches = std::move(folder_patches);
     return report;
   }
   // The last chance to stop: after the move the output is the target release.
   if ((request.progress && !request.progress(expected, expected)) ||
       (request.commit && !request.commit())) {
-    return Fail(ConvertStatus::kCancelled);
+    return ReportOf(ConvertStatus::kCancelled);
   }
-  if (!MoveFileReplacing(result.path(), request.output, &error)) {
-    return Fail(ConvertStatus::kReplaceFailed, error);
-  }
-  result.Release();
+  if (!result.PutInPlace(&error)) return ReportOf(ConvertStatus::kReplaceFailed, error);
   return {};
 }
 

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "patching/apply_patch.h"
+#include "patching/apply_error.h"
 #include "platform/file.h"
+#include "platform/write_beside.h"
 
 namespace tvl {
 
@@ -41,10 +42,6 @@ struct ConvertReport {
   // could not be read back.
   FileError file_error = 0;
 };
-
-// Makes a new empty temporary file in the folder and returns its path (empty on failure, with
-// the reason in the FileError). The product uses MakeTempFile; tests may name files themselves.
-using TempFileMaker = std::function<Path(const Path& folder, FileError* error)>;
 
 // Finds a patch stream by name, as FindPatch does. Tests may hand in patches of their own.
 using PatchFinder =

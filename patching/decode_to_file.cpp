@@ -4,9 +4,9 @@
 #include <memory>
 #include <new>
 
-#include "patching/apply_files.h"
+#include "patching/decode_to_file.h"
+
 #include "patching/source_blocks.h"
-#include "patching/window_progress.h"
 #include "patching/window_writer.h"
 #include "platform/file_view.h"
 #include "platform/large_buffer.h"
@@ -41,7 +41,7 @@ std::unique_ptr<uint8_t[]> Allocate(size_t size) {
   return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[size]);
 }
 
-int FailSource(ApplyError* error, const SourceBlocks& blocks) {
+bool FailSource(ApplyError* error, const SourceBlocks& blocks) {
   if (blocks.failure == SourceFailure::kChanged) {
     return FailApply(error, ApplyFailure::kReadInput,
                      "The input changed while it was being converted.");
@@ -122,28 +122,34 @@ struct WindowOutput {
   bool threaded = false;
   bool pending = false;  // a window is being written
   size_t pending_size = 0;
-  uint64_t limit = kNoOutputLimit;
+  const DecodeControl* control = nullptr;
   uint64_t written = 0;  // windows handed over, written or being written
 };
 
-// Waits for the window being written, if any, and tells the hook it is written.
-int FinishPendingWindow(WindowOutput* out, ApplyError* error) {
-  if (!out->pending) return 1;
+// Tells the caller of a window written; false (with `error` set) when it says to stop.
+bool TellWindowWritten(const WindowOutput& out, size_t size, ApplyError* error) {
+  const WindowWritten& told = out.control->window_written;
+  if (!told || told(size)) return true;
+  return FailApply(error, ApplyFailure::kStopped, "stopped");
+}
+
+// Waits for the window being written, if any, and tells the caller it is written.
+bool FinishPendingWindow(WindowOutput* out, ApplyError* error) {
+  if (!out->pending) return true;
   out->pending = false;
   FileError write_error = 0;
   if (!out->writer.Wait(&write_error)) {
     return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
   }
-  if (!WindowWritten(out->pending_size)) return FailApply(error, ApplyFailure::kDecode, "stopped");
-  return 1;
+  return TellWindowWritten(*out, out->pending_size, error);
 }
 
 // Takes the decoder's finished window: one write each; a short one (a full disk) ends the run.
-int PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
+bool PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
   // The window before must be out of its buffer before the decoder may fill that again.
-  if (!FinishPendingWindow(out, error)) return 0;
+  if (!FinishPendingWindow(out, error)) return false;
   const size_t size = static_cast<size_t>(stream->output_size);
-  if (size > out->limit - out->written) {
+  if (size > out->control->output_limit - out->written) {
     return FailApply(error, ApplyFailure::kDecode, kOutputLimitMessage);
   }
   out->written += size;
@@ -152,15 +158,14 @@ int PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
     out->writer.Write(out->spare, size);
     out->pending = true;
     out->pending_size = size;
-    return 1;
+    return true;
   }
   FileError write_error = 0;
   if (out->file.Write(stream->output_data, size, &write_error) != size) {
     return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
   }
   stream->output_size = 0;
-  if (!WindowWritten(size)) return FailApply(error, ApplyFailure::kDecode, "stopped");
-  return 1;
+  return TellWindowWritten(*out, size, error);
 }
 
 // One call of the decoder, made where a fault in the source's view can cut it short.
@@ -176,12 +181,12 @@ void RunDecodeStep(void* step) {
 
 }  // namespace
 
-int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
-                 ApplyError* error) {
+bool DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
+                  const DecodeControl& control, ApplyError* error) {
   if (piece_size == 0) piece_size = kPatchPieceSize;
 
   WindowOutput windows(output);
-  windows.limit = patch.output_limit;
+  windows.control = &control;
   windows.threaded = windows.writer.Start();
   StreamHolder holder;
   DecodeStream& stream = holder.stream;
@@ -239,7 +244,7 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
           }
           break;
         case kStatusOutput:
-          if (!PutWindow(&stream, &windows, error)) return 0;
+          if (!PutWindow(&stream, &windows, error)) return false;
           break;
         default:
           return FailApply(error, ApplyFailure::kDecode,
@@ -248,7 +253,7 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
     }
     if (length < piece_size) break;
   }
-  if (!FinishPendingWindow(&windows, error)) return 0;
+  if (!FinishPendingWindow(&windows, error)) return false;
   if (!SourceBlocksIntact(&blocks)) return FailSource(error, blocks);
 
   // A patch that ended inside a header or a window is incomplete. So is one that ended before its
@@ -267,7 +272,7 @@ int DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
     return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", close_error);
   }
   if (error) *error = {};
-  return 1;
+  return true;
 }
 
 }  // namespace tvl

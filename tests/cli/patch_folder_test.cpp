@@ -7,6 +7,7 @@
 #include "catalogue/catalogue.h"
 #include "patches/patch_folder.h"
 #include "patching/convert.h"
+#include "patching/decode_to_file.h"
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"

@@ -22,8 +22,8 @@ using testing::WriteFileBytes;
 class ApplyBytesTest : public ::testing::Test {
  protected:
   // Writes `source` and applies `patch`; the output lands in output().
-  int Apply(const std::vector<uint8_t>& source, const std::vector<uint8_t>& patch,
-            size_t piece_size = kPatchPieceSize) {
+  bool Apply(const std::vector<uint8_t>& source, const std::vector<uint8_t>& patch,
+             size_t piece_size = kPatchPieceSize) {
     if (source != written_source_ || !std::filesystem::exists(source_path_)) {
       WriteFileBytes(source_path_, source);
       written_source_ = source;
@@ -64,7 +64,7 @@ std::vector<WindowBuilder> MixedWindows(const std::vector<uint8_t>& source) {
 TEST_F(ApplyBytesTest, RebuildsMultiWindowTargetsFromSourceBlocks) {
   const std::vector<uint8_t> source = RandomBytes(20000, 1);
   const auto windows = MixedWindows(source);
-  ASSERT_EQ(Apply(source, EncodeStream(windows, "b.wad//a.wad/")), 1) << error_.message;
+  ASSERT_TRUE(Apply(source, EncodeStream(windows, "b.wad//a.wad/"))) << error_.message;
   EXPECT_EQ(error_.failure, ApplyFailure::kNone);
   EXPECT_EQ(output(), ExpectedTarget(windows));
 }
@@ -81,7 +81,7 @@ TEST_F(ApplyBytesTest, EveryPieceSizeGivesTheSameOutput) {
     sizes.push_back(size);
   }
   for (size_t size : sizes) {
-    ASSERT_EQ(Apply(source, patch, size), 1) << "piece " << size << ": " << error_.message;
+    ASSERT_TRUE(Apply(source, patch, size)) << "piece " << size << ": " << error_.message;
     ASSERT_EQ(output(), expected) << "piece " << size;
   }
 }
@@ -97,7 +97,7 @@ TEST_F(ApplyBytesTest, CopiesAnywhereInALargerSource) {
   window.Copy(196600, 3400, 0);
   window.Copy(65536 * 2 - 1, 2, 0);
   window.Copy(0, 200000, 0);
-  ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
+  ASSERT_TRUE(Apply(source, EncodeStream({window}))) << error_.message;
   EXPECT_EQ(output(), window.expected);
 }
 
@@ -106,7 +106,7 @@ TEST_F(ApplyBytesTest, SourceShorterThanOneBlock) {
   WindowBuilder window(&source, 0, 100);
   window.Copy(0, 100, 0);
   window.Copy(50, 50, 0);
-  ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
+  ASSERT_TRUE(Apply(source, EncodeStream({window}))) << error_.message;
   EXPECT_EQ(output(), window.expected);
 }
 
@@ -115,7 +115,7 @@ TEST_F(ApplyBytesTest, SegmentDeclaredPastTheSourceEndIsFineWhileCopiesStayInsid
   WindowBuilder window(&source, 0, 100000);
   window.Copy(4000, 1000, 0);  // ends exactly at the end of the file
   window.Copy(0, 10, 0);
-  ASSERT_EQ(Apply(source, EncodeStream({window})), 1) << error_.message;
+  ASSERT_TRUE(Apply(source, EncodeStream({window}))) << error_.message;
   EXPECT_EQ(output(), window.expected);
 }
 
@@ -128,7 +128,7 @@ TEST_F(ApplyBytesTest, CopiesBeyondTheSourceEndFail) {
     SCOPED_TRACE(address);
     WindowBuilder bad(&source, 0, 100000);
     bad.Copy(address, 20, 0);
-    EXPECT_EQ(Apply(source, EncodeStream({good, bad})), 0);
+    EXPECT_FALSE(Apply(source, EncodeStream({good, bad})));
     EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
     EXPECT_STREQ(error_.message, "source file too short");
     // The window finished before the failure stays in the output.
@@ -158,7 +158,7 @@ TEST_F(ApplyBytesTest, PatchesOfWholeAndPartPieces) {
     std::vector<uint8_t> target;
     const std::vector<uint8_t> patch = StreamOfSize(size, &target);
     ASSERT_EQ(patch.size(), size);
-    ASSERT_EQ(Apply({}, patch), 1) << size << ": " << error_.message;
+    ASSERT_TRUE(Apply({}, patch)) << size << ": " << error_.message;
     EXPECT_EQ(output(), target) << size;
   }
 }
@@ -169,7 +169,7 @@ TEST_F(ApplyBytesTest, ChecksumMismatchFailsAfterEarlierWindowsAreWritten) {
   first.Copy(0, 9000, 0);
   WindowBuilder second = first;
   second.checksum_skew = 1;
-  EXPECT_EQ(Apply(source, EncodeStream({first, second})), 0);
+  EXPECT_FALSE(Apply(source, EncodeStream({first, second})));
   EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
   EXPECT_STREQ(error_.message, "target window checksum mismatch");
   EXPECT_EQ(output(), first.expected);
@@ -177,7 +177,7 @@ TEST_F(ApplyBytesTest, ChecksumMismatchFailsAfterEarlierWindowsAreWritten) {
   // A different source than the patch was made for is caught the same way.
   std::vector<uint8_t> other = source;
   other[8000] ^= 1;
-  EXPECT_EQ(Apply(other, EncodeStream({first})), 0);
+  EXPECT_FALSE(Apply(other, EncodeStream({first})));
   EXPECT_STREQ(error_.message, "target window checksum mismatch");
 }
 
@@ -204,31 +204,31 @@ TEST_F(ApplyBytesTest, OnlyPrefixesEndingBetweenWindowsSucceed) {
       EXPECT_STREQ(error_.message, "eof in decode");
     }
   }
-  EXPECT_EQ(Apply(source, std::vector<uint8_t>(patch.begin(), patch.end() - 1)), 0);
+  EXPECT_FALSE(Apply(source, std::vector<uint8_t>(patch.begin(), patch.end() - 1)));
   EXPECT_EQ(output(), first.expected);
 }
 
 TEST_F(ApplyBytesTest, PassesTheDecodersMessageOn) {
   std::vector<uint8_t> patch = EncodeStream({});
   patch[2] = 0xC5;
-  EXPECT_EQ(Apply({}, patch), 0);
+  EXPECT_FALSE(Apply({}, patch));
   EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
   EXPECT_STREQ(error_.message, "not a VCDIFF input");
 }
 
 TEST_F(ApplyBytesTest, FileFailures) {
   const std::vector<uint8_t> patch = EncodeStream({});
-  EXPECT_EQ(ApplyPatchBytes(dir_ / "absent.bin", patch, output_path_, 0, &error_), 0);
+  EXPECT_FALSE(ApplyPatchBytes(dir_ / "absent.bin", patch, output_path_, 0, &error_));
   EXPECT_EQ(error_.failure, ApplyFailure::kOpenInput);
   EXPECT_NE(error_.file_error, 0u);
   EXPECT_TRUE(std::filesystem::exists(output_path_));  // created all the same
 
   WriteFileBytes(source_path_, {1, 2, 3});
-  EXPECT_EQ(ApplyPatchBytes(source_path_, patch, dir_ / "no" / "such" / "dir", 0, &error_), 0);
+  EXPECT_FALSE(ApplyPatchBytes(source_path_, patch, dir_ / "no" / "such" / "dir", 0, &error_));
   EXPECT_EQ(error_.failure, ApplyFailure::kCreateOutput);
 
   // The output as the input itself would be emptied before it was read.
-  EXPECT_EQ(ApplyPatchBytes(source_path_, patch, source_path_, 0, &error_), 0);
+  EXPECT_FALSE(ApplyPatchBytes(source_path_, patch, source_path_, 0, &error_));
   EXPECT_EQ(error_.failure, ApplyFailure::kCreateOutput);
   EXPECT_EQ(ReadFileBytes(source_path_), (std::vector<uint8_t>{1, 2, 3}));
 
@@ -248,10 +248,40 @@ TEST_F(ApplyBytesTest, AShortWriteEndsTheRun) {
   window.indicator = 0x04;  // no source
   window.Add(RandomBytes(1000, 13));
   WriteFileBytes(source_path_, {});
-  EXPECT_EQ(ApplyPatchBytes(source_path_, EncodeStream({window}), full, 0, &error_), 0);
+  EXPECT_FALSE(ApplyPatchBytes(source_path_, EncodeStream({window}), full, 0, &error_));
   EXPECT_EQ(error_.failure, ApplyFailure::kWrite);
 }
 #endif
+
+// A stop is its own result, told apart from a patch the decoder refused, and comes only after
+// the window it answers is written; a limit refuses a window before any of it is written.
+TEST_F(ApplyBytesTest, TheCallerStopsOrBoundsTheRunBetweenWindows) {
+  std::vector<WindowBuilder> windows(3);
+  for (size_t i = 0; i < windows.size(); ++i) {
+    windows[i].indicator = 0x04;  // no source
+    windows[i].Add(RandomBytes(100000, 20 + static_cast<uint32_t>(i)));
+  }
+  const std::vector<uint8_t> patch = EncodeStream(windows);
+  WriteFileBytes(source_path_, {});
+  std::vector<size_t> told;
+  DecodeControl control;
+  control.window_written = [&](size_t size) {
+    told.push_back(size);
+    EXPECT_EQ(std::filesystem::file_size(output_path_), told.size() * 100000);
+    return told.size() < 2;
+  };
+  EXPECT_FALSE(ApplyPatchBytes(source_path_, patch, output_path_, 0, &error_, control));
+  EXPECT_EQ(error_.failure, ApplyFailure::kStopped);
+  EXPECT_EQ(told, (std::vector<size_t>{100000, 100000}));
+  EXPECT_EQ(output(), ExpectedTarget({windows[0], windows[1]}));
+
+  control = {};
+  control.output_limit = 250000;
+  EXPECT_FALSE(ApplyPatchBytes(source_path_, patch, output_path_, 0, &error_, control));
+  EXPECT_EQ(error_.failure, ApplyFailure::kDecode);
+  EXPECT_STREQ(error_.message, kOutputLimitMessage);
+  EXPECT_EQ(output(), ExpectedTarget({windows[0], windows[1]}));
+}
 
 TEST_F(ApplyBytesTest, ReadsSourceBlocksBeyondFourGigabytes) {
   // A sparse source with data past 5 GiB: block positions must not wrap at 32 bits.
@@ -268,7 +298,7 @@ TEST_F(ApplyBytesTest, ReadsSourceBlocksBeyondFourGigabytes) {
   window.Copy(1000 + 3000, 4000, 0);  // across the block at 5 GiB + 4096
   window.expected.assign(tail.begin() + 3000, tail.begin() + 7000);
   error_ = {};
-  ASSERT_EQ(ApplyPatchBytes(source_path_, EncodeStream({window}), output_path_, 0, &error_), 1)
+  ASSERT_TRUE(ApplyPatchBytes(source_path_, EncodeStream({window}), output_path_, 0, &error_))
       << error_.message;
   EXPECT_EQ(output(), std::vector<uint8_t>(tail.begin() + 3000, tail.begin() + 7000));
 }

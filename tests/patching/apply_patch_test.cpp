@@ -37,7 +37,7 @@ TEST_F(ApplyPatchTest, AppliesAStoredPatchSilently) {
   for (const auto& stream : TestStoreStreams()) {
     CaptureStderr();
     ApplyError error;
-    EXPECT_EQ(ApplyPatch(source_, stream.name, output_, &error), 1) << error.message;
+    EXPECT_TRUE(ApplyPatch(source_, stream.name, output_, &error)) << error.message;
     EXPECT_EQ(GetCapturedStderr(), "");
     EXPECT_EQ(ReadFileBytes(output_), stream.target);
   }
@@ -52,7 +52,7 @@ std::string Diagnostic(const ApplyError& error, const Path& input, const char16_
 TEST_F(ApplyPatchTest, MissingPatchLeavesAnEmptyOutput) {
   CaptureStderr();
   ApplyError error;
-  EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_zodiac", output_, &error), 0);
+  EXPECT_FALSE(ApplyPatch(source_, u"doom2_v19_to_doom2_zodiac", output_, &error));
   EXPECT_EQ(GetCapturedStderr(), "");
   EXPECT_EQ(error.failure, ApplyFailure::kNoPatch);
   EXPECT_EQ(Diagnostic(error, source_, u"doom2_v19_to_doom2_zodiac", output_),
@@ -66,7 +66,7 @@ TEST_F(ApplyPatchTest, UnopenableInputStillCreatesTheOutput) {
   CaptureStderr();
   ApplyError error;
   // Both the input and the patch name are bad: the input is reported, alone.
-  EXPECT_EQ(ApplyPatch(missing, u"no_such_patch", output_, &error), 0);
+  EXPECT_FALSE(ApplyPatch(missing, u"no_such_patch", output_, &error));
   EXPECT_EQ(GetCapturedStderr(), "");
   EXPECT_EQ(error.failure, ApplyFailure::kOpenInput);
   EXPECT_EQ(Diagnostic(error, missing, u"no_such_patch", output_),
@@ -79,7 +79,7 @@ TEST_F(ApplyPatchTest, UncreatableOutput) {
   const Path output = dir_ / "absent-dir" / "out.wad";
   CaptureStderr();
   ApplyError error;
-  EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output, &error), 0);
+  EXPECT_FALSE(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output, &error));
   EXPECT_EQ(GetCapturedStderr(), "");
   EXPECT_EQ(Diagnostic(error, source_, u"doom2_v19_to_doom2_xbox", output),
             "Couldn't open for write: " + PathToUtf8(output));
@@ -90,7 +90,7 @@ TEST_F(ApplyPatchTest, UncreatableOutput) {
   EXPECT_FALSE(std::filesystem::exists(output));
   // Without a record to fill, a failure is still only a 0.
   CaptureStderr();
-  EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output), 0);
+  EXPECT_FALSE(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output));
   EXPECT_EQ(GetCapturedStderr(), "");
 }
 
@@ -98,7 +98,7 @@ TEST_F(ApplyPatchTest, WrongSourceFailsQuietlyWithTheDecodersMessage) {
   WriteFileBytes(source_, std::vector<uint8_t>(6000, 0));
   CaptureStderr();
   ApplyError error;
-  EXPECT_EQ(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output_, &error), 0);
+  EXPECT_FALSE(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output_, &error));
   EXPECT_EQ(GetCapturedStderr(), "");
   EXPECT_EQ(error.failure, ApplyFailure::kDecode);
   EXPECT_STREQ(error.message, "target window checksum mismatch");

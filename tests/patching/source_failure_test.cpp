@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "patching/apply_patch.h"
-#include "patching/window_progress.h"
+#include "patching/apply_replacing.h"
 #include "tests/test_files.h"
 #include "tests/vcdiff/vcdiff_writer.h"
 
@@ -79,11 +79,11 @@ TEST(SourceFailureTest, ASourceShortenedDuringTheRunIsAnErrorNotACrash) {
     written = DrainPipe(output_path, [&] { ::truncate(source_path.c_str(), 4096 * 3 + 17); });
   });
   ApplyError error;
-  const int result = ApplyPatchBytes(source_path, EncodeStream(windows, "b//a/"), output_path,
-                                     kPatchPieceSize, &error);
+  const bool result = ApplyPatchBytes(source_path, EncodeStream(windows, "b//a/"), output_path,
+                                      kPatchPieceSize, &error);
   reader.join();
 
-  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(result);
   EXPECT_EQ(error.failure, ApplyFailure::kReadInput);
   EXPECT_STREQ(error.message, "The input changed while it was being converted.");
   EXPECT_EQ(DescribeApplyError(error, source_path, "p", output_path),
@@ -99,9 +99,8 @@ TEST(SourceFailureTest, AnUnreadableSourceSaysWhy) {
   window.indicator = 0x04;
   window.Add(RandomBytes(100, 3));
   ApplyError error;
-  EXPECT_EQ(ApplyPatchBytes(dir.path(), EncodeStream({window}, "b//a/"), dir / "out.bin",
-                            kPatchPieceSize, &error),
-            0);
+  EXPECT_FALSE(ApplyPatchBytes(dir.path(), EncodeStream({window}, "b//a/"), dir / "out.bin",
+                               kPatchPieceSize, &error));
   EXPECT_EQ(error.failure, ApplyFailure::kReadInput);
   EXPECT_EQ(DescribeApplyError(error, dir.path(), "p", dir / "out.bin"),
             "Couldn't read input: " + dir.path().string() + " (Is a directory)");
@@ -124,9 +123,8 @@ TEST(SourceFailureTest, APipeServesAPatchThatWalksItForward) {
 
   testing::FifoFeeder feeder(dir / "source.pipe", source);
   ApplyError error;
-  ASSERT_EQ(ApplyPatchBytes(dir / "source.pipe", EncodeStream(windows, "b//a/"), dir / "out.bin",
-                            kPatchPieceSize, &error),
-            1)
+  ASSERT_TRUE(ApplyPatchBytes(dir / "source.pipe", EncodeStream(windows, "b//a/"), dir / "out.bin",
+                              kPatchPieceSize, &error))
       << error.message;
   EXPECT_EQ(testing::ReadFileBytes(dir / "out.bin"), ExpectedTarget(windows));
 }
@@ -169,7 +167,7 @@ TEST(SourceFailureTest, ASourceWhosePagesCantBeReadIsAnErrorNotACrash) {
   WindowBuilder third(&source, 0, source.size());
   third.Copy(600000, 300000, 0);
   bool lost = false;
-  const WindowHook pull_the_disk = [&](size_t) {
+  const WindowWritten pull_the_disk = [&](size_t) {
     if (uint8_t* view = FindView(source)) {
       DWORD old_protection = 0;
       lost = VirtualProtect(view, source.size(), PAGE_NOACCESS, &old_protection) != 0;
@@ -177,15 +175,12 @@ TEST(SourceFailureTest, ASourceWhosePagesCantBeReadIsAnErrorNotACrash) {
     return true;
   };
   ApplyError error;
-  int result = 0;
-  {
-    ScopedWindowHook hook(&pull_the_disk);
-    result = ApplyPatchBytesReplacing(source_path, EncodeStream({first, second, third}, "b//a/"),
-                                      output_path, kPatchPieceSize, &error);
-  }
+  const bool result = ApplyPatchBytesReplacing(
+      source_path, EncodeStream({first, second, third}, "b//a/"), output_path, kPatchPieceSize,
+      &error, {kNoOutputLimit, pull_the_disk});
 
   ASSERT_TRUE(lost);
-  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(result);
   EXPECT_EQ(error.failure, ApplyFailure::kReadInput);
   EXPECT_EQ(DescribeApplyError(error, source_path, "p", output_path),
             "Couldn't read input: " + source_path.string() + " (" +

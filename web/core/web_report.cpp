@@ -45,6 +45,8 @@ const char* FailureName(ApplyFailure failure) {
       return "read-input";
     case ApplyFailure::kReadPatch:
       return "read-patch";
+    case ApplyFailure::kStopped:
+      return "stopped";
   }
   return "";
 }
