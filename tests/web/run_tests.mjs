@@ -165,6 +165,43 @@ const tests = {
     check(await page.isDisabled('#convert'), 'convert stays disabled');
   },
 
+  'a file of several read pieces, ending in a part of one, has its own SHA-1': async (page) => {
+    // The worker reads 4 MiB at a time: two whole pieces and a few bytes more.
+    const bytes = Buffer.alloc((8 << 20) + 7);
+    for (let i = 0; i < bytes.length; i += 4096) bytes.writeUInt32LE((i * 2654435761) >>> 0, i);
+    bytes.write('IWAD', 0, 'latin1');
+    const path = join(scratch, 'pieces.wad');
+    writeFileSync(path, bytes);
+    await page.setInputFiles('#input-file', path);
+    const text = await waitStatus(page, /SHA-1/);
+    check(text.includes(sha1(bytes)), `digest: ${text}`);
+    check((await page.textContent('#sha1')) === sha1(bytes), 'digest shown');
+  },
+
+  'a file that changed before it was identified says it cannot be read': async (page) => {
+    const copy = join(scratch, 'changing.wad');
+    copyFileSync(release('doom2_v19'), copy);
+    await page.setInputFiles('#input-file', copy);
+    await waitStatus(page, /Doom 2 retail v1\.9/);
+    const bytes = readFileSync(copy);
+    bytes[0] ^= 0xff;
+    writeFileSync(copy, bytes);
+    // The same File again, dropped: the browser now refuses to read it.
+    await page.evaluate(() => {
+      const transfer = new DataTransfer();
+      transfer.items.add(document.getElementById('input-file').files[0]);
+      for (const type of ['dragenter', 'dragover', 'drop']) {
+        document.body.dispatchEvent(new DragEvent(type, {dataTransfer: transfer, bubbles: true, cancelable: true}));
+      }
+    });
+    const text = await waitStatus(page, /can't be read/);
+    check((await page.textContent('#release-title')) === 'Unknown file', 'title');
+    check(await page.isDisabled('#convert'), 'convert stays disabled');
+    // The worker goes on: the next pick is identified.
+    await pick(page, 'doom2_v1666');
+    check((await page.textContent('#release-title')) === 'Doom 2 retail v1.666', `after: ${text}`);
+  },
+
   'a two-step conversion offers a download with the target SHA-1': async (page) => {
     await pick(page, 'doom2_v1666');
     const {name, bytes} = await convertAndDownload(page, 'doom2_xbox');

@@ -79,9 +79,45 @@ function targets(source, patchFolder) {
   return json('tvl_targets', ['number', 'string'], [source, patchFolder]);
 }
 
-function identify({file, patches}) {
+// Identification reads the file through the asynchronous Blob API, a few pieces ahead of the
+// core's SHA-1, so the browser reads while the core hashes. Each piece is copied into the
+// core's buffer and let go: the file is never held whole.
+const DIGEST_PIECE = 4 << 20;
+const DIGEST_AHEAD = 2;
+
+async function digestFile(file) {
+  const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
+  const reads = [];
+  let asked = 0;
+  const askAhead = () => {
+    while (reads.length < DIGEST_AHEAD && asked < file.size) {
+      const read = file.slice(asked, asked + DIGEST_PIECE).arrayBuffer();
+      // A read left behind by an earlier failure must not surface as an unhandled rejection.
+      read.catch(() => {});
+      reads.push(read);
+      asked += DIGEST_PIECE;
+    }
+  };
+  askAhead();
+  while (reads.length > 0) {
+    let bytes;
+    try {
+      // Fails (NotReadableError) when the file changed or went away since it was picked.
+      bytes = new Uint8Array(await reads.shift());
+    } catch {
+      return true;
+    }
+    askAhead();
+    core.HEAPU8.set(bytes, buffer);
+    core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
+  }
+  return false;
+}
+
+async function identify({file, patches}) {
   const paths = mount(file, patches);
-  const answer = json('tvl_identify', ['string'], [paths.input]);
+  const failed = await digestFile(file);
+  const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, failed ? 1 : 0]);
   return {op: 'identified', answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null};
 }
 
@@ -132,7 +168,7 @@ const handlers = {
   convert,
 };
 
-self.onmessage = async ({data}) => {
+async function handle(data) {
   const post = (message) => self.postMessage({id: data.id, ...message});
   try {
     await ready;
@@ -141,4 +177,11 @@ self.onmessage = async ({data}) => {
   } catch (error) {
     post({op: 'error', reason: error && error.message ? error.message : String(error)});
   }
+}
+
+// Requests run one after another, in the order sent: identification waits on the browser's
+// reads, and another request must not mount its files or use the core meanwhile.
+let turn = Promise.resolve();
+self.onmessage = ({data}) => {
+  turn = turn.then(() => handle(data));
 };
