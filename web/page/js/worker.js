@@ -79,39 +79,66 @@ function targets(source, patchFolder) {
   return json('tvl_targets', ['number', 'string'], [source, patchFolder]);
 }
 
-// Identification reads the file through the asynchronous Blob API, a few pieces ahead of the
-// core's SHA-1, so the browser reads while the core hashes. Each piece is copied into the
+// Identification reads the file a few pieces ahead of the core's SHA-1, on another thread
+// (piece_reader.js), so the browser reads while the core hashes. Each piece is copied into the
 // core's buffer and let go: the file is never held whole.
 const DIGEST_PIECE = 4 << 20;
-const DIGEST_AHEAD = 2;
+const DIGEST_AHEAD = 3;
 
-async function digestFile(file) {
-  const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
-  const reads = [];
-  let asked = 0;
-  const askAhead = () => {
-    while (reads.length < DIGEST_AHEAD && asked < file.size) {
-      const read = file.slice(asked, asked + DIGEST_PIECE).arrayBuffer();
-      // A read left behind by an earlier failure must not surface as an unhandled rejection.
-      read.catch(() => {});
-      reads.push(read);
-      asked += DIGEST_PIECE;
-    }
-  };
-  askAhead();
-  while (reads.length > 0) {
+let reader = null;
+let readerFailed = typeof Worker === 'undefined';  // no workers inside workers here
+let readJob = 0;
+
+// Calls `take` with each piece of the file in turn; resolves with true when a read failed.
+function readPieces(file, take) {
+  if (!reader && !readerFailed) {
+    reader = new Worker(new URL('./piece_reader.js', import.meta.url), {type: 'module'});
+  }
+  if (readerFailed) return readPiecesHere(file, take);
+  const job = ++readJob;
+  return new Promise((resolve, reject) => {
+    reader.onmessage = ({data}) => {
+      if (data.job !== job) return;
+      if (data.failed || data.done) return resolve(!!data.failed);
+      try {
+        take(new Uint8Array(data.bytes));
+      } catch (error) {
+        return reject(error);
+      }
+      reader.postMessage({op: 'more', job});
+    };
+    // The reader didn't load: read here, from the start.
+    reader.onerror = (event) => {
+      event.preventDefault();
+      reader = null;
+      readerFailed = true;
+      readPiecesHere(file, take).then(resolve, reject);
+    };
+    reader.postMessage({op: 'read', job, file, piece: DIGEST_PIECE, ahead: DIGEST_AHEAD});
+  });
+}
+
+// The same in this worker, for a browser without workers inside workers: the reads then get on
+// only while the core waits for them.
+async function readPiecesHere(file, take) {
+  for (let at = 0; at < file.size; at += DIGEST_PIECE) {
     let bytes;
     try {
-      // Fails (NotReadableError) when the file changed or went away since it was picked.
-      bytes = new Uint8Array(await reads.shift());
+      bytes = await file.slice(at, at + DIGEST_PIECE).arrayBuffer();
     } catch {
       return true;
     }
-    askAhead();
-    core.HEAPU8.set(bytes, buffer);
-    core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
+    take(new Uint8Array(bytes));
   }
   return false;
+}
+
+async function digestFile(file) {
+  const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
+  return readPieces(file, (bytes) => {
+    core.HEAPU8.set(bytes, buffer);
+    core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
+  });
 }
 
 async function identify({file, patches}) {
