@@ -9,7 +9,13 @@
 
 namespace tvl {
 
+#ifdef __EMSCRIPTEN__
+// In the browser every read is a call out to JavaScript, which costs far more than a system
+// call: fewer, larger reads.
+inline constexpr size_t kIdentifyReadSize = 1 << 20;
+#else
 inline constexpr size_t kIdentifyReadSize = 8192;
+#endif
 
 struct FileDigest {
   uint8_t bytes[kSha1DigestSize] = {};
@@ -17,8 +23,8 @@ struct FileDigest {
   FileError error = 0;    // the failure, when not complete
 };
 
-// Hashes the file in 8192-byte reads until a read of zero bytes or a failed read. After a
-// failure the digest covers the bytes read before it (none if the open failed).
+// Hashes the file in reads of kIdentifyReadSize until a read of zero bytes or a failed read. After
+// a failure the digest covers the bytes read before it (none if the open failed).
 FileDigest Sha1OfFile(const Path& path);
 
 // The digest as 40 lowercase hexadecimal digits.

@@ -13,6 +13,11 @@ uint32_t LoadBigEndian32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
+// The three round functions of FIPS 180-4, in forms with one operation fewer.
+uint32_t Choose(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
+uint32_t Parity(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
+uint32_t Majority(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (z & (x | y)); }
+
 Sha1BlocksFn SelectBlocks() {
   Sha1BlocksFn fast = Sha1BlocksShaExtensions();
   return fast ? fast : Sha1BlocksPortable;
@@ -20,32 +25,44 @@ Sha1BlocksFn SelectBlocks() {
 
 }  // namespace
 
+// The rounds are written out in full: every schedule index is a constant, so the 16-word ring
+// stays in registers, and the five working variables trade names instead of values.
+#define TVL_SHA1_WORD(t) \
+  ((t) < 16              \
+       ? w[(t)&15]       \
+       : (w[(t)&15] = Rotl(w[((t)-3) & 15] ^ w[((t)-8) & 15] ^ w[((t)-14) & 15] ^ w[(t)&15], 1)))
+#define TVL_SHA1_ROUND(F, k, t, a, b, c, d, e)           \
+  e += Rotl(a, 5) + F(b, c, d) + (k) + TVL_SHA1_WORD(t); \
+  b = Rotl(b, 30)
+#define TVL_SHA1_FIVE(F, k, t)                  \
+  TVL_SHA1_ROUND(F, k, (t), a, b, c, d, e);     \
+  TVL_SHA1_ROUND(F, k, (t) + 1, e, a, b, c, d); \
+  TVL_SHA1_ROUND(F, k, (t) + 2, d, e, a, b, c); \
+  TVL_SHA1_ROUND(F, k, (t) + 3, c, d, e, a, b); \
+  TVL_SHA1_ROUND(F, k, (t) + 4, b, c, d, e, a)
+#define TVL_SHA1_TWENTY(F, k, t) \
+  TVL_SHA1_FIVE(F, k, (t));      \
+  TVL_SHA1_FIVE(F, k, (t) + 5);  \
+  TVL_SHA1_FIVE(F, k, (t) + 10); \
+  TVL_SHA1_FIVE(F, k, (t) + 15)
+
 void Sha1BlocksPortable(uint32_t state[5], const uint8_t* blocks, size_t count) {
   for (; count > 0; --count, blocks += 64) {
     uint32_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian32(blocks + 4 * i);
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-    for (int t = 0; t < 80; ++t) {
-      // The schedule only ever looks 16 words back, so it lives in a ring.
-      if (t >= 16) {
-        w[t & 15] = Rotl(w[(t - 3) & 15] ^ w[(t - 8) & 15] ^ w[(t - 14) & 15] ^ w[t & 15], 1);
-      }
-      uint32_t f, k;
-      if (t < 20) {
-        f = (b & c) | (~b & d), k = 0x5a827999;
-      } else if (t < 40) {
-        f = b ^ c ^ d, k = 0x6ed9eba1;
-      } else if (t < 60) {
-        f = (b & c) | (b & d) | (c & d), k = 0x8f1bbcdc;
-      } else {
-        f = b ^ c ^ d, k = 0xca62c1d6;
-      }
-      uint32_t temp = Rotl(a, 5) + f + e + k + w[t & 15];
-      e = d, d = c, c = Rotl(b, 30), b = a, a = temp;
-    }
+    TVL_SHA1_TWENTY(Choose, 0x5a827999, 0);
+    TVL_SHA1_TWENTY(Parity, 0x6ed9eba1, 20);
+    TVL_SHA1_TWENTY(Majority, 0x8f1bbcdc, 40);
+    TVL_SHA1_TWENTY(Parity, 0xca62c1d6, 60);
     state[0] += a, state[1] += b, state[2] += c, state[3] += d, state[4] += e;
   }
 }
+
+#undef TVL_SHA1_TWENTY
+#undef TVL_SHA1_FIVE
+#undef TVL_SHA1_ROUND
+#undef TVL_SHA1_WORD
 
 void Sha1Init(Sha1Context* context) {
   // Chosen once; the choice never changes, so concurrent first calls agree.

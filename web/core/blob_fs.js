@@ -14,6 +14,8 @@ var BLOBFS = {
   READ_PIECE: 16 << 20,
   // Written bytes gather here before they become one Blob: fewer, larger Blobs.
   WRITE_PIECE: 16 << 20,
+  // A write of this much or more is a Blob of its own.
+  OWN_PIECE: 1 << 20,
   DIR_MODE: 0o040000 | 0o777,
   FILE_MODE: 0o100000 | 0o666,
   // Emscripten's errno numbers.
@@ -53,10 +55,17 @@ var BLOBFS = {
     return node;
   },
 
-  // Adds bytes at the end, gathered into pieces of WRITE_PIECE.
+  // Adds bytes at the end. Small writes gather into a piece of WRITE_PIECE first, for fewer,
+  // larger Blobs; a large one becomes a Blob at once, as gathering would only copy it again.
   append: function (node, bytes) {
     node.blob = null;
     node.cache = null;
+    node.size += bytes.length;
+    if (bytes.length >= BLOBFS.OWN_PIECE) {
+      BLOBFS.flush(node);
+      node.parts.push(new Blob([bytes]));
+      return;
+    }
     var done = 0;
     while (done < bytes.length) {
       if (!node.pending) node.pending = new Uint8Array(BLOBFS.WRITE_PIECE);
@@ -64,22 +73,21 @@ var BLOBFS = {
       node.pending.set(bytes.subarray(done, done + count), node.pendingBytes);
       node.pendingBytes += count;
       done += count;
-      if (node.pendingBytes === BLOBFS.WRITE_PIECE) {
-        node.parts.push(new Blob([node.pending]));
-        node.pending = null;
-        node.pendingBytes = 0;
-      }
+      if (node.pendingBytes === BLOBFS.WRITE_PIECE) BLOBFS.flush(node);
     }
-    node.size += bytes.length;
+  },
+
+  // Makes the gathered bytes a Blob. The Blob takes a copy, so the piece is used again.
+  flush: function (node) {
+    if (node.pendingBytes === 0) return;
+    node.parts.push(new Blob([node.pending.subarray(0, node.pendingBytes)]));
+    node.pendingBytes = 0;
   },
 
   // Turns what was written into the Blob that reads and the page see.
   settle: function (node) {
     if (!node.parts || node.blob) return;
-    if (node.pendingBytes > 0) {
-      node.parts.push(new Blob([node.pending.slice(0, node.pendingBytes)]));
-      node.pendingBytes = 0;
-    }
+    BLOBFS.flush(node);
     node.blob = new Blob(node.parts);
   },
 

@@ -4,7 +4,10 @@
 #include <emscripten/emscripten.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
@@ -29,6 +32,29 @@ const char* Reply(std::string text) {
   return Answer.c_str();
 }
 
+// What identification says of a file, from its digest: the release, or why it is none.
+const char* IdentifyAnswer(const tvl::FileDigest& digest, const char* path) {
+  if (!digest.complete) {
+    return Reply("{\"index\":-1,\"unreadable\":" +
+                 tvl::web::JsonString(tvl::DescribeFileError(digest.error)) + "}");
+  }
+  const std::string sha1 = tvl::FormatDigest(digest.bytes);
+  const int index = tvl::FindIwadByDigest(sha1);
+  std::string json = "{\"index\":" + std::to_string(index) + ",\"sha1\":\"" + sha1 + "\"";
+  if (index < 0) {
+    json += ",\"explain\":" + tvl::web::JsonString(tvl::ExplainWad(tvl::InspectWadFile(path)));
+  }
+  return Reply(json + "}");
+}
+
+// A digest the worker feeds piece by piece, so it can read the next piece while this one is
+// hashed. One at a time: the worker runs its requests in turn.
+struct FedDigest {
+  tvl::Sha1Context context;
+  std::vector<uint8_t> piece;
+};
+FedDigest Fed;
+
 tvl::Path FolderOrNone(const char* folder) {
   return folder && *folder ? tvl::Path(folder) : tvl::Path();
 }
@@ -50,18 +76,37 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_catalogue() {
 
 // {"index":N,"sha1":"...","explain":"..."}: explain is set for files the catalogue doesn't know.
 EMSCRIPTEN_KEEPALIVE const char* tvl_identify(const char* path) {
-  const tvl::FileDigest digest = tvl::Sha1OfFile(path);
-  if (!digest.complete) {
-    return Reply("{\"index\":-1,\"unreadable\":" +
-                 tvl::web::JsonString(tvl::DescribeFileError(digest.error)) + "}");
+  return IdentifyAnswer(tvl::Sha1OfFile(path), path);
+}
+
+// Starts a fed digest; the worker copies each piece of the file into the buffer returned, of
+// `piece_size` bytes, and calls tvl_digest_update with its length.
+EMSCRIPTEN_KEEPALIVE uint8_t* tvl_digest_begin(int piece_size) {
+  Fed.piece.assign(piece_size > 0 ? static_cast<size_t>(piece_size) : 1, 0);
+  tvl::Sha1Init(&Fed.context);
+  return Fed.piece.data();
+}
+
+EMSCRIPTEN_KEEPALIVE void tvl_digest_update(int count) {
+  if (count <= 0) return;
+  const size_t total = std::min(static_cast<size_t>(count), Fed.piece.size());
+  // The browser first runs the hashing code through a quick compiler and swaps in the optimised
+  // build only between calls: in short calls the first piece doesn't all run the slow way.
+  constexpr size_t kCall = 64 << 10;
+  for (size_t at = 0; at < total; at += kCall) {
+    tvl::Sha1Update(&Fed.context, Fed.piece.data() + at, std::min(kCall, total - at));
   }
-  const std::string sha1 = tvl::FormatDigest(digest.bytes);
-  const int index = tvl::FindIwadByDigest(sha1);
-  std::string json = "{\"index\":" + std::to_string(index) + ",\"sha1\":\"" + sha1 + "\"";
-  if (index < 0) {
-    json += ",\"explain\":" + tvl::web::JsonString(tvl::ExplainWad(tvl::InspectWadFile(path)));
-  }
-  return Reply(json + "}");
+}
+
+// Ends the fed digest and answers as tvl_identify does for the file at `path`; `failed` says a
+// read of it failed, which the browser reports without a reason of its own.
+EMSCRIPTEN_KEEPALIVE const char* tvl_identify_fed(const char* path, int failed) {
+  tvl::FileDigest digest;
+  tvl::Sha1Final(&Fed.context, digest.bytes);
+  std::vector<uint8_t>().swap(Fed.piece);
+  digest.complete = failed == 0;
+  digest.error = failed ? EIO : 0;
+  return IdentifyAnswer(digest, path);
 }
 
 // The releases `source` can become, each with its route and whether every patch of it is at

@@ -79,9 +79,72 @@ function targets(source, patchFolder) {
   return json('tvl_targets', ['number', 'string'], [source, patchFolder]);
 }
 
-function identify({file, patches}) {
+// Identification reads the file a few pieces ahead of the core's SHA-1, on another thread
+// (piece_reader.js), so the browser reads while the core hashes. Each piece is copied into the
+// core's buffer and let go: the file is never held whole.
+const DIGEST_PIECE = 4 << 20;
+const DIGEST_AHEAD = 3;
+
+let reader = null;
+let readerFailed = typeof Worker === 'undefined';  // no workers inside workers here
+let readJob = 0;
+
+// Calls `take` with each piece of the file in turn; resolves with true when a read failed.
+function readPieces(file, take) {
+  if (!reader && !readerFailed) {
+    reader = new Worker(new URL('./piece_reader.js', import.meta.url), {type: 'module'});
+  }
+  if (readerFailed) return readPiecesHere(file, take);
+  const job = ++readJob;
+  return new Promise((resolve, reject) => {
+    reader.onmessage = ({data}) => {
+      if (data.job !== job) return;
+      if (data.failed || data.done) return resolve(!!data.failed);
+      try {
+        take(new Uint8Array(data.bytes));
+      } catch (error) {
+        return reject(error);
+      }
+      reader.postMessage({op: 'more', job});
+    };
+    // The reader didn't load: read here, from the start.
+    reader.onerror = (event) => {
+      event.preventDefault();
+      reader = null;
+      readerFailed = true;
+      readPiecesHere(file, take).then(resolve, reject);
+    };
+    reader.postMessage({op: 'read', job, file, piece: DIGEST_PIECE, ahead: DIGEST_AHEAD});
+  });
+}
+
+// The same in this worker, for a browser without workers inside workers: the reads then get on
+// only while the core waits for them.
+async function readPiecesHere(file, take) {
+  for (let at = 0; at < file.size; at += DIGEST_PIECE) {
+    let bytes;
+    try {
+      bytes = await file.slice(at, at + DIGEST_PIECE).arrayBuffer();
+    } catch {
+      return true;
+    }
+    take(new Uint8Array(bytes));
+  }
+  return false;
+}
+
+async function digestFile(file) {
+  const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
+  return readPieces(file, (bytes) => {
+    core.HEAPU8.set(bytes, buffer);
+    core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
+  });
+}
+
+async function identify({file, patches}) {
   const paths = mount(file, patches);
-  const answer = json('tvl_identify', ['string'], [paths.input]);
+  const failed = await digestFile(file);
+  const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, failed ? 1 : 0]);
   return {op: 'identified', answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null};
 }
 
@@ -132,7 +195,7 @@ const handlers = {
   convert,
 };
 
-self.onmessage = async ({data}) => {
+async function handle(data) {
   const post = (message) => self.postMessage({id: data.id, ...message});
   try {
     await ready;
@@ -141,4 +204,11 @@ self.onmessage = async ({data}) => {
   } catch (error) {
     post({op: 'error', reason: error && error.message ? error.message : String(error)});
   }
+}
+
+// Requests run one after another, in the order sent: identification waits on the browser's
+// reads, and another request must not mount its files or use the core meanwhile.
+let turn = Promise.resolve();
+self.onmessage = ({data}) => {
+  turn = turn.then(() => handle(data));
 };
