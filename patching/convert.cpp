@@ -120,8 +120,7 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
   }
   TempFile intermediate;
   if (route.size() == 2) {
-    intermediate.Reset(request.make_temp ? request.make_temp(request.temp_folder, &error)
-                                         : MakeTempFile(request.temp_folder, &error));
+    intermediate.Reset(MakeTempFileWith(request.make_temp, request.temp_folder, &error));
     if (intermediate.empty()) return TempFailed(request.temp_folder, error);
   }
 

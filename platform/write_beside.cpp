@@ -15,7 +15,7 @@ BesideStart WriteBeside::Begin(const Path& target, FileError* error,
   if (std::filesystem::exists(target, exists_error) && !CanReplaceFile(target, error)) {
     return BesideStart::kCannotReplace;
   }
-  temp_.Reset(make_temp ? make_temp(folder_, error) : MakeTempFile(folder_, error));
+  temp_.Reset(MakeTempFileWith(make_temp, folder_, error));
   return temp_.empty() ? BesideStart::kNoTempFile : BesideStart::kReady;
 }
 

@@ -15,6 +15,11 @@ namespace tvl {
 // the reason in the FileError). The product uses MakeTempFile; tests may name files themselves.
 using TempFileMaker = std::function<Path(const Path& folder, FileError* error)>;
 
+// A temporary file in `folder` made by `make_temp`, or by MakeTempFile when it is empty.
+inline Path MakeTempFileWith(const TempFileMaker& make_temp, const Path& folder, FileError* error) {
+  return make_temp ? make_temp(folder, error) : MakeTempFile(folder, error);
+}
+
 // A temporary file that is removed when it goes out of scope, unless it was handed on.
 class TempFile {
  public:

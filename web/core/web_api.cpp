@@ -74,11 +74,6 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_catalogue() {
   return Reply(json + "]");
 }
 
-// {"index":N,"sha1":"...","explain":"..."}: explain is set for files the catalogue doesn't know.
-EMSCRIPTEN_KEEPALIVE const char* tvl_identify(const char* path) {
-  return IdentifyAnswer(tvl::Sha1OfFile(path), path);
-}
-
 // Starts a fed digest; the worker copies each piece of the file into the buffer returned, of
 // `piece_size` bytes, and calls tvl_digest_update with its length.
 EMSCRIPTEN_KEEPALIVE uint8_t* tvl_digest_begin(int piece_size) {
@@ -98,8 +93,9 @@ EMSCRIPTEN_KEEPALIVE void tvl_digest_update(int count) {
   }
 }
 
-// Ends the fed digest and answers as tvl_identify does for the file at `path`; `failed` says a
-// read of it failed, which the browser reports without a reason of its own.
+// Ends the fed digest and answers {"index":N,"sha1":"...","explain":"..."} for the file at `path`,
+// with explain only for files the catalogue doesn't know. `failed` says a read of it failed,
+// which the browser reports without a reason of its own.
 EMSCRIPTEN_KEEPALIVE const char* tvl_identify_fed(const char* path, int failed) {
   tvl::FileDigest digest;
   tvl::Sha1Final(&Fed.context, digest.bytes);
