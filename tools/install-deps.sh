@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the Windows test rig need; does nothing
 # for those already present. Usage: tools/install-deps.sh [GROUP...]   (default: all)
-#   native   compilers, CMake, GoogleTest, Google Benchmark; dpkg-dev, file and man-db for the
-#            package test
-#   win      native, the MinGW-w64 cross compilers, and Wine on a virtual display
+#   native   compilers, CMake, GoogleTest, Google Benchmark, zlib; dpkg-dev, file and man-db for
+#            the package test; zip, 7-Zip and Python to make the test archives as players' tools do
+#   win      native, the MinGW-w64 cross compilers with their static zlib, and Wine on a virtual
+#            display
 #   package  native, the MinGW-w64 cross compilers, zip, and the Linux package's tools: dpkg-dev
 #            (dpkg-shlibdeps, dpkg-buildflags), file, lintian
 #   fuzz     clang and its fuzzing runtime
@@ -28,15 +29,16 @@ for group in "${groups[@]}"; do
       exit 2
       ;;
   esac
-  required+=(cmake ninja-build g++ googletest libbenchmark-dev dpkg-dev file man-db)
+  required+=(cmake ninja-build g++ googletest libbenchmark-dev zlib1g-dev dpkg-dev file man-db
+             zip p7zip-full python3)
   case "$group" in win | package | all)
-    required+=(mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix) ;;
+    required+=(mingw-w64 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix libz-mingw-w64-dev) ;;
   esac
   case "$group" in win | all)
     required+=(wine wine64 xvfb xauth imagemagick)
     optional+=(wine32:i386) ;;
   esac
-  case "$group" in package | all) required+=(zip lintian) ;; esac
+  case "$group" in package | all) required+=(lintian) ;; esac
   case "$group" in fuzz | all) required+=(clang libclang-rt-14-dev) ;; esac
   case "$group" in bench | all) required+=(hyperfine) ;; esac
   case "$group" in web | all)
