@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "patches/patch_folder.h"
+#include "zip/zipped_file.h"
 
 namespace tvl::cli {
 
@@ -87,11 +88,18 @@ bool FindPatchFolder(const ParsedArgs& parsed, Path* folder) {
   // A mistyped folder would otherwise pass for a folder without the patch.
   *folder = PathFromArg(*given);
   std::error_code error;
-  if (!std::filesystem::is_directory(*folder, error)) {
-    PrintError("--patches " + *given + ": not a folder");
-    return false;
+  if (std::filesystem::is_directory(*folder, error)) return true;
+  if (std::filesystem::is_regular_file(*folder, error)) {
+    ZipDirectory directory;
+    ZipReport report;
+    if (ReadZipFile(*folder, &directory, &report)) return true;
+    if (report.status != ZipStatus::kNotZip) {
+      PrintError("--patches " + DescribeZipReport(report, *given));
+      return false;
+    }
   }
-  return true;
+  PrintError("--patches " + *given + ": not a folder or a patch pack");
+  return false;
 }
 
 Path PathFromArg(const std::string& arg) {

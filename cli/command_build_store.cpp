@@ -11,6 +11,7 @@
 #include "cli/patch_maker.h"
 #include "patches/patch_names.h"
 #include "platform/file_ops.h"
+#include "zip/zip_writer.h"
 
 namespace tvl::cli {
 namespace {
@@ -50,9 +51,13 @@ std::map<int, Path> FindReleases(const Path& folder, bool* ok) {
   return found;
 }
 
-// Makes, checks and writes one patch. Returns false after reporting a failure.
+// The patches made so far, by name, for the pack: written in the order of their names.
+using PackPatches = std::map<std::string, std::vector<uint8_t>>;
+
+// Makes, checks and writes one patch to the folder (when given) and keeps it for the pack (when
+// one is asked for). Returns false after reporting a failure.
 bool WritePatch(int from, int to, const std::vector<uint8_t>& source,
-                const std::vector<uint8_t>& target, const Path& output_folder) {
+                const std::vector<uint8_t>& target, const Path& output_folder, PackPatches* pack) {
   const std::string name = Narrow(FormatPatchName(GetIwad(from), GetIwad(to)));
   std::vector<uint8_t> patch;
   std::string problem;
@@ -63,7 +68,8 @@ bool WritePatch(int from, int to, const std::vector<uint8_t>& source,
     MakeVerifiedPatch(source, target, IdOf(from) + ".wad", IdOf(to) + ".wad", &patch, &problem);
   }
   FileError error = 0;
-  if (problem.empty() && !WriteWholeFile(output_folder / Path(name + ".vcdiff"), patch, &error)) {
+  if (problem.empty() && !output_folder.empty() &&
+      !WriteWholeFile(output_folder / Path(name + ".vcdiff"), patch, &error)) {
     problem = "cannot write: " + DescribeFileError(error);
   }
   if (!problem.empty()) {
@@ -72,24 +78,47 @@ bool WritePatch(int from, int to, const std::vector<uint8_t>& source,
   }
   std::printf("wrote\t%s\t%zu\n", name.c_str(), patch.size());
   std::fflush(stdout);
+  if (pack) (*pack)[name] = std::move(patch);
+  return true;
+}
+
+// Writes the pack: every patch deflated, in the order of their names, with no time stamps, so
+// the same releases give the same pack byte for byte.
+bool WritePack(const PackPatches& patches, const Path& file, const std::string& shown) {
+  ZipWriter writer;
+  for (const auto& [name, patch] : patches) {
+    if (!writer.Add(name + ".vcdiff", patch)) {
+      PrintError(shown + ": the patches don't fit in one zip archive");
+      return false;
+    }
+  }
+  const std::vector<uint8_t> pack = writer.Finish();
+  FileError error = 0;
+  if (!WriteWholeFile(file, pack, &error)) {
+    PrintError("cannot write " + shown + ": " + DescribeFileError(error));
+    return false;
+  }
+  std::printf("packed\t%s\t%zu\t%zu\n", shown.c_str(), patches.size(), pack.size());
   return true;
 }
 
 int RunBuildStore(const Args& args) {
-  ParsedArgs parsed = ParseArgs(args, {"--releases", "--output"});
+  ParsedArgs parsed = ParseArgs(args, {"--releases", "--output", "--pack"});
   if (!parsed.error.empty()) return UsageError(kBuildStoreCommand, parsed.error);
   const std::string* releases_arg = parsed.Find("--releases");
   const std::string* output_arg = parsed.Find("--output");
-  if (!releases_arg || !output_arg || !parsed.positional.empty()) {
-    return UsageError(kBuildStoreCommand, "needs --releases DIR --output DIR");
+  const std::string* pack_arg = parsed.Find("--pack");
+  if (!releases_arg || (!output_arg && !pack_arg) || !parsed.positional.empty()) {
+    return UsageError(kBuildStoreCommand, "needs --releases DIR and --output DIR or --pack FILE");
   }
-  const Path output_folder = PathFromArg(*output_arg);
+  const Path output_folder = output_arg ? PathFromArg(*output_arg) : Path();
   std::error_code dir_error;
-  std::filesystem::create_directories(output_folder, dir_error);
+  if (output_arg) std::filesystem::create_directories(output_folder, dir_error);
   if (dir_error) {
     PrintError("cannot create " + *output_arg + ": " + dir_error.message());
     return kExitFailure;
   }
+  PackPatches pack;
 
   bool ok = true;
   std::map<int, Path> releases = FindReleases(PathFromArg(*releases_arg), &ok);
@@ -121,7 +150,7 @@ int RunBuildStore(const Args& args) {
       for (auto [from, to] : {std::pair{base, other}, std::pair{other, base}}) {
         const std::vector<uint8_t>& source = from == base ? base_bytes : other_bytes;
         const std::vector<uint8_t>& target = from == base ? other_bytes : base_bytes;
-        if (WritePatch(from, to, source, target, output_folder)) {
+        if (WritePatch(from, to, source, target, output_folder, pack_arg ? &pack : nullptr)) {
           written.insert(FormatPatchName(GetIwad(from), GetIwad(to)));
         } else {
           ok = false;
@@ -152,8 +181,10 @@ int RunBuildStore(const Args& args) {
                 absent.empty() ? "not made (see the errors above)"
                                : ("release file absent: " + absent).c_str());
   }
+  if (pack_arg && !WritePack(pack, PathFromArg(*pack_arg), *pack_arg)) ok = false;
   std::printf("%zu of %zu patches written to %s\n", written.size(), kPatchCount,
-              output_arg->c_str());
+              output_arg && pack_arg ? (*output_arg + " and " + *pack_arg).c_str()
+                                     : (output_arg ? *output_arg : *pack_arg).c_str());
   return ok ? kExitOk : kExitFailure;
 }
 
@@ -161,15 +192,21 @@ int RunBuildStore(const Args& args) {
 
 const Command kBuildStoreCommand = {
     "build-store", "make the built-in patches from a folder of release files",
-    "usage: tarvelline-cli build-store --releases DIR --output DIR\n"
+    "usage: tarvelline-cli build-store --releases DIR (--output DIR | --pack FILE)...\n"
     "\n"
     "Identifies every file in the releases folder. For each game whose base release is there,\n"
-    "writes the patches between the base and every other release present, named as the\n"
+    "makes the patches between the base and every other release present, named as the\n"
     "program looks them up (<name>.vcdiff), each checked by decoding it and comparing the\n"
     "result's SHA-1 with the catalogue. Then lists the built-in patch names still missing\n"
     "and which release files they need:\n"
     "  wrote<TAB>NAME<TAB>BYTES\n"
-    "  missing<TAB>NAME<TAB>REASON\n",
+    "  packed<TAB>FILE<TAB>PATCHES<TAB>BYTES\n"
+    "  missing<TAB>NAME<TAB>REASON\n"
+    "\n"
+    "  --output DIR  write each patch to DIR/<name>.vcdiff\n"
+    "  --pack FILE   write them all as one patch pack, a zip archive to share: deflated, in\n"
+    "                the order of their names and without time stamps, so the same releases\n"
+    "                give the same pack byte for byte\n",
     RunBuildStore};
 
 }  // namespace tvl::cli

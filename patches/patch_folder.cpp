@@ -1,9 +1,11 @@
 #include "patches/patch_folder.h"
 
+#include <algorithm>
 #include <string>
 #include <system_error>
 
 #include "patches/patch_directory.h"
+#include "patches/patch_pack.h"
 #include "platform/program_folder.h"
 
 namespace tvl {
@@ -51,10 +53,59 @@ FolderPatchStatus ReadFolderPatch(const Path& file, std::vector<uint8_t>* bytes,
   }
 }
 
-PatchOrigin LocatePatch(std::u16string_view name, const Path& folder) {
+namespace {
+
+// The packs in a folder, in the order of their names, so the same folder always gives the same
+// patch.
+std::vector<Path> PacksIn(const Path& folder) {
+  std::vector<Path> packs;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
+       it.increment(error)) {
+    if (IsPatchPackName(it->path()) && IsPatchFile(it->path())) packs.push_back(it->path());
+  }
+  std::sort(packs.begin(), packs.end());
+  return packs;
+}
+
+bool FindInPack(const Path& pack, std::u16string_view name, RunTimePatch* found) {
+  std::string entry;
+  if (!FindPackEntry(pack, name, &entry)) return false;
+  *found = {pack, entry};
+  return true;
+}
+
+}  // namespace
+
+Path RunTimePatch::Label() const {
+  return entry.empty() ? file : file / Path(std::u8string(entry.begin(), entry.end()));
+}
+
+bool FindRunTimePatch(const Path& source, std::u16string_view name, RunTimePatch* found) {
+  if (source.empty()) return false;
+  if (IsPatchFile(source)) return FindInPack(source, name, found);
+  const Path file = FolderPatchPath(source, name);
+  if (IsPatchFile(file)) {
+    *found = {file, {}};
+    return true;
+  }
+  for (const Path& pack : PacksIn(source)) {
+    if (FindInPack(pack, name, found)) return true;
+  }
+  return false;
+}
+
+FolderPatchStatus ReadRunTimePatch(const RunTimePatch& patch, std::vector<uint8_t>* bytes,
+                                   FileError* error) {
+  return patch.entry.empty() ? ReadFolderPatch(patch.file, bytes, error)
+                             : ReadPackPatch(patch.file, patch.entry, bytes, error);
+}
+
+PatchOrigin LocatePatch(std::u16string_view name, const Path& source) {
   const std::u16string text(name);
   if (FindPatch(text.c_str(), nullptr, nullptr)) return PatchOrigin::kBuiltIn;
-  if (!folder.empty() && IsPatchFile(FolderPatchPath(folder, name))) return PatchOrigin::kFolder;
+  RunTimePatch found;
+  if (FindRunTimePatch(source, name, &found)) return PatchOrigin::kFolder;
   return PatchOrigin::kMissing;
 }
 

@@ -29,8 +29,8 @@ uint64_t StepOutputLimit(const Path& input) {
   return ReleaseOutputLimit(error ? 0 : size);  // an input that can't be sized fails to open
 }
 
-// A patch the built-in directory lacks is read from the folder; `patch_file` is then set to the
-// file, unless there is none.
+// A patch the built-in directory lacks is read from the folder or pack; `patch_file` is then set
+// to the file (a pack's entry as Label names it), unless there is none.
 bool ApplyStep(const Path& input, const std::u16string& name, const Path& output,
                const ConvertRequest& request, const WindowWritten& window_written, Path* patch_file,
                ApplyError* error) {
@@ -41,24 +41,30 @@ bool ApplyStep(const Path& input, const std::u16string& name, const Path& output
     return ApplyPatchBytes(input, std::span<const uint8_t>(data, length), output, kPatchPieceSize,
                            error, control);
   }
+  RunTimePatch found;
+  if (!FindRunTimePatch(request.patch_folder, name, &found)) {
+    return FailApply(error, ApplyFailure::kNoPatch, "Couldn't open patch data");
+  }
   std::vector<uint8_t> bytes;
   FileError file_error = 0;
-  const Path file =
-      request.patch_folder.empty() ? Path() : FolderPatchPath(request.patch_folder, name);
-  switch (file.empty() ? FolderPatchStatus::kAbsent : ReadFolderPatch(file, &bytes, &file_error)) {
+  *patch_file = found.Label();
+  switch (ReadRunTimePatch(found, &bytes, &file_error)) {
     case FolderPatchStatus::kRead:
-      *patch_file = file;
       return ApplyPatchBytes(input, bytes, output, kPatchPieceSize, error, control);
     case FolderPatchStatus::kAbsent:
       return FailApply(error, ApplyFailure::kNoPatch, "Couldn't open patch data");
     case FolderPatchStatus::kTooLarge:
-      *patch_file = file;
       return FailApply(error, ApplyFailure::kNoPatch,
                        "larger than any patch (over 256 MiB), not read");
+    case FolderPatchStatus::kDamaged:
+      return FailApply(error, ApplyFailure::kNoPatch, "damaged in its patch pack");
+    case FolderPatchStatus::kUnreadable:
+      return FailApply(error, ApplyFailure::kNoPatch,
+                       "stored in its patch pack with compression or encryption Tarvelline "
+                       "can't read; re-zip the pack with ordinary deflate and no password");
     case FolderPatchStatus::kReadFailed:
       break;
   }
-  *patch_file = file;
   return FailApply(error, ApplyFailure::kNoPatch, "cannot read the patch file", file_error);
 }
 

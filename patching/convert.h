@@ -28,8 +28,8 @@ struct ConvertReport {
   ConvertStatus status = ConvertStatus::kConverted;
   ApplyError apply_error;  // for kPatchFailed: the failed step, its patch and files
   std::u16string failed_patch;
-  // The folder file the failed step's patch came from, or could not be read from; empty for a
-  // built-in patch and for one found nowhere.
+  // The folder file (or pack entry, as RunTimePatch::Label names it) the failed step's patch
+  // came from, or could not be read from; empty for a built-in patch and for one found nowhere.
   Path patch_file;
   // The files read from the patch folder, in route order: for kVerifyFailed, the suspects.
   std::vector<Path> folder_patches;
@@ -63,8 +63,9 @@ struct ConvertRequest {
   // Called once the result is complete and verified, just before it takes its place; returning
   // false stops the conversion there, with nothing changed. Empty: it goes on.
   std::function<bool()> commit;
-  // A folder of "<name>.vcdiff" files for the patches that the built-in directory (or
-  // `find_patch`) lacks; empty: none. Its files are untrusted like any input.
+  // A folder of "<name>.vcdiff" files and patch packs, or one pack, for the patches that the
+  // built-in directory (or `find_patch`) lacks; empty: none. Its files are untrusted like any
+  // input.
   Path patch_folder;
 };
 

@@ -155,7 +155,13 @@ bool ReadEndRecords(File& archive, uint64_t size, DirectorySpan* span, ZipReport
   std::vector<uint8_t> tail(tail_size);
   if (!ReadExactly(archive, size - tail_size, tail.data(), tail_size, report)) return false;
   size_t at = 0;
-  if (!FindEndRecord(tail, &at)) return Fail(report, ZipStatus::kNotZip);
+  if (!FindEndRecord(tail, &at)) {
+    // A file that begins as an archive but has no end: cut short, most likely in a download.
+    uint8_t head[4] = {};
+    const bool begins_as_zip = size >= 4 && ReadExactly(archive, 0, head, 4, report) &&
+                               Fields(head).U32() == kLocalHeaderSignature;
+    return Fail(report, begins_as_zip ? ZipStatus::kMalformed : ZipStatus::kNotZip);
+  }
   Fields end(std::span<const uint8_t>(tail).subspan(at));
   end.U32();
   const uint16_t disk = end.U16();
@@ -419,7 +425,7 @@ std::string DescribeZipReport(const ZipReport& report, const std::string& archiv
     case ZipStatus::kOutside:
       return archive + " is a damaged zip archive: its directory points outside the file";
     case ZipStatus::kMalformed:
-      return archive + " is a damaged zip archive: its directory can't be read";
+      return archive + " is a damaged zip archive: its directory is missing or can't be read";
     case ZipStatus::kMethod:
       return what + " uses " + ZipMethodName(report.method) +
              " compression, which Tarvelline can't read; re-zip it with ordinary deflate";

@@ -278,7 +278,7 @@ TEST_F(PatchFolderTest, AFolderThatIsNotThereIsAnError) {
        }) {
     CliRun run = RunCommand(args);
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "tarvelline-cli: --patches " + args.back() + ": not a folder\n");
+    EXPECT_EQ(run.err, "tarvelline-cli: --patches " + args.back() + ": not a folder or a patch pack\n");
     EXPECT_EQ(run.out, "");
   }
   EXPECT_EQ(CountFiles(work_), 1u);
