@@ -27,7 +27,6 @@ constexpr size_t kEndSearch = kEndSize + 0xFFFF;
 constexpr uint16_t kZip64Extra = 0x0001;
 constexpr uint16_t kUnicodePathExtra = 0x7075;  // Info-ZIP's UTF-8 name beside a CP437 one
 
-constexpr uint16_t kFlagEncrypted = 1 << 0;
 constexpr uint16_t kFlagUtf8 = 1 << 11;
 constexpr uint16_t kFlagStrongEncryption = 1 << 6;
 constexpr uint16_t kFlagMaskedHeaders = 1 << 13;  // central directory encryption
