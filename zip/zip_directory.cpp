@@ -143,9 +143,8 @@ bool ReadZip64End(File& archive, uint64_t size, uint64_t locator_at, DirectorySp
   span->count = record.U64();
   span->size = record.U64();
   span->offset = record.U64();
-  if (disk != 0 || directory_disk != 0 || on_disk != span->count) {
-    return Fail(report, ZipStatus::kSplit);
-  }
+  if (disk != 0 || directory_disk != 0) return Fail(report, ZipStatus::kSplit);
+  if (on_disk != span->count) return Fail(report, ZipStatus::kMalformed);
   return true;
 }
 
@@ -179,9 +178,9 @@ bool ReadEndRecords(File& archive, uint64_t size, DirectorySpan* span, ZipReport
       return ReadZip64End(archive, size, end_at - kZip64LocatorSize, span, report);
     }
   }
-  if (disk != 0 || directory_disk != 0 || on_disk != span->count) {
-    return Fail(report, ZipStatus::kSplit);
-  }
+  if (disk != 0 || directory_disk != 0) return Fail(report, ZipStatus::kSplit);
+  // One disk, yet two counts of its entries: a damaged record, not a split archive.
+  if (on_disk != span->count) return Fail(report, ZipStatus::kMalformed);
   return true;
 }
 
@@ -422,8 +421,16 @@ std::string DescribeZipReport(const ZipReport& report, const std::string& archiv
              " is one part of a split zip archive, which Tarvelline can't read; "
              "join the parts into one archive first";
     case ZipStatus::kOutside:
+      if (!report.entry.empty()) {
+        return archive + " is a damaged zip archive: the data of " + report.entry +
+               " lies outside the file";
+      }
       return archive + " is a damaged zip archive: its directory points outside the file";
     case ZipStatus::kMalformed:
+      if (!report.entry.empty()) {
+        return archive + " is a damaged zip archive: the header of " + report.entry +
+               " is missing or can't be read";
+      }
       return archive + " is a damaged zip archive: its directory is missing or can't be read";
     case ZipStatus::kMethod:
       return what + " uses " + ZipMethodName(report.method) +

@@ -40,10 +40,10 @@ struct ZipDirectory {
 enum class ZipStatus {
   kOk,
   kReadFailed,   // the archive could not be read: `file_error` says why
-  kNotZip,       // no end of central directory record: not a zip archive
+  kNotZip,       // no end of central directory record, and not begun as one: not a zip archive
   kSplit,        // one part of a split or spanned archive
   kOutside,      // the directory or an entry's data lies outside the file
-  kMalformed,    // records that don't parse: a damaged archive
+  kMalformed,    // records that don't parse, or an archive cut short: a damaged archive
   kMethod,       // a compression method we don't read: `method` says which
   kEncrypted,    // an encrypted entry
   kTooLarge,     // the entry declares more than kMaxZipEntrySize

@@ -107,7 +107,7 @@ grep -q "failed\|not installable" <<<"$out$err" && fail "healthy mirror: reports
 installed wine32:i386 && installed zip && installed clang || fail "healthy mirror: packages"
 
 # Nothing missing: no apt-get at all.
-run bash -c "printf '%s\n' cmake ninja-build g++ googletest libbenchmark-dev dpkg-dev file man-db >\"\$STUB/installed\" &&
+run bash -c "printf '%s\n' cmake ninja-build g++ googletest libbenchmark-dev zlib1g-dev dpkg-dev file man-db zip p7zip-full python3 >\"\$STUB/installed\" &&
              '$tools/install-deps.sh' native"
 [ "$rc" -eq 0 ] && [ ! -e "$STUB/calls" ] || fail "nothing missing: apt-get was called"
 
