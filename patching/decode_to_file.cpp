@@ -10,6 +10,7 @@
 #include "patching/window_writer.h"
 #include "platform/file_view.h"
 #include "platform/large_buffer.h"
+#include "vcdiff/decode_driver.h"
 #include "vcdiff/decoder.h"
 
 namespace tvl {
@@ -19,9 +20,6 @@ namespace {
 // value, so decoding runs on the defaults and asks for source blocks through kStatusNeedBlock.
 constexpr uint64_t kConfigWindowSize = 4096;
 constexpr uint32_t kConfigFlags = 0x400;
-
-// Shortest VCDIFF file: the 4 magic bytes and the header indicator.
-constexpr uint64_t kFileHeaderSize = 5;
 
 // Frees the decoder's buffers on every way out.
 struct StreamHolder {
@@ -215,56 +213,59 @@ bool DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size
   // the decoder has said kStatusNeedInput for its last piece: until then it may still read
   // sections where they lie. A piece shorter than piece_size is the last; a patch of a whole
   // number of pieces ends with an empty one.
-  for (;;) {
+  bool patch_failed = false, source_failed = false;
+  DecodeDriver driver;
+  driver.next_piece = [&](DecodePiece* piece) {
     if (chunks.next == chunks.length && !FillPatchChunk(&chunks)) {
-      return FailApply(error, ApplyFailure::kReadPatch, "Couldn't read patch data", chunks.error);
+      patch_failed = true;
+      return false;
     }
-    const size_t length = std::min(piece_size, chunks.length - chunks.next);
-    stream.input_next = chunks.buffer.get() + chunks.next;
-    stream.input_size = length;
-    chunks.next += length;
+    piece->data = chunks.buffer.get() + chunks.next;
+    piece->size = std::min(piece_size, chunks.length - chunks.next);
+    piece->last = piece->size < piece_size;
+    chunks.next += piece->size;
+    return true;
+  };
+  // Cut short (Windows) or served zeros (POSIX) where a page of the view couldn't be read:
+  // whatever the decoder made of them, output or a failed checksum, the source's failure is the
+  // news. A stream cut short mid-step can only be freed.
+  driver.step = [&](DecodeStream* running, int* status) {
+    DecodeStep step{running, 0};
+    const bool whole = ReadViews(RunDecodeStep, &step);
+    *status = step.status;
+    source_failed = !SourceBlocksIntact(&blocks) || !whole;
+    return !source_failed;
+  };
+  driver.load_block = [&](uint64_t block) {
+    source_failed = !LoadSourceBlock(&blocks, block, &source);
+    return !source_failed;
+  };
+  ApplyError window_error;
+  driver.take_window = [&](DecodeStream* taken) {
+    return PutWindow(taken, &windows, &window_error);
+  };
 
-    for (;;) {
-      DecodeStep step{&stream, 0};
-      // Cut short (Windows) or served zeros (POSIX) where a page of the view couldn't be read:
-      // whatever the decoder made of them, output or a failed checksum, the source's failure is
-      // the news. A stream cut short mid-step can only be freed.
-      const bool whole = ReadViews(RunDecodeStep, &step);
-      if (!SourceBlocksIntact(&blocks) || !whole) return FailSource(error, blocks);
-      const int status = step.status;
-      if (status == kStatusNeedInput) break;
-      switch (status) {
-        case kStatusGotHeader:
-        case kStatusWindowStart:
-        case kStatusWindowDone:
-          break;
-        case kStatusNeedBlock:
-          if (!LoadSourceBlock(&blocks, source.requested_block, &source)) {
-            return FailSource(error, blocks);
-          }
-          break;
-        case kStatusOutput:
-          if (!PutWindow(&stream, &windows, error)) return false;
-          break;
-        default:
-          return FailApply(error, ApplyFailure::kDecode,
-                           stream.message ? stream.message : "patch decoding failed");
+  switch (DriveDecoder(&stream, driver)) {
+    case DriveEnd::kDone:
+      break;
+    case DriveEnd::kStopped:
+      if (patch_failed) {
+        return FailApply(error, ApplyFailure::kReadPatch, "Couldn't read patch data", chunks.error);
       }
-    }
-    if (length < piece_size) break;
+      if (source_failed) return FailSource(error, blocks);
+      if (error) *error = window_error;
+      return false;
+    case DriveEnd::kDecodeFailed:
+    case DriveEnd::kCloseFailed:
+      // A patch that ended inside a header or a window is incomplete, and so is one that never
+      // began (an empty file).
+      return FailApply(error, ApplyFailure::kDecode,
+                       stream.message ? stream.message : "patch decoding failed");
+    case DriveEnd::kProtocol:
+      return FailApply(error, ApplyFailure::kDecode, "patch decoding failed");
   }
   if (!FinishPendingWindow(&windows, error)) return false;
   if (!SourceBlocksIntact(&blocks)) return FailSource(error, blocks);
-
-  // A patch that ended inside a header or a window is incomplete. So is one that ended before its
-  // file header was whole (an empty file, say), which the decoder can't tell from a patch not yet
-  // begun: without this, an empty patch would "succeed" with an empty output.
-  if (CloseDecodeStream(&stream) != 0) {
-    return FailApply(error, ApplyFailure::kDecode, stream.message);
-  }
-  if (stream.input_total < kFileHeaderSize) {
-    return FailApply(error, ApplyFailure::kDecode, "eof in decode");
-  }
 
   // Closing is where a delayed write failure shows; the output isn't whole then.
   FileError close_error = 0;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <memory>
 
+#include "vcdiff/decode_driver.h"
+
 namespace tvl {
 namespace {
 
@@ -16,10 +18,6 @@ size_t PieceSize(const std::vector<size_t>& pieces, size_t index, size_t left) {
   if (index + 1 < pieces.size()) return std::min(pieces[index], left);
   // A repeating 0 would never reach the end of the patch.
   return pieces.back() == 0 ? left : std::min(pieces.back(), left);
-}
-
-bool IsProgress(int status) {
-  return status == kStatusGotHeader || status == kStatusWindowStart || status == kStatusWindowDone;
 }
 
 // The `size` bytes at `from` as the decoder is to read them: in place, or as an exact-size copy
@@ -50,60 +48,63 @@ DecodeResult DecodeInMemory(std::span<const uint8_t> patch, std::span<const uint
     block_source.block_data = Serve(from, count, options.isolated_buffers, block_copy);
     block_source.block_bytes = count;
     block_source.block_number = number;
+    return true;
   };
 
   int failure = ConfigureDecodeStream(&stream, options.config);
-  bool broken = false;
+  DecodeDriver driver;
   if (failure == 0 && options.attach_source) {
     block_source.block_size = options.block_size;
     SetDecodeSource(&stream, &block_source);
     if (options.preload_first_block) load(0);
+    driver.load_block = [&](uint64_t number) {
+      if (options.record_events) result.blocks.push_back(number);
+      return load(number);
+    };
   }
 
   size_t offset = 0;
   size_t piece_index = 0;
   std::unique_ptr<uint8_t[]> piece_copy;
-  uint64_t delivered = 0;
-  while (failure == 0) {
+  driver.next_piece = [&](DecodePiece* piece) {
     const size_t size = PieceSize(options.pieces, piece_index++, patch.size() - offset);
-    stream.input_next = Serve(patch.data() + offset, size, options.isolated_buffers, piece_copy);
-    stream.input_size = size;
+    piece->data = Serve(patch.data() + offset, size, options.isolated_buffers, piece_copy);
+    piece->size = size;
     offset += size;
-    for (;;) {
-      const int status = DecodeInput(&stream);
-      if (options.record_events) result.statuses.push_back(status);
-      if (status == kStatusNeedInput) break;
-      if (status == kStatusNeedBlock) {
-        if (options.record_events) result.blocks.push_back(block_source.requested_block);
-        if (!options.attach_source) {
-          broken = true;
-          failure = kStatusFailed;
-          break;
-        }
-        load(block_source.requested_block);
-      } else if (status == kStatusOutput) {
-        if (stream.output_size != stream.target_length) broken = true;
-        result.window_sizes.push_back(stream.output_size);
-        delivered += stream.output_size;
-        if (options.sink != nullptr) {
-          options.sink(options.sink_opaque, stream.output_data, stream.output_size);
-        } else {
-          result.output.insert(result.output.end(), stream.output_data,
-                               stream.output_data + stream.output_size);
-        }
-        stream.output_size = 0;
-      } else if (!IsProgress(status)) {
-        failure = status;
-        break;
-      }
+    piece->last = offset == patch.size();
+    return true;
+  };
+  driver.take_window = [&](DecodeStream* taken) {
+    result.window_sizes.push_back(taken->output_size);
+    if (options.sink != nullptr) {
+      options.sink(options.sink_opaque, taken->output_data, taken->output_size);
+    } else {
+      result.output.insert(result.output.end(), taken->output_data,
+                           taken->output_data + taken->output_size);
     }
-    if (offset == patch.size()) break;
+    taken->output_size = 0;
+    return true;
+  };
+  if (options.record_events) {
+    driver.observe = [&](int status) { result.statuses.push_back(status); };
   }
+
+  bool broken = false;
   if (failure == 0) {
-    result.close_status = CloseDecodeStream(&stream);
-    failure = result.close_status;
+    switch (DriveDecoder(&stream, driver, &failure)) {
+      case DriveEnd::kDone:
+      case DriveEnd::kStopped:  // nothing here stops
+        break;
+      case DriveEnd::kDecodeFailed:
+        break;
+      case DriveEnd::kCloseFailed:
+        result.close_status = failure;
+        break;
+      case DriveEnd::kProtocol:
+        broken = true;
+        break;
+    }
   }
-  if (stream.output_total != delivered) broken = true;
 
   result.status = broken ? kStatusFailed : failure;
   result.message = broken                      ? kDecoderProtocolBroken

@@ -186,9 +186,9 @@ void ExchangeWindowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capa
 }
 
 int CloseDecodeStream(DecodeStream* stream) {
-  // A stream cut inside its first four bytes has begun: it is no clean end.
-  const bool untouched = stream->decode_state == kStateMagic && stream->magic_filled == 0;
-  if (untouched || stream->decode_state == kStateWindowIndicator) return 0;
+  // Only between windows is a patch whole. One that never began (an empty file) is no patch:
+  // taken for one, it would "convert" to an empty output.
+  if (stream->decode_state == kStateWindowIndicator) return 0;
   return Fail(stream, kStatusBadData, "eof in decode");
 }
 

@@ -18,7 +18,7 @@
 //       anything else     -> failure; stream.message says why, and every later call gives
 //                            the same failure again without reading further
 //     }
-//   CloseDecodeStream(&stream);                  // fails when the patch ended mid-window
+//   CloseDecodeStream(&stream);                  // fails unless the patch ended between windows
 //   FreeDecodeStream(&stream);
 //
 // Bytes given as input must stay unchanged until DecodeInput next returns kStatusNeedInput: a
@@ -244,8 +244,9 @@ int GetSourceBlock(DecodeStream* stream, uint64_t block_number);
 // while the next decodes keeps two buffers this way.
 void ExchangeWindowBuffer(DecodeStream* stream, uint8_t** buffer, uint64_t* capacity);
 
-// Checks that decoding stopped at a clean point (before the first or after a whole window).
-// Returns 0, kStatusFailed or kStatusBadData.
+// Checks that decoding stopped at a clean point: after the file header, between windows. A
+// stream that never began (no byte of a header) did not. Returns 0, kStatusFailed or
+// kStatusBadData.
 int CloseDecodeStream(DecodeStream* stream);
 
 // Releases every buffer the stream allocated and zeroes it. Safe on a zeroed stream.

@@ -177,11 +177,14 @@ TEST(DecodeInput, StateOutOfRange) {
   FreeDecodeStream(&stream);
 }
 
+// No input consumes nothing, and a patch that never began is no patch when the stream closes.
 TEST(DecodeInput, NoInputConsumesNothing) {
   const DecodeResult result = Decode({}, {});
   EXPECT_EQ(result.statuses, std::vector<int>{kStatusNeedInput});
-  EXPECT_EQ(result.message, "further input required");
   EXPECT_EQ(result.final_state, kStateMagic);
+  EXPECT_EQ(result.input_total, 0u);
+  EXPECT_EQ(result.close_status, kStatusBadData);
+  EXPECT_EQ(result.message, "eof in decode");
 }
 
 TEST(DecodeInput, ApplicationHeaderIsKept) {

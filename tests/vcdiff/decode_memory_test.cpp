@@ -30,8 +30,8 @@ TEST(DecodeInMemory, PieceListsReachTheEnd) {
     EXPECT_EQ(result.output, sample.expected) << pieces.size();
     EXPECT_EQ(result.input_total, sample.patch.size());
   }
-  // An empty patch is a clean, empty decode.
-  EXPECT_EQ(DecodeInMemory({}, {}).status, 0);
+  // An empty patch is refused by the stream, whatever drives it.
+  EXPECT_EQ(DecodeInMemory({}, {}).status, kStatusBadData);
 }
 
 TEST(DecodeInMemory, InPlaceIsolatedAndSinkAgree) {

@@ -145,9 +145,11 @@ TEST(GetSourceBlock, NotSeekableFailsTheCopy) {
 
 TEST(CloseDecodeStream, CleanOnlyBetweenWindows) {
   const testing::Sample sample = testing::RichSample();
+  // Never begun: no patch at all.
   DecodeStream stream;
   ConfigureDecodeStream(&stream, nullptr);
-  EXPECT_EQ(CloseDecodeStream(&stream), 0);
+  EXPECT_EQ(CloseDecodeStream(&stream), kStatusBadData);
+  EXPECT_STREQ(stream.message, "eof in decode");
   FreeDecodeStream(&stream);
 
   MemoryDecodeOptions options;
