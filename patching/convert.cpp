@@ -15,7 +15,7 @@
 namespace tvl {
 namespace {
 
-// One step of the route: ApplyPatch without its console diagnostics, which the report carries.
+// The request's own patch finder, or the built-in directory.
 bool LookUpPatch(const PatchFinder& find_patch, const std::u16string& name, const uint8_t** data,
                  uint32_t* length) {
   return find_patch ? find_patch(name.c_str(), data, length)
