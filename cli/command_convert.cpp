@@ -2,6 +2,7 @@
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
 #include "cli/commands.h"
+#include "cli/zip_input.h"
 #include "patching/convert.h"
 #include "patching/leftovers.h"
 #include "platform/file_ops.h"
@@ -12,7 +13,7 @@ namespace {
 std::string IdOf(const IwadRecord& record) { return Narrow(FormatReleaseId(record)); }
 
 int RunConvert(const Args& args) {
-  ParsedArgs parsed = ParseArgs(args, {"--to", "--output", "--patches"}, {"--in-place"});
+  ParsedArgs parsed = ParseArgs(args, {"--to", "--output", "--patches", "--entry"}, {"--in-place"});
   if (!parsed.error.empty()) return UsageError(kConvertCommand, parsed.error);
   if (parsed.positional.size() != 1) return UsageError(kConvertCommand, "needs one INPUT file");
   const std::string* to = parsed.Find("--to");
@@ -32,26 +33,31 @@ int RunConvert(const Args& args) {
     PrintError("unknown release id " + *to + " (see 'tarvelline-cli list')");
     return kExitFailure;
   }
-  const Path input = PathFromArg(input_arg);
-  FileDigest digest = Sha1OfFile(input);
-  if (!digest.complete) {
-    PrintError("cannot read " + input_arg + ": " + DescribeFileError(digest.error));
+  bool archive = false;
+  if (!ProbeInputFile(input_arg, &archive)) return kExitFailure;
+  // The archive is never written: the result is a plain WAD file beside it or elsewhere.
+  if (archive && (in_place || SameFile(PathFromArg(input_arg), PathFromArg(*output)))) {
+    PrintError(input_arg + ": can't convert inside a zip archive; use --output" +
+               (in_place ? "" : " with another path"));
     return kExitFailure;
   }
-  const int source = FindIwadByDigest(FormatDigest(digest.bytes));
+  InputFile input;
+  if (!OpenInputFile(input_arg, archive, parsed.Find("--entry"), &input)) return kExitFailure;
+  const std::string& label = input.label;
+  const int source = FindIwadByDigest(FormatDigest(input.digest.bytes));
   if (source < 0) {
-    PrintError(input_arg + " is not a known release");
+    PrintError(label + " is not a known release");
     return kExitFailure;
   }
 
   const IwadRecord& from = GetIwad(source);
   const IwadRecord& into = GetIwad(target);
   if (source == target) {
-    PrintError(input_arg + " already is " + *to);
+    PrintError(label + " already is " + *to);
     return kExitFailure;
   }
   if (std::u16string_view(from.game_id) != into.game_id) {
-    PrintError(input_arg + " is " + IdOf(from) + ", a release of another game than " + *to);
+    PrintError(label + " is " + IdOf(from) + ", a release of another game than " + *to);
     return kExitFailure;
   }
   if (!CanPatch(from, into)) {
@@ -61,10 +67,10 @@ int RunConvert(const Args& args) {
   }
 
   ConvertRequest request;
-  request.input = input;
+  request.input = input.path;
   request.source = source;
   request.target = target;
-  request.output = in_place ? input : PathFromArg(*output);
+  request.output = in_place ? input.path : PathFromArg(*output);
   request.temp_folder = TempFolder();
   request.make_temp = [](const Path& folder, FileError* error) {
     return MakeTempFile(folder, error);
@@ -82,6 +88,8 @@ int RunConvert(const Args& args) {
   }
   ConvertReport report = ConvertRelease(request);
   if (report.status != ConvertStatus::kConverted) {
+    // The user knows an unpacked entry by its place in the archive, not by its temporary name.
+    if (input.zipped && report.step_input == input.path) report.step_input = PathFromArg(label);
     PrintError(DescribeConvertFailure(report, request));
     return kExitFailure;
   }
@@ -96,6 +104,7 @@ int RunConvert(const Args& args) {
 const Command kConvertCommand = {
     "convert", "convert a release into another release of its game",
     "usage: tarvelline-cli convert INPUT --to ID (--output OUTPUT | --in-place) [--patches DIR]\n"
+    "       tarvelline-cli convert ARCHIVE [--entry NAME] --to ID --output OUTPUT [--patches DIR]\n"
     "\n"
     "Identifies INPUT, converts it with the built-in patches (one, or two through the game's\n"
     "base release) and checks the result against the target's digest before it is put in\n"
@@ -103,6 +112,10 @@ const Command kConvertCommand = {
     "A patch that is not built in is read from DIR/<name>.vcdiff, or without --patches from\n"
     "the 'patches' folder beside the program; a built-in patch wins over a file.\n"
     "A failed conversion leaves INPUT untouched and OUTPUT as it was, or absent.\n"
+    "ARCHIVE is a zip archive holding the release (named *.zip, or starting as a zip does):\n"
+    "its one WAD file, or the entry NAME (its full name in the archive) when it holds\n"
+    "several, is unpacked into a temporary file and converted from there into a plain WAD\n"
+    "file at OUTPUT. The archive itself is never changed: --in-place is refused for it.\n"
     "Prints SOURCE_ID<TAB>TARGET_ID<TAB>OUTPUT on success.\n",
     RunConvert};
 

@@ -1,8 +1,5 @@
-#include "catalogue/catalogue.h"
-#include "catalogue/identify.h"
-#include "catalogue/wad_inspect.h"
 #include "cli/commands.h"
-#include "cli/file_record.h"
+#include "cli/identify_file.h"
 
 namespace tvl::cli {
 namespace {
@@ -15,21 +12,24 @@ int RunIdentify(const Args& args) {
 
   int result = kExitOk;
   for (const std::string& arg : parsed.positional) {
-    FileDigest digest = Sha1OfFile(PathFromArg(arg));
-    if (!digest.complete) {
-      PrintError("cannot read " + arg + ": " + DescribeFileError(digest.error));
+    std::vector<IdentifiedFile> files;
+    std::string error;
+    if (!IdentifyFile(PathFromArg(arg), arg, explain, &files, &error)) {
+      PrintError(error);
       result = kExitFailure;
       continue;
     }
-    const std::string hex = FormatDigest(digest.bytes);
-    const int index = FindIwadByDigest(hex);
-    Record record = FileRecord(index, hex, arg);
-    if (index < 0) result = kExitFailure;
-    if (explain) {
-      record.push_back(TextField(
-          "explain", index < 0 ? ExplainWad(InspectWadFile(PathFromArg(arg))) : "known release"));
+    if (files.empty()) {
+      // Only an archive gives nothing: it was named to be identified, and holds no game file.
+      PrintError(arg + ": no WAD file in this archive");
+      result = kExitFailure;
     }
-    PrintRecord(record, RequestedFormat(parsed));
+    for (const IdentifiedFile& file : files) {
+      Record record = file.ToRecord();
+      if (file.index < 0) result = kExitFailure;
+      if (explain) record.push_back(TextField("explain", file.explanation));
+      PrintRecord(record, RequestedFormat(parsed));
+    }
   }
   return result;
 }
@@ -44,9 +44,17 @@ const Command kIdentifyCommand = {
     "An unknown file prints -1<TAB>SHA1<TAB>-<TAB>unknown<TAB>FILE; a file that cannot be read\n"
     "is reported on stderr. Exits 0 when every file was identified, 1 otherwise.\n"
     "\n"
+    "A zip archive (a FILE named *.zip, or starting as a zip does) prints one line per WAD\n"
+    "file inside it (*.wad, *.iwad, *.ipk3; other entries are skipped), with FILE in the\n"
+    "form ARCHIVE//ENTRY: the archive's path, \"//\", and the entry's full name in the archive.\n"
+    "Each is unpacked into a temporary file, removed once identified. An archive that can't\n"
+    "be read, or holds no WAD file, is reported on stderr, and nothing in a damaged one is\n"
+    "identified. A FILE named *.ipk3 or *.pk3 is zipped game data, identified whole.\n"
+    "\n"
     "  --explain   add a last field saying what the file is, from its WAD header and\n"
     "              directory: \"known release\", \"not a WAD file\", \"PWAD (add-on) with ...\"\n"
-    "  --json      print JSON Lines, keys index, sha1, id, title, file, explain\n",
+    "  --json      print JSON Lines, keys index, sha1, id, title, file, entry, explain; file\n"
+    "              is the file or the archive, entry the name inside the archive or null\n",
     RunIdentify};
 
 }  // namespace tvl::cli

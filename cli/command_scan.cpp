@@ -33,16 +33,20 @@ const Command kScanCommand = {
     "file named *.wad, *.iwad or *.ipk3 (in any case) or starting with a WAD header. Without\n"
     "folders, looks where games are installed: DOOMWADDIR, each folder of DOOMWADPATH, the\n"
     "games/doom data folders, Steam libraries, GOG, Bethesda.net, and source ports' Flatpak\n"
-    "and Snap folders.\n"
+    "and Snap folders. Zip archives (*.zip) are looked into: each WAD file inside one is\n"
+    "identified as identify does it, FILE being ARCHIVE//ENTRY; archives without WAD files\n"
+    "are skipped.\n"
     "\n"
     "Prints one line per file, as identify does, with the rule that found it added:\n"
     "INDEX<TAB>SHA1<TAB>ID<TAB>TITLE<TAB>FILE<TAB>RULE. RULE is \"argument\" for the folders\n"
-    "named, else DOOMWADDIR, DOOMWADPATH, user, system, steam, gog, bethesda, flatpak or snap.\n"
-    "Unreadable files and folders are reported on stderr and skipped. Exits 0 when files were\n"
-    "found and every one was identified, 1 otherwise.\n"
+    "named, else DOOMWADDIR, DOOMWADPATH, user, system, steam, gog, bethesda, flatpak or snap;\n"
+    "a file inside an archive has the archive's. Unreadable files, archives and folders are\n"
+    "reported on stderr and skipped. Exits 0 when files were found and every one was\n"
+    "identified, 1 otherwise.\n"
     "\n"
     "  --explain   add a last field saying what each file is, as identify --explain does\n"
-    "  --json      print JSON Lines, keys index, sha1, id, title, file, rule, explain\n",
+    "  --json      print JSON Lines, keys index, sha1, id, title, file, entry, rule,\n"
+    "              explain; entry is the name inside the archive file, or null\n",
     RunScanCommand};
 
 }  // namespace tvl::cli

@@ -2,6 +2,7 @@
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
 #include "cli/commands.h"
+#include "cli/zip_input.h"
 #include "patches/patch_folder.h"
 
 namespace tvl::cli {
@@ -27,11 +28,14 @@ RecordField Availability(const std::vector<std::u16string>& route, const Path& p
 }
 
 int RunTargets(const Args& args) {
-  ParsedArgs parsed = ParseArgs(args, {"--release", "--patches"}, {"--json"});
+  ParsedArgs parsed = ParseArgs(args, {"--release", "--patches", "--entry"}, {"--json"});
   if (!parsed.error.empty()) return UsageError(kTargetsCommand, parsed.error);
   const std::string* release = parsed.Find("--release");
   if ((release != nullptr) == (parsed.positional.size() == 1) || parsed.positional.size() > 1) {
     return UsageError(kTargetsCommand, "needs exactly one FILE or --release ID");
+  }
+  if (release && parsed.Has("--entry")) {
+    return UsageError(kTargetsCommand, "--entry names a file inside a zip archive FILE");
   }
   Path patch_folder;
   if (!FindPatchFolder(parsed, &patch_folder)) return kExitFailure;
@@ -45,14 +49,15 @@ int RunTargets(const Args& args) {
     }
   } else {
     const std::string& file = parsed.positional[0];
-    FileDigest digest = Sha1OfFile(PathFromArg(file));
-    if (!digest.complete) {
-      PrintError("cannot read " + file + ": " + DescribeFileError(digest.error));
+    bool archive = false;
+    InputFile input;
+    if (!ProbeInputFile(file, &archive) ||
+        !OpenInputFile(file, archive, parsed.Find("--entry"), &input)) {
       return kExitFailure;
     }
-    index = FindIwadByDigest(FormatDigest(digest.bytes));
+    index = FindIwadByDigest(FormatDigest(input.digest.bytes));
     if (index < 0) {
-      PrintError(file + " is not a known release");
+      PrintError(input.label + " is not a known release");
       return kExitFailure;
     }
   }
@@ -75,7 +80,7 @@ int RunTargets(const Args& args) {
 
 const Command kTargetsCommand = {
     "targets", "list the releases a file or release can be converted to",
-    "usage: tarvelline-cli targets FILE [--patches DIR] [--json]\n"
+    "usage: tarvelline-cli targets FILE [--entry NAME] [--patches DIR] [--json]\n"
     "       tarvelline-cli targets --release ID [--patches DIR] [--json]\n"
     "\n"
     "Prints the other releases of the same game in catalogue order:\n"
@@ -84,6 +89,8 @@ const Command kTargetsCommand = {
     "PATCHES is 'present' when every patch of the route is built in or found as\n"
     "<name>.vcdiff in DIR (without --patches: the 'patches' folder beside the program),\n"
     "'missing' when one is not, and '-' when there is no route.\n"
+    "FILE may be a zip archive holding one WAD file, or several and --entry NAME naming one\n"
+    "(its full name in the archive): it is unpacked into a temporary file to identify it.\n"
     "\n"
     "  --json      print JSON Lines, keys index, id, title, route (an array of patch\n"
     "              names, or null), patches\n",

@@ -44,20 +44,25 @@ void AppendHex4(std::string* out, unsigned value) {
 }  // namespace
 
 RecordField TextField(const char* name, std::string text) {
-  return {name, RecordField::kText, std::move(text), {}};
+  return {name, RecordField::kText, std::move(text), {}, {}};
 }
 
 RecordField NumberField(const char* name, long long value) {
-  return {name, RecordField::kNumber, std::to_string(value), {}};
+  return {name, RecordField::kNumber, std::to_string(value), {}, {}};
 }
 
 RecordField NoneField(const char* name, std::string placeholder) {
-  return {name, RecordField::kNone, std::move(placeholder), {}};
+  return {name, RecordField::kNone, std::move(placeholder), {}, {}};
 }
 
 RecordField ListField(const char* name, std::vector<std::string> items) {
   if (items.empty()) return NoneField(name);
-  return {name, RecordField::kList, {}, std::move(items)};
+  return {name, RecordField::kList, {}, std::move(items), {}};
+}
+
+RecordField OnlyIn(RecordFormat format, RecordField field) {
+  field.only = format;
+  return field;
 }
 
 std::string EscapeTabField(std::string_view text) {
@@ -120,8 +125,11 @@ namespace {
 
 std::string FormatTab(const Record& record) {
   std::string line;
+  bool first = true;
   for (const RecordField& field : record) {
-    if (!line.empty()) line += '\t';
+    if (field.only == RecordFormat::kJson) continue;
+    if (!first) line += '\t';
+    first = false;
     if (field.kind == RecordField::kList) {
       std::string joined;
       for (const std::string& item : field.list) {
@@ -139,6 +147,7 @@ std::string FormatTab(const Record& record) {
 std::string FormatJson(const Record& record) {
   std::string line(1, '{');
   for (const RecordField& field : record) {
+    if (field.only == RecordFormat::kTab) continue;
     if (line.size() > 1) line += ',';
     line += JsonString(field.name);
     line += ':';

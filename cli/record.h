@@ -2,6 +2,7 @@
 // Both forms keep a record on one line whatever bytes a file name holds.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,7 +16,8 @@ struct RecordField {
   const char* name;  // the JSON key: the column's name in lower case
   Kind kind;
   std::string text;  // the text, the number's digits, or for kNone what the TAB line shows
-  std::vector<std::string> list;  // kList: joined by ',' in the TAB line, an array in JSON
+  std::vector<std::string> list;     // kList: joined by ',' in the TAB line, an array in JSON
+  std::optional<RecordFormat> only;  // printed in this form alone; in both when empty
 };
 
 RecordField TextField(const char* name, std::string text);
@@ -24,6 +26,10 @@ RecordField NumberField(const char* name, long long value);
 RecordField NoneField(const char* name, std::string placeholder = "-");
 // An empty list is no value.
 RecordField ListField(const char* name, std::vector<std::string> items);
+
+// The field, printed in `format` alone: where one form says in two fields what the other says in
+// one.
+RecordField OnlyIn(RecordFormat format, RecordField field);
 
 using Record = std::vector<RecordField>;
 

@@ -3,12 +3,11 @@
 #include <cstdio>
 #include <string_view>
 
-#include "catalogue/catalogue.h"
-#include "catalogue/identify.h"
 #include "catalogue/wad_inspect.h"
 #include "cli/cli.h"
-#include "cli/file_record.h"
+#include "cli/identify_file.h"
 #include "cli/scan_progress.h"
+#include "cli/zip_input.h"
 
 namespace tvl::cli {
 namespace {
@@ -36,31 +35,31 @@ struct Scan {
 
   void Identify(const Path& path, const std::string& rule) {
     if (!FirstVisit(&files_seen, path)) return;
-    ++found;
-    ++progress.game_files;
-    const std::string display = PathToUtf8(path);
-    FileDigest digest = Sha1OfFile(path);
-    if (!digest.complete) {
-      Report("cannot read " + display + ": " + DescribeFileError(digest.error));
+    std::vector<IdentifiedFile> files;
+    std::string error;
+    const bool identified = IdentifyFile(path, PathToUtf8(path), request.explain, &files, &error);
+    // A file that can't be read was still found; an archive without WAD files holds none.
+    const size_t count = identified ? files.size() : 1;
+    found += count;
+    progress.game_files += count;
+    if (!identified) {
+      Report(error);
       return;
     }
-    const std::string hex = FormatDigest(digest.bytes);
-    const int index = FindIwadByDigest(hex);
-    Record record = FileRecord(index, hex, display);
-    record.push_back(TextField("rule", rule));
-    if (index < 0) result = kExitFailure;
-    if (request.explain) {
-      record.push_back(
-          TextField("explain", index < 0 ? ExplainWad(InspectWadFile(path)) : "known release"));
+    for (const IdentifiedFile& file : files) {
+      Record record = file.ToRecord();
+      record.push_back(TextField("rule", rule));
+      if (file.index < 0) result = kExitFailure;
+      if (request.explain) record.push_back(TextField("explain", file.explanation));
+      ClearProgress(&progress);
+      PrintRecord(record, request.format);
     }
-    ClearProgress(&progress);
-    PrintRecord(record, request.format);
     std::fflush(stdout);
   }
 
   void Check(const Path& path, const std::string& rule) {
     ++progress.files_checked;
-    if (IsGameFile(path)) Identify(path, rule);
+    if (HasZipName(path) || IsGameFile(path)) Identify(path, rule);
     ShowProgress(&progress);
   }
 

@@ -23,9 +23,11 @@ struct ScanRequest {
 // or its first bytes are a WAD header's "IWAD" or "PWAD".
 bool IsGameFile(const Path& path);
 
-// Prints one record per game file found, INDEX SHA1 ID TITLE FILE RULE [EXPLANATION];
-// reports unreadable files and folders on stderr. Returns kExitOk when at least one file was
-// found and every file was identified and every folder read, kExitFailure otherwise.
+// Prints one record per game file found, INDEX SHA1 ID TITLE FILE RULE [EXPLANATION], and one per
+// WAD file inside each zip archive (*.zip, or another file it looks at that starts as a zip does);
+// reports unreadable files, archives and folders on stderr, and skips archives without WAD files.
+// Returns kExitOk when at least one file was found and every file was identified and every folder
+// read, kExitFailure otherwise.
 int RunScan(const ScanRequest& request);
 
 }  // namespace tvl::cli

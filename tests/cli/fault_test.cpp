@@ -12,6 +12,7 @@
 #include "patches/patch_directory.h"
 #include "platform/file_faults.h"
 #include "tests/cli/cli_run.h"
+#include "tests/cli/zip_maker.h"
 #include "tests/platform/system_errors.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
@@ -176,6 +177,16 @@ TEST_F(FaultTest, ConvertInTwoStepsOverAnExistingFile) {
       {"convert", PathOf("doom2.wad"), "--to", "doom2_xbox", "--output", PathOf("xbox.wad")},
       {{"doom2.wad", Release(u"doom2_v1666")}, {"xbox.wad", old}},
       {{"doom2.wad", Release(u"doom2_v1666")}, {"xbox.wad", Release(u"doom2_xbox")}});
+}
+
+// The entry is unpacked into the temporary folder first: that file goes whatever fails, and the
+// archive is only read.
+TEST_F(FaultTest, ConvertFromAZipArchive) {
+  const std::vector<uint8_t> tnt = Release(u"tnt_v19");
+  const std::vector<uint8_t> zip = testing::MakeZip({{"readme.txt", {}}, {"TNT.WAD", tnt}});
+  RunWithEveryFault(
+      {"convert", PathOf("tnt.zip"), "--to", "tnt_psnusa", "--output", PathOf("psx.wad")},
+      {{"tnt.zip", zip}}, {{"tnt.zip", zip}, {"psx.wad", Release(u"tnt_psnusa")}});
 }
 
 TEST_F(FaultTest, ApplyOverAnExistingFile) {

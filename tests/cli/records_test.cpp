@@ -157,12 +157,13 @@ TEST_F(RecordsTest, ScanAndIdentifyKeepEveryNameWhole) {
     for (const std::string& line : Lines(run.out)) {
       std::optional<JsonValue> record = JsonReader::Parse(line);
       ASSERT_TRUE(record) << line;
-      std::vector<std::string> keys = {"index", "sha1", "id", "title", "file", "explain"};
+      std::vector<std::string> keys = {"index", "sha1", "id", "title", "file", "entry", "explain"};
       if (args[0] == "scan") keys.insert(keys.end() - 1, "rule");
       EXPECT_EQ(record->Keys(), keys) << line;
       const JsonValue* file = record->Find("file");
       ASSERT_TRUE(file && file->kind == JsonValue::kString) << line;
       files.insert(file->text);
+      EXPECT_EQ(record->Find("entry")->kind, JsonValue::kNull) << "no archive among them";
       const bool is_release = file->text == release_;
       EXPECT_EQ(record->Find("index")->kind, JsonValue::kNumber);
       EXPECT_EQ(record->Find("index")->text, is_release ? known : "-1");
