@@ -209,8 +209,9 @@ TEST_F(ConvertTest, FailuresPartWayNameTheUsersFilesAndTheReason) {
     std::string error;
   };
   std::vector<Case> cases = {
-      // The second open is the patch step's, after identification.
-      {plan(FileOp::kOpenRead, 2, testing::kDenied),
+      // The third open is the patch step's, after a look at the first bytes (is it a zip
+      // archive?) and identification.
+      {plan(FileOp::kOpenRead, 3, testing::kDenied),
        step + "Couldn't open for read: " + in + " (" + testing::DeniedText() + ")"},
       {plan(FileOp::kWrite, 1, testing::kDiskFull),
        step + "Couldn't write output: " + out + " (" + testing::DiskFullText() + ")"},
