@@ -37,7 +37,9 @@ complete_words() {
 }
 # shellcheck source=/dev/null
 source "$scratch/root/usr/share/bash-completion/completions/tarvelline-cli"
-complete_words "$cli" sc | grep -qx scan || fail "completion: commands"
-complete_words "$cli" scan --j | grep -qx -- --json || fail "completion: options"
-complete_words "$cli" convert in.wad --to doom2_v1 | grep -qx doom2_v19 || fail "completion: ids"
+# grep reads to the end (no -q): bash writes COMPREPLY line by line, and a grep that left at its
+# match would fail printf with a closed pipe under pipefail.
+complete_words "$cli" sc | grep -x scan >/dev/null || fail "completion: commands"
+complete_words "$cli" scan --j | grep -x -- --json >/dev/null || fail "completion: options"
+complete_words "$cli" convert in.wad --to doom2_v1 | grep -x doom2_v19 >/dev/null || fail "completion: ids"
 echo "package_test: $(basename "$deb") and $(basename "$tgz") pass"
