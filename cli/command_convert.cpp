@@ -72,9 +72,6 @@ int RunConvert(const Args& args) {
   request.target = target;
   request.output = in_place ? input.path : PathFromArg(*output);
   request.temp_folder = TempFolder();
-  request.make_temp = [](const Path& folder, FileError* error) {
-    return MakeTempFile(folder, error);
-  };
   request.patch_folder = patch_folder;
   // What a killed run left beside the output goes first; what may be the only copy of a file
   // stays, and is named.

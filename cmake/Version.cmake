@@ -21,7 +21,3 @@ if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
 endif()
 add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=
                     -ffile-prefix-map=${PROJECT_BINARY_DIR}/=)
-if(WIN32)
-  # The PE header's time stamp would differ on every link.
-  add_link_options(-Wl,--no-insert-timestamp)
-endif()
