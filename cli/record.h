@@ -46,11 +46,6 @@ inline constexpr bool kEscapesBackslash = true;
 // it is.
 std::string EscapeTabField(std::string_view text);
 
-// A JSON string literal. Valid UTF-8 is kept; each byte that is not part of valid UTF-8 becomes
-// \udc80 to \udcff (0xdc00 plus the byte), the lone surrogates Python's "surrogateescape" reads
-// back as that byte.
-std::string JsonString(std::string_view bytes);
-
 // The record without its line break.
 std::string FormatRecord(const Record& record, RecordFormat format);
 
