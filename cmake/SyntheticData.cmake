@@ -58,3 +58,20 @@ function(tvl_add_synthetic_data_rules out)
     COMMENT "Building the synthetic patch store")
   add_custom_target(tvl_synthetic_data ALL DEPENDS ${outputs} ${patches})
 endfunction()
+
+# Target <name>: a native sub-build of this source tree that makes the synthetic data under <out>,
+# for builds whose own compiler makes programs this machine can't run (Windows, the browser).
+function(tvl_add_synthetic_host_build name out)
+  include(ExternalProject)
+  tvl_synthetic_outputs("${out}" outputs)
+  ExternalProject_Add(${name}
+    SOURCE_DIR "${PROJECT_SOURCE_DIR}"
+    BINARY_DIR "${CMAKE_BINARY_DIR}/host-tools"
+    CMAKE_GENERATOR Ninja
+    CMAKE_ARGS -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++
+               -DTVL_BUILD_TESTS=OFF "-DTVL_SYNTHETIC_OUT=${out}"
+    BUILD_COMMAND "${CMAKE_COMMAND}" --build <BINARY_DIR> --target tvl_synthetic_data
+    INSTALL_COMMAND ""
+    BUILD_ALWAYS ON
+    BUILD_BYPRODUCTS ${outputs})
+endfunction()
