@@ -53,22 +53,26 @@ constexpr size_t kPatchChunkSize = 65536;
 
 struct PatchChunks {
   PatchInput patch;
-  uint64_t copied = 0;  // bytes of an in-memory patch taken so far
+  uint64_t size = 0;        // an in-memory patch's, or a regular file's when the run began
+  bool size_known = false;  // false for a pipe, which ends where its reads do
+  uint64_t taken = 0;       // bytes copied or read so far
   std::unique_ptr<uint8_t[]> buffer;
   size_t capacity = 0;  // a whole number of pieces, or the whole patch
   size_t length = 0;    // valid bytes in `buffer`
   size_t next = 0;      // the next piece starts here
   FileError error = 0;
+  bool changed = false;  // the file ended before its size: another program shortened it
 };
 
 bool InitPatchChunks(PatchChunks* chunks, PatchInput patch, size_t piece_size) {
   chunks->patch = patch;
-  uint64_t size = patch.bytes.size();
-  const bool size_known = patch.file == nullptr || FileView::RegularFileSize(*patch.file, &size);
+  chunks->size = patch.bytes.size();
+  chunks->size_known =
+      patch.file == nullptr || FileView::RegularFileSize(*patch.file, &chunks->size);
   chunks->capacity = std::max<size_t>(1, kPatchChunkSize / piece_size) * piece_size;
   // Never more than the whole patch, whatever piece size was asked for.
-  if (size_known && size < chunks->capacity) {
-    chunks->capacity = static_cast<size_t>(std::max<uint64_t>(1, size));
+  if (chunks->size_known && chunks->size < chunks->capacity) {
+    chunks->capacity = static_cast<size_t>(std::max<uint64_t>(1, chunks->size));
   }
   chunks->buffer = Allocate(chunks->capacity);
   return chunks->buffer != nullptr;
@@ -78,23 +82,31 @@ bool InitPatchChunks(PatchChunks* chunks, PatchInput patch, size_t piece_size) {
 bool FillPatchChunk(PatchChunks* chunks) {
   chunks->next = 0;
   chunks->length = 0;
+  // A file that grew is read as it was, as the source is; one that shrank is caught below.
+  const size_t want =
+      chunks->size_known
+          ? static_cast<size_t>(std::min<uint64_t>(chunks->capacity, chunks->size - chunks->taken))
+          : chunks->capacity;
   if (chunks->patch.file == nullptr) {
-    const std::span<const uint8_t> bytes = chunks->patch.bytes;
-    chunks->length =
-        static_cast<size_t>(std::min<uint64_t>(chunks->capacity, bytes.size() - chunks->copied));
-    if (chunks->length != 0) {
-      std::memcpy(chunks->buffer.get(), bytes.data() + chunks->copied, chunks->length);
+    if (want != 0) {
+      std::memcpy(chunks->buffer.get(), chunks->patch.bytes.data() + chunks->taken, want);
     }
-    chunks->copied += chunks->length;
-    return true;
+    chunks->length = want;
   }
-  while (chunks->length < chunks->capacity) {
+  while (chunks->length < want) {
     const int64_t got = chunks->patch.file->Read(chunks->buffer.get() + chunks->length,
-                                                 chunks->capacity - chunks->length, &chunks->error);
+                                                 want - chunks->length, &chunks->error);
     if (got < 0) return false;
-    if (got == 0) break;
+    if (got == 0) {
+      // Ending early would hand the decoder a shorter patch, which may well decode: cut between
+      // windows, it gives a shorter output that looks whole.
+      chunks->changed = chunks->size_known;
+      if (chunks->changed) return false;
+      break;
+    }
     chunks->length += static_cast<size_t>(got);
   }
+  chunks->taken += chunks->length;
   return true;
 }
 
@@ -158,8 +170,9 @@ bool PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
     out->pending_size = size;
     return true;
   }
+  // An empty window has nothing to write, and a write of nothing could only fail spuriously.
   FileError write_error = 0;
-  if (out->file.Write(stream->output_data, size, &write_error) != size) {
+  if (size > 0 && out->file.Write(stream->output_data, size, &write_error) != size) {
     return FailApply(error, ApplyFailure::kWrite, "Couldn't write output", write_error);
   }
   stream->output_size = 0;
@@ -180,7 +193,7 @@ void RunDecodeStep(void* step) {
 }  // namespace
 
 bool DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
-                  const DecodeControl& control, ApplyError* error) {
+                  const DecodeControl& control, ApplyError* error, SourceReading reading) {
   if (piece_size == 0) piece_size = kPatchPieceSize;
 
   WindowOutput windows(output);
@@ -199,7 +212,7 @@ bool DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size
 
   SourceBlocks blocks;
   PatchChunks chunks;
-  if (!InitSourceBlocks(&blocks, &input) || !InitPatchChunks(&chunks, patch, piece_size)) {
+  if (!InitSourceBlocks(&blocks, &input, reading) || !InitPatchChunks(&chunks, patch, piece_size)) {
     return FailApply(error, ApplyFailure::kDecode, "out of memory");
   }
 
@@ -249,6 +262,10 @@ bool DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size
     case DriveEnd::kDone:
       break;
     case DriveEnd::kStopped:
+      if (patch_failed && chunks.changed) {
+        return FailApply(error, ApplyFailure::kReadPatch,
+                         "The patch changed while it was being read.");
+      }
       if (patch_failed) {
         return FailApply(error, ApplyFailure::kReadPatch, "Couldn't read patch data", chunks.error);
       }

@@ -8,6 +8,7 @@
 #include <span>
 
 #include "patching/apply_error.h"
+#include "patching/source_blocks.h"
 #include "platform/file.h"
 
 namespace tvl {
@@ -40,7 +41,9 @@ struct DecodeControl {
   WindowWritten window_written;  // empty: nobody is told, and nothing stops the run
 };
 
-// A patch's bytes: in memory, or in a file open for reading, read as the decoder goes.
+// A patch's bytes: in memory, or in a file open for reading, read as the decoder goes. A
+// regular file is read up to the size it had when the run began, and one that ends before it
+// fails the run (kReadPatch): what was read is not the patch.
 struct PatchInput {
   std::span<const uint8_t> bytes;
   File* file = nullptr;  // when set, `bytes` is unused
@@ -48,8 +51,9 @@ struct PatchInput {
 
 // Decodes `patch` against the open input, writing each finished window to the output in one
 // write, then closes the output. False with `error` set; the output then keeps the windows
-// written before the failure.
+// written before the failure. `reading` says how the input is read; the programs keep the
+// default.
 bool DecodeToFile(File& input, PatchInput patch, File& output, size_t piece_size,
-                  const DecodeControl& control, ApplyError* error);
+                  const DecodeControl& control, ApplyError* error, SourceReading reading = {});
 
 }  // namespace tvl

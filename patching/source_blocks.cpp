@@ -8,8 +8,8 @@
 namespace tvl {
 namespace {
 
-constexpr uint64_t kMaxReadBlocks = kSourceReadSize / kSourceBlockSize;
-static_assert(kSourceReadSize % kSourceBlockSize == 0);
+static_assert(std::has_single_bit(kSourceReadSize) && std::has_single_bit(kSourceBlockSize) &&
+              kSourceBlockSize <= kSourceReadSize);
 
 // Stands in for the data of a block with nothing in it, so the decoder always has a block.
 constexpr uint8_t kNothing[1] = {};
@@ -54,8 +54,8 @@ bool ReadFrom(SourceBlocks* blocks, uint64_t first, uint64_t count) {
   blocks->first_block = first;
   blocks->buffer_blocks = count;
   blocks->buffer_bytes = 0;
-  const uint64_t offset = first * kSourceBlockSize;  // the caller checked it fits
-  uint64_t want = count * kSourceBlockSize;
+  const uint64_t offset = first * blocks->block_size;  // the caller checked it fits
+  uint64_t want = count * blocks->block_size;          // at most kSourceReadSize
   if (blocks->size_known) {
     // A regular file: each read says where, one call instead of a seek and a read. Beyond the
     // size we began with nothing is read, so a file that grew reads as it was; one that ends
@@ -97,18 +97,20 @@ void ServeNothing(DecodeSource* source) {
 
 }  // namespace
 
-bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceAccess access) {
+bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceReading reading) {
   blocks->file = file;
   blocks->failure = SourceFailure::kNone;
   blocks->error = 0;
-  if (access == SourceAccess::kMapped) blocks->view = FileView::Map(*file);
+  if (reading.access == SourceAccess::kMapped) blocks->view = FileView::Map(*file);
   if (blocks->view.is_mapped()) {
     blocks->size = blocks->view.size();
     blocks->size_known = true;
     blocks->block_size = std::bit_ceil(blocks->size);
     return true;
   }
-  blocks->block_size = kSourceBlockSize;
+  // Powers of two up to the read size divide it: a read is always of whole blocks.
+  blocks->block_size = std::bit_ceil(std::clamp<uint64_t>(reading.block_size, 1, kSourceReadSize));
+  blocks->max_read_blocks = kSourceReadSize / blocks->block_size;
   blocks->size_known = FileView::RegularFileSize(*file, &blocks->size);
   blocks->buffer.reset(new (std::nothrow) uint8_t[kSourceReadSize]);
   blocks->buffer_valid = false;
@@ -139,16 +141,17 @@ bool LoadSourceBlock(SourceBlocks* blocks, uint64_t block, DecodeSource* source)
     // Reads grow while the decoder goes on where the last one ended, and start small elsewhere.
     const bool in_order =
         blocks->buffer_valid && block == blocks->first_block + blocks->buffer_blocks;
-    blocks->read_blocks = in_order ? std::min(blocks->read_blocks * 2, kMaxReadBlocks) : 1;
+    blocks->read_blocks = in_order ? std::min(blocks->read_blocks * 2, blocks->max_read_blocks) : 1;
     if (!ReadFrom(blocks, block, blocks->read_blocks)) {
       ServeNothing(source);
       return false;
     }
   }
-  const uint64_t offset = (block - blocks->first_block) * kSourceBlockSize;
+  const uint64_t offset = (block - blocks->first_block) * blocks->block_size;
   source->block_data = blocks->buffer.get() + offset;
-  source->block_bytes =
-      blocks->buffer_bytes > offset ? std::min(kSourceBlockSize, blocks->buffer_bytes - offset) : 0;
+  source->block_bytes = blocks->buffer_bytes > offset
+                            ? std::min(blocks->block_size, blocks->buffer_bytes - offset)
+                            : 0;
   return true;
 }
 

@@ -11,8 +11,9 @@
 
 namespace tvl {
 
-// Bytes per source block as the decoder sees them when the source is read. A view is served as
-// one block holding the whole file, so the decoder never stops to ask for another.
+// Bytes per source block as the decoder sees them when the source is read, unless the caller
+// asks for another size. A view is served as one block holding the whole file, so the decoder
+// never stops to ask for another.
 inline constexpr uint64_t kSourceBlockSize = 4096;
 // Most bytes read from the file at a time: 16 blocks. Copies mostly walk the source block after
 // block, so one read (and no seek) then serves a run of requests instead of a seek and a read for
@@ -33,6 +34,7 @@ struct SourceBlocks {
   FileView view;
   uint64_t size = 0;                       // the file's size when we began, when `size_known`
   uint64_t block_size = kSourceBlockSize;  // a power of two; for a view, at least its size
+  uint64_t max_read_blocks = kSourceReadSize / kSourceBlockSize;  // blocks in `buffer`
   bool size_known = false;            // false for pipes and devices, which end where their reads do
   std::unique_ptr<uint8_t[]> buffer;  // kSourceReadSize bytes
   uint64_t first_block = 0;           // the block at the start of `buffer`
@@ -50,10 +52,17 @@ struct SourceBlocks {
 // mapped), or always through the read-ahead buffer.
 enum class SourceAccess { kMapped, kRead };
 
+// How a run reads its source. The programs take the defaults; tests and the fuzz target choose
+// reads, and small blocks, to reach the read-ahead's edges with small files.
+struct SourceReading {
+  SourceAccess access = SourceAccess::kMapped;
+  // Bytes per block when the file is read: raised to a power of two, at most kSourceReadSize.
+  uint64_t block_size = kSourceBlockSize;
+};
+
 // Prepares `blocks` to serve `file`, which stands at its start; false when the read-ahead buffer
 // can't be allocated.
-bool InitSourceBlocks(SourceBlocks* blocks, File* file,
-                      SourceAccess access = SourceAccess::kMapped);
+bool InitSourceBlocks(SourceBlocks* blocks, File* file, SourceReading reading = {});
 
 // Puts source block `block` (of `block_size` bytes) into `source` (block_data, block_bytes,
 // block_number). Positions are 64-bit: block * 4096 in 32 bits would wrap at 4 GiB and, as a signed

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "patching/apply_patch.h"
+#include "platform/file_faults.h"
 #include "tests/test_files.h"
 #include "tests/vcdiff/vcdiff_writer.h"
 
@@ -32,6 +33,15 @@ class ApplyBytesTest : public ::testing::Test {
     return ApplyPatchBytes(source_path_, patch, output_path_, piece_size, &error_);
   }
   std::vector<uint8_t> output() { return ReadFileBytes(output_path_); }
+
+  // Decodes against the source written last, reading it as `reading` says, the patch in memory or
+  // from `patch_file`.
+  bool Decode(PatchInput patch, SourceReading reading = {}) {
+    File input = File::OpenForRead(source_path_);
+    File output = File::CreateForWrite(output_path_);
+    error_ = {};
+    return DecodeToFile(input, patch, output, kPatchPieceSize, {}, &error_, reading);
+  }
 
   ScratchDir dir_;
   Path source_path_ = dir_ / "source.bin";
@@ -101,6 +111,38 @@ TEST_F(ApplyBytesTest, CopiesAnywhereInALargerSource) {
   EXPECT_EQ(output(), window.expected);
 }
 
+// How the source is read changes nothing: through a view, or through the read-ahead in blocks of
+// whatever size the caller picks (raised to a power of two, at most the read-ahead), copies that
+// cross, skip and go back over blocks and reads give the same output.
+TEST_F(ApplyBytesTest, EverySourceReadingGivesTheSameOutput) {
+  const std::vector<uint8_t> source = RandomBytes(200000, 16);
+  std::vector<WindowBuilder> windows = MixedWindows(source);
+  WindowBuilder far(&source, 0, 200000);
+  far.Copy(65530, 20, 0);
+  far.Copy(131000, 69000, 0);
+  far.Copy(100, 50, 0);
+  far.Copy(199999, 1, 0);
+  far.Copy(65536 * 2 - 1, 2, 0);
+  windows.push_back(far);
+  const std::vector<uint8_t> patch = EncodeStream(windows);
+  WriteFileBytes(source_path_, source);
+  const SourceReading readings[] = {
+      {SourceAccess::kMapped, kSourceBlockSize},
+      {SourceAccess::kRead, kSourceBlockSize},
+      {SourceAccess::kRead, 1},
+      {SourceAccess::kRead, 3},
+      {SourceAccess::kRead, 1000},
+      {SourceAccess::kRead, kSourceReadSize},
+      {SourceAccess::kRead, kSourceReadSize * 4},
+  };
+  for (const SourceReading& reading : readings) {
+    SCOPED_TRACE(::testing::Message() << "mapped " << (reading.access == SourceAccess::kMapped)
+                                      << " block " << reading.block_size);
+    ASSERT_TRUE(Decode({patch}, reading)) << error_.message;
+    EXPECT_EQ(output(), ExpectedTarget(windows));
+  }
+}
+
 TEST_F(ApplyBytesTest, SourceShorterThanOneBlock) {
   const std::vector<uint8_t> source = RandomBytes(100, 3);
   WindowBuilder window(&source, 0, 100);
@@ -160,6 +202,58 @@ TEST_F(ApplyBytesTest, PatchesOfWholeAndPartPieces) {
     ASSERT_EQ(patch.size(), size);
     ASSERT_TRUE(Apply({}, patch)) << size << ": " << error_.message;
     EXPECT_EQ(output(), target) << size;
+  }
+}
+
+// A patch file is read up to the size it had when the run began. One that ends before it was
+// shortened by another program: what was read is not the patch, even where it stops between two
+// windows and would decode to a shorter output that looks whole. The windows before stay written.
+TEST_F(ApplyBytesTest, APatchFileShortenedDuringTheRunFails) {
+  // The first window ends exactly where the first 64 KiB read of the patch does.
+  std::vector<uint8_t> first_target;
+  std::vector<uint8_t> patch = StreamOfSize(65536, &first_target);
+  WindowBuilder second;
+  second.indicator = 0x04;  // no source
+  second.Add(RandomBytes(100000, 17));
+  const std::vector<uint8_t> second_window = second.Encode();
+  patch.insert(patch.end(), second_window.begin(), second_window.end());
+  std::vector<uint8_t> whole = first_target;
+  whole.insert(whole.end(), second.expected.begin(), second.expected.end());
+  WriteFileBytes(source_path_, {});
+  WriteFileBytes(dir_ / "patch.vcdiff", patch);
+
+  const struct {
+    const char* name;
+    uint64_t ending_read;  // the read of the patch that finds its end; 0: none
+    std::vector<uint8_t> output;
+  } cases[] = {
+      {"whole", 0, whole},
+      {"ends at once", 1, {}},
+      {"ends between the windows", 2, first_target},
+      {"ends inside the second window", 3, first_target},
+  };
+  for (const auto& [name, ending_read, expected] : cases) {
+    SCOPED_TRACE(name);
+    File patch_file = File::OpenForRead(dir_ / "patch.vcdiff");
+    // The source is empty, so every read is the patch's.
+    FileFaultPlan plan;
+    plan.op = FileOp::kRead;
+    plan.nth = ending_read;
+    plan.end_of_file = true;
+    bool decoded = false;
+    {
+      ScopedFileFaultPlan installed(&plan);
+      decoded = Decode({{}, &patch_file});
+    }
+    EXPECT_EQ(plan.hit, ending_read != 0);
+    if (ending_read == 0) {
+      EXPECT_TRUE(decoded) << error_.message;
+    } else {
+      EXPECT_FALSE(decoded);
+      EXPECT_EQ(error_.failure, ApplyFailure::kReadPatch);
+      EXPECT_STREQ(error_.message, "The patch changed while it was being read.");
+    }
+    EXPECT_EQ(output(), expected);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -42,22 +43,41 @@ void ExpectBlock(SourceBlocks* blocks, uint64_t block, const std::vector<uint8_t
 
 // Both ways of serving blocks give every block's bytes, short last blocks, and empty blocks past
 // the end, whatever order the decoder asks in: on in order across the read-ahead's boundaries as
-// its reads grow, back and forth as copies jump.
+// its reads grow, back and forth as copies jump. Reads take the block size the caller asks for,
+// raised to a power of two and kept within the read-ahead; a view is one block.
 TEST(SourceBlocksTest, ServeEveryBlockInAnyOrderFromViewsAndReads) {
   testing::ScratchDir dir;
   const size_t sizes[] = {0, 1, 4095, 4096, 4097, kSourceReadSize * 3 + 5, (1 << 20) + 7};
-  for (SourceAccess access : {SourceAccess::kMapped, SourceAccess::kRead}) {
+  const struct {
+    SourceReading reading;
+    uint64_t block_size;  // for reads; a view's is its size, raised to a power of two
+  } readings[] = {
+      {{SourceAccess::kMapped, kSourceBlockSize}, 0},
+      {{SourceAccess::kRead, kSourceBlockSize}, kSourceBlockSize},
+      {{SourceAccess::kRead, 0}, 1},
+      {{SourceAccess::kRead, 1}, 1},
+      {{SourceAccess::kRead, 3}, 4},
+      {{SourceAccess::kRead, 1000}, 1024},
+      {{SourceAccess::kRead, kSourceReadSize}, kSourceReadSize},
+      {{SourceAccess::kRead, kSourceReadSize + 1}, kSourceReadSize},
+      {{SourceAccess::kRead, ~uint64_t{0}}, kSourceReadSize},
+  };
+  for (const auto& [reading, block_size] : readings) {
+    const bool mapped = reading.access == SourceAccess::kMapped;
     for (size_t size : sizes) {
+      // A million one-byte blocks would only repeat what the smaller files show.
+      if (!mapped && block_size < 1024 && size > kSourceReadSize * 3 + 5) continue;
       SCOPED_TRACE(::testing::Message()
-                   << "size " << size << " mapped " << (access == SourceAccess::kMapped));
+                   << "size " << size << " mapped " << mapped << " block " << reading.block_size);
       const std::vector<uint8_t> bytes = testing::RandomBytes(size, static_cast<uint32_t>(size));
       testing::WriteFileBytes(dir / "source", bytes);
       File file = File::OpenForRead(dir / "source");
       SourceBlocks blocks;
-      ASSERT_TRUE(InitSourceBlocks(&blocks, &file, access));
-      EXPECT_EQ(blocks.view.is_mapped(), access == SourceAccess::kMapped);
+      ASSERT_TRUE(InitSourceBlocks(&blocks, &file, reading));
+      EXPECT_EQ(blocks.view.is_mapped(), mapped);
+      EXPECT_EQ(blocks.block_size, mapped ? std::bit_ceil(uint64_t{size}) : block_size);
 
-      const uint64_t block_count = BlockCount(size);
+      const uint64_t block_count = (size + blocks.block_size - 1) / blocks.block_size;
       std::vector<uint64_t> order;
       for (uint64_t block = 0; block < block_count + 3; ++block) order.push_back(block);
       for (uint64_t block = block_count + 3; block-- > 0;) order.push_back(block);
@@ -81,7 +101,7 @@ TEST(SourceBlocksTest, AReadFileThatEndsEarlyHasChanged) {
   testing::WriteFileBytes(dir / "source", bytes);
   File file = File::OpenForRead(dir / "source");
   SourceBlocks blocks;
-  ASSERT_TRUE(InitSourceBlocks(&blocks, &file, SourceAccess::kRead));
+  ASSERT_TRUE(InitSourceBlocks(&blocks, &file, {SourceAccess::kRead}));
   ASSERT_TRUE(blocks.size_known);
   ASSERT_EQ(blocks.size, bytes.size());
   ASSERT_NO_FATAL_FAILURE(ExpectBlock(&blocks, 0, bytes));
@@ -106,7 +126,7 @@ TEST(SourceBlocksTest, ASourceCutShortIsAnErrorOnBothPaths) {
     testing::WriteFileBytes(dir / "source", bytes);
     File file = File::OpenForRead(dir / "source");
     SourceBlocks blocks;
-    ASSERT_TRUE(InitSourceBlocks(&blocks, &file, access));
+    ASSERT_TRUE(InitSourceBlocks(&blocks, &file, {access}));
     ASSERT_NO_FATAL_FAILURE(ExpectBlock(&blocks, 0, bytes));
     ASSERT_EQ(::truncate((dir / "source").c_str(), 10 * kBlock), 0);
 
