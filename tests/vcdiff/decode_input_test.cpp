@@ -20,6 +20,8 @@ Bytes Join(Bytes a, const Bytes& b) {
 
 // A header without application data and a window with a raw, hand-written header.
 Bytes RawWindow(const Bytes& header) { return Join(testing::FileHeader(0), header); }
+// The magic and version 0, then the given header bytes.
+Bytes Header(const Bytes& rest) { return Join({0xD6, 0xC3, 0xC4, 0}, rest); }
 
 struct Failure {
   const char* name;
@@ -30,45 +32,27 @@ struct Failure {
 
 TEST(DecodeInput, RefusesMalformedHeaders) {
   const uint8_t ff = 0xFF;
+  const char* const length = "incorrect encoding length (redundent)";
   const Failure cases[] = {
       {"version",
        {0xD6, 0xC3, 0xC4, 0x01},
        kStatusBadData,
        "VCDIFF input version > 0 is not supported"},
       {"magic", {0xD6, 0xC3, 0xC5, 0x00}, kStatusBadData, "not a VCDIFF input"},
-      {"header bits",
-       {0xD6, 0xC3, 0xC4, 0, 0x08},
-       kStatusBadData,
-       "unrecognized header indicator bits set"},
-      {"djw",
-       {0xD6, 0xC3, 0xC4, 0, 1, 1},
-       kStatusFailed,
+      {"header bits", Header({0x08}), kStatusBadData, "unrecognized header indicator bits set"},
+      {"djw", Header({1, 1}), kStatusFailed,
        "unavailable secondary compressor: DJW Static Huffman"},
-      {"lzma",
-       {0xD6, 0xC3, 0xC4, 0, 1, 2},
-       kStatusFailed,
-       "unavailable secondary compressor: LZMA"},
-      {"fgk",
-       {0xD6, 0xC3, 0xC4, 0, 1, 16},
-       kStatusFailed,
+      {"lzma", Header({1, 2}), kStatusFailed, "unavailable secondary compressor: LZMA"},
+      {"fgk", Header({1, 16}), kStatusFailed,
        "unavailable secondary compressor: FGK Adaptive Huffman"},
-      {"unknown id",
-       {0xD6, 0xC3, 0xC4, 0, 1, 3},
-       kStatusBadData,
-       "unknown secondary compressor ID"},
-      {"table size", {0xD6, 0xC3, 0xC4, 0, 2, 2}, kStatusOutOfMemory, "invalid code table size"},
-      {"code table",
-       {0xD6, 0xC3, 0xC4, 0, 2, 3, 4, 3, 0xAA},
-       kStatusUnimplemented,
+      {"unknown id", Header({1, 3}), kStatusBadData, "unknown secondary compressor ID"},
+      {"table size", Header({2, 2}), kStatusOutOfMemory, "invalid code table size"},
+      {"code table", Header({2, 3, 4, 3, 0xAA}), kStatusUnimplemented,
        "VCD_CODETABLE support was removed"},
-      {"appheader",
-       {0xD6, 0xC3, 0xC4, 0, 4, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F},
-       kStatusBadData,
+      {"appheader", Header({4, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F}), kStatusBadData,
        "exceptional appheader size"},
-      {"varint",
-       {0xD6, 0xC3, 0xC4, 0, 4, 0x82, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0},
-       kStatusBadData,
-       "overflow in decode_integer"},
+      {"varint", Header({4, 0x82, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0}),
+       kStatusBadData, "overflow in decode_integer"},
       {"window bits", RawWindow({0x08}), kStatusBadData, "unrecognized window indicator bits set"},
       {"segment overflow", RawWindow({1, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F, 1}),
        kStatusBadData, "decoder copy window overflows a file offset"},
@@ -80,27 +64,23 @@ TEST(DecodeInput, RefusesMalformedHeaders) {
       {"delta bits", RawWindow({0, 4, 0, 8}), kStatusBadData,
        "unrecognized delta indicator bits set"},
       {"delta", RawWindow({0, 4, 0, 1}), kStatusBadData, "invalid delta indicator bits set"},
-      {"appheader bound",
-       {0xD6, 0xC3, 0xC4, 0, 4, 0xC0, 0x80, 0x01},
-       kStatusBadData,
+      {"appheader bound", Header({4, 0xC0, 0x80, 0x01}), kStatusBadData,
        "exceptional appheader size"},
       // A window of one byte without source needs at most 45 + 3 bytes of encoding.
-      {"encoding beyond target", RawWindow({0, 49, 1}), kStatusBadData,
-       "incorrect encoding length (redundent)"},
+      {"encoding beyond target", RawWindow({0, 49, 1}), kStatusBadData, length},
       {"data beyond encoding", RawWindow({0, 14, 0, 0, 0x81, ff, ff, ff, ff, ff, ff, ff, ff, 0x7F}),
-       kStatusBadData, "incorrect encoding length (redundent)"},
-      {"instructions beyond encoding", RawWindow({0, 20, 4, 0, 10, 11}), kStatusBadData,
-       "incorrect encoding length (redundent)"},
-      {"addresses beyond encoding", RawWindow({0, 20, 4, 0, 5, 5, 11}), kStatusBadData,
-       "incorrect encoding length (redundent)"},
+       kStatusBadData, length},
+      {"instructions beyond encoding", RawWindow({0, 20, 4, 0, 10, 11}), kStatusBadData, length},
+      {"addresses beyond encoding", RawWindow({0, 20, 4, 0, 5, 5, 11}), kStatusBadData, length},
   };
   for (const Failure& c : cases) {
+    SCOPED_TRACE(c.name);
     const DecodeResult result = Decode(c.patch, {});
-    EXPECT_EQ(result.status, c.status) << c.name;
-    EXPECT_EQ(result.message, c.message) << c.name;
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.message, c.message);
     // Every failure is found at the last byte given: nothing is read ahead.
     if (std::string(c.name) != "code table") {
-      EXPECT_EQ(result.input_total, c.patch.size()) << c.name;
+      EXPECT_EQ(result.input_total, c.patch.size());
     }
   }
 }

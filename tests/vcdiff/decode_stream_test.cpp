@@ -128,11 +128,9 @@ TEST(GetSourceBlock, InPlaceRequestedOrFetched) {
 
 TEST(GetSourceBlock, NotSeekableFailsTheCopy) {
   const Bytes source(64, 1);
-  Bytes patch = testing::FileHeader();
   testing::WindowBuilder window(&source, 0, 64);
   window.Copy(40, 8, 0);  // block 5 of 8-byte blocks
-  const Bytes body = window.Encode();
-  patch.insert(patch.end(), body.begin(), body.end());
+  const Bytes patch = testing::EncodeStream({window}, testing::kAppHeader);
   DecodeConfig config;
   config.getblk = TestGetBlock;
   MemoryDecodeOptions options;
@@ -209,16 +207,21 @@ void TrackingRelease(void* opaque, void* pointer) {
   ::operator delete(pointer);
 }
 
+DecodeConfig TrackingConfig(Allocations* allocations) {
+  DecodeConfig config;
+  config.alloc = TrackingAlloc;
+  config.release = TrackingRelease;
+  config.alloc_opaque = allocations;
+  return config;
+}
+
 TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
   const testing::Sample sample = testing::RichSample();
   MemoryDecodeOptions options;
   options.block_size = 16;
   options.pieces = {7};  // forces section copies as well
   Allocations allocations;
-  DecodeConfig config;
-  config.alloc = TrackingAlloc;
-  config.release = TrackingRelease;
-  config.alloc_opaque = &allocations;
+  DecodeConfig config = TrackingConfig(&allocations);
   options.config = &config;
   ASSERT_EQ(testing::Decode(sample.patch, sample.source, options).output, sample.expected);
   EXPECT_TRUE(allocations.live.empty());
@@ -239,30 +242,26 @@ TEST(DecodeStreamAllocation, EveryFailureIsCleanAndNothingLeaks) {
   }
 }
 
-// Decodes a patch without a source, in pieces of `piece` bytes, counting its allocations.
-DecodeResult DecodeCounting(const Bytes& patch, size_t piece, Allocations* allocations) {
-  DecodeConfig config;
-  config.alloc = TrackingAlloc;
-  config.release = TrackingRelease;
-  config.alloc_opaque = allocations;
+// Decodes a patch (in pieces of `piece` bytes unless 0), counting its allocations.
+DecodeResult DecodeCounting(const Bytes& patch, size_t piece, Allocations* allocations,
+                            const Bytes& source = {}) {
+  DecodeConfig config = TrackingConfig(allocations);
   MemoryDecodeOptions options;
   options.config = &config;
-  options.pieces = {piece};
-  return testing::Decode(patch, {}, options);
+  if (piece != 0) options.pieces = {piece};
+  return testing::Decode(patch, source, options);
 }
 
 TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
   // Windows of 20000, 5000 and 30000 bytes: one 32768-byte window buffer serves all three.
-  Bytes patch = testing::FileHeader(0);
+  std::vector<testing::WindowBuilder> windows;
   for (uint64_t size : {20000, 5000, 30000}) {
-    testing::WindowBuilder window;
+    testing::WindowBuilder& window = windows.emplace_back();
     window.indicator = 0;
     window.Run(size, 'a');
-    const Bytes body = window.Encode();
-    patch.insert(patch.end(), body.begin(), body.end());
   }
   Allocations allocations;
-  const DecodeResult result = DecodeCounting(patch, 3, &allocations);
+  const DecodeResult result = DecodeCounting(testing::EncodeStream(windows), 3, &allocations);
   EXPECT_EQ(result.output.size(), 55000u);
   // Near and same arrays, one copy per non-empty section, the window buffer: each once.
   EXPECT_EQ(allocations.sizes, (std::vector<size_t>{32, 6144, 16384, 16384, 32768}));
@@ -271,16 +270,15 @@ TEST(DecodeStreamAllocation, BuffersAreReusedAcrossWindows) {
 // A section a little longer than the same section of the window before: the copy kept from that
 // window is freed before the longer one is allocated, never held beside it.
 TEST(DecodeStreamAllocation, ALongerSectionReplacesTheOldCopyWithoutHoldingBoth) {
-  Bytes patch = testing::FileHeader(0);
+  std::vector<testing::WindowBuilder> windows;
   for (uint64_t size : {100000, 120000}) {
-    testing::WindowBuilder window;
+    testing::WindowBuilder& window = windows.emplace_back();
     window.indicator = 0;
     window.Add(Bytes(size, 'a'), true);
-    const Bytes body = window.Encode();
-    patch.insert(patch.end(), body.begin(), body.end());
   }
   Allocations allocations;
-  ASSERT_EQ(DecodeCounting(patch, 4096, &allocations).output.size(), 220000u);
+  ASSERT_EQ(DecodeCounting(testing::EncodeStream(windows), 4096, &allocations).output.size(),
+            220000u);
   // Data copies of 114688 and then 131072 bytes; window buffers likewise. Holding both copies
   // with the first window's buffer would take 360448 bytes; the second window's buffer and
   // copy, with the instruction copy and the cache arrays, take 262144 and a few KiB.
@@ -340,14 +338,7 @@ TEST(DecodeStreamAllocation, DeclaredLengthsAreRefusedBeforeAllocating) {
   for (const Hostile& c : cases) {
     for (size_t piece : {size_t{0}, size_t{1}}) {
       Allocations allocations;
-      DecodeConfig config;
-      config.alloc = TrackingAlloc;
-      config.release = TrackingRelease;
-      config.alloc_opaque = &allocations;
-      MemoryDecodeOptions options;
-      options.config = &config;
-      if (piece != 0) options.pieces = {piece};
-      const DecodeResult result = testing::Decode(c.patch, {}, options);
+      const DecodeResult result = DecodeCounting(c.patch, piece, &allocations);
       EXPECT_EQ(result.status, kStatusBadData) << c.name;
       EXPECT_EQ(result.message, c.message) << c.name;
       EXPECT_TRUE(allocations.live.empty()) << c.name;
@@ -376,14 +367,7 @@ TEST(DecodeStreamAllocation, SectionCopiesGrowWithTheInput) {
   patch.resize(patch.size() + delivered, 'd');
 
   Allocations allocations;
-  DecodeConfig config;
-  config.alloc = TrackingAlloc;
-  config.release = TrackingRelease;
-  config.alloc_opaque = &allocations;
-  MemoryDecodeOptions options;
-  options.config = &config;
-  options.pieces = {4096};
-  const DecodeResult result = testing::Decode(patch, source, options);
+  const DecodeResult result = DecodeCounting(patch, 4096, &allocations, source);
   EXPECT_EQ(result.statuses.back(), kStatusNeedInput) << result.message;
   EXPECT_EQ(result.close_status, kStatusBadData);
   EXPECT_EQ(result.message, "eof in decode");

@@ -35,8 +35,11 @@ inline uint32_t TestAdler32(const Bytes& bytes) {
 
 inline Bytes Text(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
+// The application header the decoder tests' streams carry unless they say otherwise.
+inline constexpr std::string_view kAppHeader = "b.wad//a.wad/";
+
 // D6 C3 C4 00, the header indicator and, with bit 0x04, the application header.
-inline Bytes FileHeader(uint8_t indicator = 0x04, std::string_view app_header = "b.wad//a.wad/") {
+inline Bytes FileHeader(uint8_t indicator = 0x04, std::string_view app_header = kAppHeader) {
   Bytes out = {0xD6, 0xC3, 0xC4, 0x00, indicator};
   if (indicator & 0x04) {
     PutVarint(out, app_header.size());

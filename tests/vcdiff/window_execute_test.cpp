@@ -14,19 +14,14 @@ using testing::Decode;
 using testing::Text;
 using testing::WindowBuilder;
 
-Bytes Patch(std::initializer_list<const WindowBuilder*> windows) {
-  Bytes patch = testing::FileHeader();
-  for (const WindowBuilder* window : windows) {
-    const Bytes body = window->Encode();
-    patch.insert(patch.end(), body.begin(), body.end());
-  }
-  return patch;
+Bytes Patch(const std::vector<WindowBuilder>& windows) {
+  return testing::EncodeStream(windows, testing::kAppHeader);
 }
 
 DecodeResult DecodeOne(const WindowBuilder& window, const Bytes& source = {}, uint64_t block = 16) {
   MemoryDecodeOptions options;
   options.block_size = block;
-  return Decode(Patch({&window}), source, options);
+  return Decode(Patch({window}), source, options);
 }
 
 TEST(ExecuteWindow, RunAddAndOverlappingTargetCopies) {
@@ -70,7 +65,7 @@ TEST(ExecuteWindow, CacheStartsEmptyInEachWindow) {
   second.Copy(3, 4, 2);  // near slot 0 is 0 again: value 3
   ASSERT_EQ(second.addresses, Bytes{3});
   MemoryDecodeOptions options;
-  const DecodeResult result = Decode(Patch({&first, &second}), {}, options);
+  const DecodeResult result = Decode(Patch({first, second}), {}, options);
   EXPECT_EQ(result.output, Text("abcdefghghghABCDEFGHDEFG"));
 }
 
@@ -138,10 +133,7 @@ TEST(ExecuteWindow, RefusesInconsistentWindows) {
   WindowBuilder window;
   window.Add(Text("abc"));
   window.checksum_skew = 1;
-  Bytes patch = testing::FileHeader();
-  const Bytes body = window.Encode();
-  patch.insert(patch.end(), body.begin(), body.end());
-  EXPECT_EQ(Decode(patch, {}).message, "target window checksum mismatch");
+  EXPECT_EQ(Decode(Patch({window}), {}).message, "target window checksum mismatch");
 }
 
 // Instructions are parsed ahead of the one that runs. A failure found ahead still waits its
@@ -220,7 +212,7 @@ TEST(ExecuteWindow, OutputMovedInTheMiddleOfAWindow) {
   WindowBuilder window(&source, 0, source.size());
   window.Copy(0, 20, 0);     // runs on into block 1, which has to be asked for
   window.CopyTarget(16, 4);  // the bytes that block brought
-  const Bytes patch = Patch({&window});
+  const Bytes patch = Patch({window});
   struct Case {
     uint64_t moved_to;  // in window lengths: 0 at its start, 1 at its end
     const char* message;
@@ -260,10 +252,7 @@ TEST(ExecuteWindow, ChecksumOnlyWhenPresent) {
   unchecked.indicator = 0;
   unchecked.Add(Text("abc"));
   unchecked.checksum_skew = 1;  // no checksum bytes are written at all
-  Bytes patch = testing::FileHeader();
-  Bytes body = unchecked.Encode();
-  patch.insert(patch.end(), body.begin(), body.end());
-  EXPECT_EQ(Decode(patch, {}).output, Text("abc"));
+  EXPECT_EQ(Decode(Patch({unchecked}), {}).output, Text("abc"));
 
   WindowBuilder empty;  // zero bytes; the stored checksum must be 1
   empty.indicator = 0x04;
@@ -271,10 +260,7 @@ TEST(ExecuteWindow, ChecksumOnlyWhenPresent) {
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.window_sizes, std::vector<uint64_t>{0});
   empty.checksum_skew = 1;
-  patch = testing::FileHeader();
-  body = empty.Encode();
-  patch.insert(patch.end(), body.begin(), body.end());
-  EXPECT_EQ(Decode(patch, {}).message, "target window checksum mismatch");
+  EXPECT_EQ(Decode(Patch({empty}), {}).message, "target window checksum mismatch");
 }
 
 // 8 MiB windows rebuilt mostly from a 20 MB source, with segments longer than the window that
@@ -283,8 +269,7 @@ TEST(ExecuteWindow, LargeMultiWindowStream) {
   std::mt19937 random(11);
   Bytes source(20 << 20);
   for (uint8_t& byte : source) byte = static_cast<uint8_t>(random() >> 7);
-  Bytes patch = testing::FileHeader();
-  Bytes expected;
+  std::vector<WindowBuilder> windows;
   const uint64_t kWindow = 8 << 20;
   for (int w = 0; w < 3; ++w) {
     const uint64_t copy_offset = w * 6000000 + 12345;
@@ -312,10 +297,9 @@ TEST(ExecuteWindow, LargeMultiWindowStream) {
           window.Copy(address, size, 0);
       }
     }
-    const Bytes body = window.Encode();
-    patch.insert(patch.end(), body.begin(), body.end());
-    expected.insert(expected.end(), window.expected.begin(), window.expected.end());
+    windows.push_back(std::move(window));
   }
+  const Bytes patch = Patch(windows), expected = testing::ExpectedTarget(windows);
   for (uint64_t block : {4096, 65536}) {
     MemoryDecodeOptions options;
     options.block_size = block;

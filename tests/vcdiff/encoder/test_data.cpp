@@ -99,13 +99,6 @@ std::vector<Lump> Parse(const Bytes& wad) {
 
 }  // namespace
 
-Bytes RandomBytes(size_t size, uint32_t seed) {
-  std::mt19937 rng(seed);
-  Bytes out(size);
-  for (auto& b : out) b = static_cast<uint8_t>(rng());
-  return out;
-}
-
 Bytes MakeWad(uint32_t seed, int count) {
   std::mt19937 rng(seed);
   std::vector<Lump> lumps(count);

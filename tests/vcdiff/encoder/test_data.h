@@ -1,4 +1,4 @@
-// Inputs for the encoder tests: random bytes, and WAD-shaped files with typical edits between two
+// Inputs for the encoder tests: WAD-shaped files with typical edits between two
 // releases (lumps moved, replaced, inserted, dropped, patched in place; a new directory).
 #pragma once
 
@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "tests/test_files.h"  // RandomBytes
+
 namespace tvl::testing {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes RandomBytes(size_t size, uint32_t seed);
 
 // A WAD of `lumps` lumps of mixed kinds (noise like graphics, fixed-size map records, text,
 // flats with few colours, zero padding), deterministic in `seed`.
