@@ -15,6 +15,16 @@
 namespace tvl {
 namespace {
 
+// The digest of bytes hashed in one piece, to hold a file's against.
+std::string DigestOf(const std::vector<uint8_t>& bytes) {
+  Sha1Context context;
+  Sha1Init(&context);
+  Sha1Update(&context, bytes.data(), bytes.size());
+  uint8_t digest[kSha1DigestSize];
+  Sha1Final(&context, digest);
+  return FormatDigest(digest);
+}
+
 class IdentifyTest : public ::testing::Test {
  protected:
   void SetUp() override { InitIwadCatalogue(); }
@@ -48,14 +58,9 @@ TEST_F(IdentifyTest, DigestCoversWholeFilesAcrossReadBoundaries) {
   for (size_t size : {0u, 1u, 8191u, 8192u, 8193u, 16384u, 100000u}) {
     std::vector<uint8_t> bytes = testing::RandomBytes(size, static_cast<uint32_t>(size));
     testing::WriteFileBytes(dir_ / "f.bin", bytes);
-    Sha1Context context;
-    Sha1Init(&context);
-    Sha1Update(&context, bytes.data(), bytes.size());
-    uint8_t expected[kSha1DigestSize];
-    Sha1Final(&context, expected);
     FileDigest digest = Sha1OfFile(dir_ / "f.bin");
     EXPECT_TRUE(digest.complete) << size;
-    EXPECT_EQ(FormatDigest(digest.bytes), FormatDigest(expected)) << size;
+    EXPECT_EQ(FormatDigest(digest.bytes), DigestOf(bytes)) << size;
   }
 }
 
@@ -72,15 +77,10 @@ TEST_F(IdentifyTest, ReportsWhyAFileCouldNotBeHashed) {
 // the end would hash a prefix.
 TEST_F(IdentifyTest, PipesAreHashedWholeThroughShortReads) {
   const std::vector<uint8_t> bytes = testing::RandomBytes(3 * kIdentifyReadSize + 100000 + 7, 9);
-  Sha1Context context;
-  Sha1Init(&context);
-  Sha1Update(&context, bytes.data(), bytes.size());
-  uint8_t expected[kSha1DigestSize];
-  Sha1Final(&context, expected);
   testing::FifoFeeder feeder(dir_ / "pipe.wad", bytes);
   FileDigest digest = Sha1OfFile(dir_ / "pipe.wad");
   EXPECT_TRUE(digest.complete);
-  EXPECT_EQ(FormatDigest(digest.bytes), FormatDigest(expected));
+  EXPECT_EQ(FormatDigest(digest.bytes), DigestOf(bytes));
 
   testing::FifoFeeder release(dir_ / "doom2.wad", {'a', 'b', 'c'});
   EXPECT_EQ(IdentifyIwad(dir_ / "doom2.wad"), 31);

@@ -220,22 +220,10 @@ TEST(WadInspectTest, SurvivesFuzzedHeadersAndDirectories) {
   AddMap(lumps, "E1M1");
   lumps.push_back({"FREEDOOM", Bytes(3, 1)});
   const Bytes valid = BuildWad("IWAD", lumps);
-  const int32_t edges[] = {0,
-                           1,
-                           -1,
-                           11,
-                           12,
-                           13,
-                           15,
-                           16,
-                           17,
-                           INT32_MAX,
-                           INT32_MIN,
-                           static_cast<int32_t>(valid.size()),
-                           static_cast<int32_t>(valid.size()) - 16,
-                           static_cast<int32_t>(valid.size()) + 1,
-                           0x40000000,
-                           0x10000000};
+  const int32_t size = static_cast<int32_t>(valid.size());
+  const int32_t edges[] = {0,         1,        -1,         11,        12,        13,
+                           15,        16,       17,         INT32_MAX, INT32_MIN, size,
+                           size - 16, size + 1, 0x40000000, 0x10000000};
   for (int32_t count : edges) {
     for (int32_t offset : edges) {
       Bytes wad = valid;
