@@ -96,11 +96,8 @@ TEST_F(ZipUnpackTest, EveryFailingFileOperationIsReportedAndLeavesNothing) {
       for (uint64_t n = 1; n <= total + 1; ++n) {
         SCOPED_TRACE(::testing::Message()
                      << archive << ": " << fault.name << " " << n << " of " << total);
-        FileFaultPlan plan;
-        plan.op = fault.op;
-        plan.nth = n;
-        plan.error = fault.error;
-        plan.end_of_file = fault.end_of_file;
+        FileFaultPlan plan{
+            .op = fault.op, .nth = n, .error = fault.error, .end_of_file = fault.end_of_file};
         const Unpacked run = Unpack(archive, *entry, "DOOM2.WAD", {}, &plan);
         EXPECT_EQ(plan.hit, n <= total);
         EXPECT_TRUE(run.left.empty()) << "a temporary file was left behind";
@@ -230,10 +227,7 @@ TEST(ZipReadTest, AnArchiveThatCantBeReadSaysWhy) {
     const uint64_t total = counted.count(FileOp::kRead);
     for (uint64_t n = 1; n <= total; ++n) {
       SCOPED_TRACE(::testing::Message() << archive << " read " << n << " of " << total);
-      FileFaultPlan plan;
-      plan.op = FileOp::kRead;
-      plan.nth = n;
-      plan.error = testing::kIoError;
+      FileFaultPlan plan{.op = FileOp::kRead, .nth = n, .error = testing::kIoError};
       ScopedFileFaultPlan scope(&plan);
       EXPECT_FALSE(ReadZipFile(TestArchive(archive), &directory, &report));
       EXPECT_EQ(report.status, ZipStatus::kReadFailed);
