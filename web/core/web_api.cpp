@@ -1,6 +1,7 @@
 // The page's door into the core: a few C functions the worker calls with paths in the browser's
 // file system (see blob_fs.js) and that answer in JSON. All the work is the core's own:
-// identification, target lists, routes, the patch folder rules and ConvertRelease.
+// identification, target lists, routes, the patch folder rules, ConvertRelease, and the reading
+// and checking of zip archives (the browser only inflates).
 #include <emscripten/emscripten.h>
 #include <sys/stat.h>
 
@@ -17,6 +18,7 @@
 #include "patching/convert.h"
 #include "tvl_version.h"
 #include "web/core/web_report.h"
+#include "web/core/web_zip.h"
 
 namespace {
 
@@ -48,12 +50,35 @@ const char* IdentifyAnswer(const tvl::FileDigest& digest, const char* path) {
 }
 
 // A digest the worker feeds piece by piece, so it can read the next piece while this one is
-// hashed. One at a time: the worker runs its requests in turn.
+// hashed. One at a time: the worker runs its requests in turn. A zip entry the worker unpacks is
+// fed the same way and checked as it comes; a damaged one leaves no digest to identify.
 struct FedDigest {
   tvl::Sha1Context context;
   std::vector<uint8_t> piece;
+  bool hashing = true;
+  bool damaged = false;
+  tvl::web::UnpackCheck entry;
 };
 FedDigest Fed;
+
+uint8_t* BeginFeed(int piece_size, bool hashing) {
+  Fed.piece.assign(piece_size > 0 ? static_cast<size_t>(piece_size) : 1, 0);
+  Fed.hashing = hashing;
+  Fed.damaged = false;
+  Fed.entry = {};
+  tvl::Sha1Init(&Fed.context);
+  return Fed.piece.data();
+}
+
+void HashFed(size_t count) {
+  const size_t total = std::min(count, Fed.piece.size());
+  // The browser first runs the hashing code through a quick compiler and swaps in the optimised
+  // build only between calls: in short calls the first piece doesn't all run the slow way.
+  constexpr size_t kCall = 64 << 10;
+  for (size_t at = 0; at < total; at += kCall) {
+    tvl::Sha1Update(&Fed.context, Fed.piece.data() + at, std::min(kCall, total - at));
+  }
+}
 
 tvl::Path FolderOrNone(const char* folder) {
   return folder && *folder ? tvl::Path(folder) : tvl::Path();
@@ -77,20 +102,11 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_catalogue() {
 // Starts a fed digest; the worker copies each piece of the file into the buffer returned, of
 // `piece_size` bytes, and calls tvl_digest_update with its length.
 EMSCRIPTEN_KEEPALIVE uint8_t* tvl_digest_begin(int piece_size) {
-  Fed.piece.assign(piece_size > 0 ? static_cast<size_t>(piece_size) : 1, 0);
-  tvl::Sha1Init(&Fed.context);
-  return Fed.piece.data();
+  return BeginFeed(piece_size, true);
 }
 
 EMSCRIPTEN_KEEPALIVE void tvl_digest_update(int count) {
-  if (count <= 0) return;
-  const size_t total = std::min(static_cast<size_t>(count), Fed.piece.size());
-  // The browser first runs the hashing code through a quick compiler and swaps in the optimised
-  // build only between calls: in short calls the first piece doesn't all run the slow way.
-  constexpr size_t kCall = 64 << 10;
-  for (size_t at = 0; at < total; at += kCall) {
-    tvl::Sha1Update(&Fed.context, Fed.piece.data() + at, std::min(kCall, total - at));
-  }
+  if (count > 0) HashFed(static_cast<size_t>(count));
 }
 
 // Ends the fed digest and answers {"index":N,"sha1":"...","explain":"..."} for the file at `path`,
@@ -100,9 +116,50 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_identify_fed(const char* path, int failed) 
   tvl::FileDigest digest;
   tvl::Sha1Final(&Fed.context, digest.bytes);
   std::vector<uint8_t>().swap(Fed.piece);
-  digest.complete = failed == 0;
-  digest.error = failed ? EIO : 0;
+  digest.complete = failed == 0 && !Fed.damaged;
+  digest.error = digest.complete ? 0 : EIO;
   return IdentifyAnswer(digest, path);
+}
+
+// The entries of the zip archive at `path`, which the user knows as `archive` (see
+// ZipEntriesJson): what each is, where its data lies, or why it can't be read.
+EMSCRIPTEN_KEEPALIVE const char* tvl_zip_entries(const char* path, const char* archive) {
+  return Reply(tvl::web::ZipEntriesJson(path, archive));
+}
+
+// Starts feeding an entry the worker unpacks, with the size and CRC-32 its archive declares (as
+// tvl_zip_entries gave them); with `hash`, it is hashed too, for tvl_identify_fed once it passed.
+// The worker copies each piece into the buffer returned, of `piece_size` bytes.
+EMSCRIPTEN_KEEPALIVE uint8_t* tvl_unpack_begin(int piece_size, double size, double crc32,
+                                               int hash) {
+  uint8_t* piece = BeginFeed(piece_size, hash != 0);
+  Fed.entry.declared = static_cast<uint64_t>(size);
+  Fed.entry.expected_crc = static_cast<uint32_t>(crc32);
+  return piece;
+}
+
+// Takes the first `count` bytes of the buffer; answers how many belong to the entry. Fewer than
+// `count`: the data runs past the declared size, and the worker stops there.
+EMSCRIPTEN_KEEPALIVE int tvl_unpack_update(int count) {
+  if (count <= 0) return 0;
+  const size_t size = std::min(static_cast<size_t>(count), Fed.piece.size());
+  const size_t taken = tvl::web::TakeUnpacked(&Fed.entry, Fed.piece.data(), size);
+  if (Fed.hashing) HashFed(taken);
+  return static_cast<int>(taken);
+}
+
+// Ends the feeding (`end`: 0 complete, 1 a read of the archive failed, 2 the browser couldn't
+// inflate the data) and answers {"ok":true}, or {"error": sentence} naming `archive` and `entry`.
+EMSCRIPTEN_KEEPALIVE const char* tvl_unpack_end(const char* archive, const char* entry, int end) {
+  using tvl::web::UnpackEnd;
+  const UnpackEnd how = end == 1   ? UnpackEnd::kReadFailed
+                        : end == 2 ? UnpackEnd::kInflateFailed
+                                   : UnpackEnd::kComplete;
+  const tvl::ZipReport report = tvl::web::FinishUnpacked(Fed.entry, entry, how);
+  std::vector<uint8_t>().swap(Fed.piece);
+  Fed.damaged = report.status != tvl::ZipStatus::kOk;
+  if (!Fed.damaged) return Reply("{\"ok\":true}");
+  return Reply("{\"error\":" + tvl::web::JsonString(tvl::DescribeZipReport(report, archive)) + "}");
 }
 
 // The releases `source` can become, each with its route and whether every patch of it is at
