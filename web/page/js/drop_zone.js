@@ -1,5 +1,5 @@
 // Files dropped anywhere on the page, and the drop zone that is also a button for the picker.
-export function installDropZone(input, onFile) {
+export function installDropZone(input, onFiles) {
   const zone = document.getElementById('drop-zone');
   zone.addEventListener('click', () => input.click());
   let depth = 0;
@@ -22,7 +22,7 @@ export function installDropZone(input, onFile) {
     event.preventDefault();
     depth = 0;
     document.body.classList.remove('dragging');
-    const file = event.dataTransfer && event.dataTransfer.files[0];
-    if (file) onFile(file);
+    const files = event.dataTransfer ? [...event.dataTransfer.files] : [];
+    if (files.length > 0) onFiles(files);
   });
 }

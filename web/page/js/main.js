@@ -2,16 +2,20 @@
 // a file or does any of the work.
 import {ask, cancelCore, startCore} from './core_client.js';
 import {installDropZone} from './drop_zone.js';
+import {showEntries} from './entry_list.js';
 import * as say from './messages.js';
 import {showReleaseTable} from './release_table.js';
-import {offerDownload, openSaveStream, pickSaveFile, suggestedName, usesSavePicker, withdrawResult} from './save_result.js';
+import {entrySaveName, offerDownload, openSaveStream, pickSaveFile, suggestedName, usesSavePicker, withdrawResult} from './save_result.js';
 import {showStatus} from './status_line.js';
 import {showTargets} from './target_list.js';
 
 const byId = (id) => document.getElementById(id);
 const state = {
   catalogue: [],
-  file: null,
+  file: null,     // what the user picked: a game file, or a zip holding one
+  entries: null,  // a zip's game files when it holds several: [{name, size}]
+  entry: null,    // the entry asked for, of those
+  unpacked: null, // the zip entry identified: {name, file}, the file unpacked in the browser's storage
   release: null,  // the identified release, or null
   targets: null,
   selected: -1,
@@ -28,6 +32,7 @@ function render() {
   byId('convert').disabled = state.running || !state.release || !target || !target.convertible;
   byId('cancel').hidden = !state.running;
   for (const id of ['input-file', 'drop-zone', 'patch-files', 'patch-folder']) byId(id).disabled = state.running;
+  showEntries(byId('entry-choice'), state.entries, state.entry, state.running, (name) => onFile(state.file, name));
   showTargets(byId('targets'), state.targets, state.selected, onSelect);
   for (const radio of byId('targets').querySelectorAll('input')) radio.disabled ||= state.running;
 }
@@ -47,20 +52,57 @@ function onSelect(item) {
   else showStatus(`Convert to ${item.title}: press Convert.`);
 }
 
-async function onFile(file) {
+// Each new input (or patch pick) counts; an answer for an older one is dropped.
+let inputs = 0;
+let patchPicks = 0;
+
+// What was dropped or picked as the IWAD. Patches (.vcdiff files, or zips of them) are added to the
+// patches and leave the identified file as it is; the first other file is identified. Only names
+// that may be patches go through the worker first: any other file is identified at once.
+async function onInput(files) {
+  if (state.running || files.length === 0) return;
+  if (!files.some((file) => /\.(vcdiff|zip)$/i.test(file.name))) return onFile(files[0]);
+  const mine = ++inputs;
+  showStatus(say.readingText(files));
+  const answer = await ask({op: 'patches', files});
+  if (answer.op !== 'patches') return showWorkerFailure(answer);
+  if (mine !== inputs) return;
+  if (answer.patches.length > 0 || answer.notes.length > 0) await usePatches(answer, false);
+  if (answer.others.length > 0) onFile(answer.others[0].file);
+}
+
+// Identifies `file`, or with `entry` that game file of the zip `file`.
+async function onFile(file, entry = null) {
   if (state.running) return;
+  const mine = ++inputs;
   state.file = file;
+  state.entry = entry;
+  if (!entry) state.entries = null;
+  state.unpacked = null;
   state.release = null;
   state.targets = null;
   state.selected = -1;
   withdrawResult();
-  byId('release-title').textContent = file.name;
+  byId('release-title').textContent = entry ? `${entry} (in ${file.name})` : file.name;
   byId('sha1').textContent = 'working…';
   render();
-  showStatus(`Identifying ${file.name}…`);
-  const answer = await ask({op: 'identify', file, patches: state.patches});
-  if (answer.op !== 'identified') return showWorkerFailure(answer);
-  if (state.file !== file) return;  // another file was picked meanwhile
+  showStatus(`Identifying ${entry || file.name}…`);
+  const answer = await ask({op: 'identify', file, entry, patches: state.patches});
+  if (!['identified', 'choose', 'zip-failed', 'no-wad'].includes(answer.op)) return showWorkerFailure(answer);
+  if (mine !== inputs) return;  // another file was picked meanwhile
+  if (answer.op !== 'identified') {
+    byId('sha1').textContent = '-';
+    if (answer.op === 'choose') {
+      state.entries = answer.entries;
+      byId('release-title').textContent = file.name;
+      render();
+      return showStatus(say.chooseEntryText(answer.archive, answer.entries.length));
+    }
+    byId('release-title').textContent = 'Unknown file';
+    render();
+    return showStatus(answer.op === 'no-wad' ? say.noWadEntryText(answer.archive) : say.zipFailedText(answer.reason), 'error');
+  }
+  state.unpacked = answer.entry || null;
   byId('sha1').textContent = answer.answer.sha1 || '-';
   if (answer.answer.index < 0) {
     byId('release-title').textContent = 'Unknown file';
@@ -76,17 +118,35 @@ async function onFile(file) {
 
 async function onPatches(files, fromFolder) {
   // A folder's own files only, as the command line's --patches reads its folder.
-  state.patches = [...files].filter((file) => !fromFolder || file.webkitRelativePath.split('/').length === 2);
-  const count = state.patches.filter((file) => file.name.endsWith('.vcdiff')).length;
-  byId('patch-count').textContent = count === 0 ? 'No patch files chosen.'
-    : `${count} patch file${count === 1 ? '' : 's'} chosen.`;
-  if (!state.release) return;
-  const answer = await ask({op: 'targets', source: state.release.index, patches: state.patches});
+  const own = [...files].filter((file) => !fromFolder || file.webkitRelativePath.split('/').length === 2);
+  const mine = ++patchPicks;
+  const answer = await ask({op: 'patches', files: own});
+  if (answer.op !== 'patches') return showWorkerFailure(answer);
+  if (mine !== patchPicks) return;
+  // Here an archive that can't be read was meant as patches: say why it gave none.
+  const notes = [...answer.notes, ...answer.others.filter((other) => other.error).map((other) => other.error)];
+  await usePatches({...answer, notes}, true);
+}
+
+// Takes the patches the worker sorted out: in place of the chosen ones for the patch pickers,
+// which name the whole set, else added to them (a later file of the same name wins).
+async function usePatches({patches, notes}, replace) {
+  const key = (file) => file.name.replace(/\.vcdiff$/i, '.vcdiff');
+  const added = new Set(patches.map(key));
+  state.patches = replace ? patches : [...state.patches.filter((file) => !added.has(key(file))), ...patches];
+  // The notes stay beside the count: a dropped game file's identification takes the status line.
+  byId('patch-count').textContent = [say.patchCountText(state.patches.length), ...notes].join('\n');
+  if (notes.length > 0) showStatus(say.patchNotesText(notes), 'error');
+  else if (!replace) showStatus(say.patchesAddedText(patches.length, state.patches.length));
+  const release = state.release;
+  if (!release) return;
+  const answer = await ask({op: 'targets', source: release.index, patches: state.patches});
   if (answer.op !== 'targets') return showWorkerFailure(answer);
+  if (state.release !== release) return;  // another file was picked meanwhile
   state.targets = answer.targets;
   render();
   const target = selectedTarget();
-  if (target) onSelect(target);
+  if (target && replace && notes.length === 0) onSelect(target);
 }
 
 async function onConvert() {
@@ -96,7 +156,7 @@ async function onConvert() {
     resetProgress();
     return showStatus(say.missingPatchText(target.missing), 'error');
   }
-  const name = suggestedName(state.file.name, target.id);
+  const name = state.unpacked ? entrySaveName(state.unpacked.name, target.id) : suggestedName(state.file.name, target.id);
   // The picker first, while the click still counts as the user's: it needs that.
   let save = null;
   if (usesSavePicker()) {
@@ -115,7 +175,7 @@ async function onConvert() {
   byId('cancel').focus();
   showStatus(say.convertingText(target));
   let answer = await ask(
-      {op: 'convert', file: state.file, source: state.release.index, target: target.index,
+      {op: 'convert', file: state.unpacked ? state.unpacked.file : state.file, source: state.release.index, target: target.index,
        patches: state.patches, stream: save !== null},
       (note) => {
         if (note.op === 'chunk') return save.write(note);
@@ -172,8 +232,8 @@ async function start() {
     return showStatus(say.noWasmText, 'error');
   }
   const input = byId('input-file');
-  input.addEventListener('change', () => input.files[0] && onFile(input.files[0]));
-  installDropZone(input, onFile);
+  input.addEventListener('change', () => onInput([...input.files]));
+  installDropZone(input, onInput);
   byId('patch-files').addEventListener('change', (event) => onPatches(event.target.files, false));
   byId('patch-folder').addEventListener('change', (event) => onPatches(event.target.files, true));
   byId('convert').addEventListener('click', onConvert);

@@ -18,6 +18,44 @@ export const coreFailedText =
   "Tarvelline's converter could not be started in this browser. It needs WebAssembly with " +
   'exception handling and module workers, which browsers have had since 2022.';
 
+// A sentence of the core's, ended: its first word may be a file's name, kept as it is.
+function ended(text) {
+  return text.endsWith('.') ? text : text + '.';
+}
+
+export function zipFailedText(reason) {
+  return ended(reason) + ' Nothing was identified from it.';
+}
+
+export function noWadEntryText(archive) {
+  return `${archive} holds no game file: no .wad, .iwad or .ipk3 inside it.`;
+}
+
+export function chooseEntryText(archive, count) {
+  return `${archive} holds ${count} game files. Choose the one to identify.`;
+}
+
+export function unsupportedInflateText(archive, entry) {
+  return `${archive}: ${entry} is compressed, and this browser can't unpack it ` +
+    "(it lacks DecompressionStream('deflate-raw')). A current Firefox, Chrome, Edge or Safari can.";
+}
+
+export function readingText(files) {
+  return `Reading ${files.map((file) => file.name).join(', ')}…`;
+}
+
+export function patchCountText(count) {
+  return count === 0 ? 'No patch files chosen.' : `${count} patch file${count === 1 ? '' : 's'} chosen.`;
+}
+
+export function patchesAddedText(count, total) {
+  return `Added ${count} patch file${count === 1 ? '' : 's'}; ${total} in all.`;
+}
+
+export function patchNotesText(notes) {
+  return 'Some patches can\'t be used:\n' + notes.map(ended).join('\n');
+}
+
 export function unknownFileText(answer) {
   if (answer.unreadable) return `The file can't be read: ${answer.unreadable}.`;
   let text = 'This file is not a release Tarvelline knows.\n' + sentence(answer.explain);

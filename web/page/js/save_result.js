@@ -15,6 +15,14 @@ export function suggestedName(inputName, releaseId) {
   return `${stem}-${releaseId}${extension}`;
 }
 
+// A zip entry's name with the target's release id, always a .wad: "iwads/DOOM2.IWAD" to
+// "DOOM2-doom2_v19.wad".
+export function entrySaveName(entryName, releaseId) {
+  const name = entryName.slice(entryName.lastIndexOf('/') + 1);
+  const dot = name.lastIndexOf('.');
+  return `${dot > 0 ? name.slice(0, dot) : name}-${releaseId}.wad`;
+}
+
 // Asks where to save; null when the user closed the picker.
 export async function pickSaveFile(name) {
   try {

@@ -1,6 +1,10 @@
 // The worker owns the core and the files: it identifies, lists targets and converts, and tells the
-// page only what to show. A request's files are mounted for that request alone.
+// page only what to show. A request's files are mounted for that request alone. Zip archives are
+// read by the core, which says where each entry's data lies and checks what the browser unpacks;
+// an unpacked entry is a Blob, identified and converted like a picked file.
 import createTvlCore from '../tvl_core.mjs';
+import {unsupportedInflateText} from './messages.js';
+import {piecesOf} from './pieces.js';
 
 let core = null;
 let loadFailed = false;
@@ -33,10 +37,12 @@ function mount(file, patches, onResultChange) {
   const root = `/r${++request}`;
   const input = file ? file.name.replace(/\//g, '_') || 'input' : '';
   if (file) core.mountBlobFs(`${root}/in`, {files: {[input]: file}, writable: false});
-  // The folder rules of --patches: "<name>.vcdiff" files, the first of each name.
+  // The folder rules of --patches: "<name>.vcdiff" files (the extension in any case, as in a
+  // pack), the first of each name.
   const named = {};
   for (const patch of patches || []) {
-    if (/\.vcdiff$/.test(patch.name) && !(patch.name in named)) named[patch.name] = patch;
+    const name = patch.name.replace(/\.vcdiff$/i, '.vcdiff');
+    if (name.endsWith('.vcdiff') && !(name in named)) named[name] = patch;
   }
   const havePatches = Object.keys(named).length > 0;
   if (havePatches) core.mountBlobFs(`${root}/patches`, {files: named, writable: false});
@@ -89,21 +95,29 @@ let reader = null;
 let readerFailed = typeof Worker === 'undefined';  // no workers inside workers here
 let readJob = 0;
 
-// Calls `take` with each piece of the file in turn; resolves with true when a read failed.
-function readPieces(file, take) {
+// Calls `take` with each piece of `source` in turn: {blob, inflate, limit}, see pieces.js. `take`
+// returning false stops the reading there. Resolves with null, or what failed: 'read', 'damaged'
+// or 'unsupported'.
+function readPieces(source, take) {
   if (!reader && !readerFailed) {
     reader = new Worker(new URL('./piece_reader.js', import.meta.url), {type: 'module'});
   }
-  if (readerFailed) return readPiecesHere(file, take);
+  if (readerFailed) return readPiecesHere(source, take);
   const job = ++readJob;
   return new Promise((resolve, reject) => {
     reader.onmessage = ({data}) => {
       if (data.job !== job) return;
-      if (data.failed || data.done) return resolve(!!data.failed);
+      if (data.failed || data.done) return resolve(data.failed || null);
+      let more;
       try {
-        take(new Uint8Array(data.bytes));
+        more = take(new Uint8Array(data.bytes));
       } catch (error) {
+        reader.postMessage({op: 'stop', job});
         return reject(error);
+      }
+      if (more === false) {
+        reader.postMessage({op: 'stop', job});
+        return resolve(null);
       }
       reader.postMessage({op: 'more', job});
     };
@@ -112,40 +126,139 @@ function readPieces(file, take) {
       event.preventDefault();
       reader = null;
       readerFailed = true;
-      readPiecesHere(file, take).then(resolve, reject);
+      readPiecesHere(source, take).then(resolve, reject);
     };
-    reader.postMessage({op: 'read', job, file, piece: DIGEST_PIECE, ahead: DIGEST_AHEAD});
+    reader.postMessage({op: 'read', job, file: source.blob, piece: DIGEST_PIECE, ahead: DIGEST_AHEAD,
+                        inflate: !!source.inflate, limit: source.limit});
   });
 }
 
 // The same in this worker, for a browser without workers inside workers: the reads then get on
 // only while the core waits for them.
-async function readPiecesHere(file, take) {
-  for (let at = 0; at < file.size; at += DIGEST_PIECE) {
-    let bytes;
-    try {
-      bytes = await file.slice(at, at + DIGEST_PIECE).arrayBuffer();
-    } catch {
-      return true;
+async function readPiecesHere(source, take) {
+  try {
+    for await (const bytes of piecesOf(source.blob, {size: DIGEST_PIECE, inflate: source.inflate, limit: source.limit})) {
+      if (take(new Uint8Array(bytes)) === false) break;
     }
-    take(new Uint8Array(bytes));
+  } catch (error) {
+    if (!error.kind) throw error;
+    return error.kind;
   }
-  return false;
+  return null;
 }
 
 async function digestFile(file) {
   const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
-  return readPieces(file, (bytes) => {
+  return readPieces({blob: file}, (bytes) => {
     core.HEAPU8.set(bytes, buffer);
     core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
   });
 }
 
-async function identify({file, patches}) {
+async function identify({file, entry, patches}) {
+  if (await isZip(file)) {
+    const zipped = await identifyZipped(file, entry, patches);
+    if (zipped) return zipped;
+  }
   const paths = mount(file, patches);
   const failed = await digestFile(file);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, failed ? 1 : 0]);
   return {op: 'identified', answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null};
+}
+
+// A zip archive by its first bytes ("PK\3\4") or by its name: an empty archive has no entry to
+// start it.
+async function isZip(file) {
+  if (/\.zip$/i.test(file.name)) return true;
+  try {
+    const head = new Uint8Array(await file.slice(0, 4).arrayBuffer());
+    return head.length === 4 && head[0] === 0x50 && head[1] === 0x4b && head[2] === 3 && head[3] === 4;
+  } catch {
+    return false;  // identification says the file can't be read
+  }
+}
+
+// The archive's entries, as the core reads them: {entries: [...]} or {error: sentence}.
+function listEntries(archive) {
+  const folder = `/z${++request}`;
+  core.mountBlobFs(folder, {files: {archive}, writable: false});
+  try {
+    return json('tvl_zip_entries', ['string', 'string'], [`${folder}/archive`, archive.name]);
+  } finally {
+    core.unmountBlobFs(folder);
+  }
+}
+
+const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
+
+// Unpacks an entry the core located (hashing it with `hash`, for identification), checked by the
+// core as it comes. Resolves to {file}, a Blob in the browser's storage named as the entry, or
+// {error: sentence}; nothing of a failed entry is kept.
+async function unpackEntry(archive, entry, hash) {
+  const buffer = core.ccall('tvl_unpack_begin', 'number', ['number', 'number', 'number', 'number'],
+                            [DIGEST_PIECE, entry.size, entry.crc32, hash ? 1 : 0]);
+  const parts = [];
+  const source = {blob: archive.slice(entry.offset, entry.offset + entry.compressed),
+                  inflate: entry.method === 8, limit: entry.size};
+  const failed = await readPieces(source, (bytes) => {
+    core.HEAPU8.set(bytes, buffer);
+    const taken = core.ccall('tvl_unpack_update', 'number', ['number'], [bytes.length]);
+    if (taken > 0) parts.push(new Blob([taken === bytes.length ? bytes : bytes.subarray(0, taken)]));
+    return taken === bytes.length;
+  });
+  // The core lets go of its buffer either way, and keeps no digest of a failed entry.
+  const end = failed === 'read' ? 1 : failed ? 2 : 0;
+  const verdict = json('tvl_unpack_end', ['string', 'string', 'number'], [archive.name, entry.name, end]);
+  if (failed === 'unsupported') return {error: unsupportedInflateText(archive.name, entry.name)};
+  if (verdict.error) return {error: verdict.error};
+  return {file: new File(parts, baseName(entry.name) || 'entry')};
+}
+
+// An archive holding one game file is identified as that file; one holding several answers
+// 'choose' until `wanted` names one of them. Null for a file that only looks like an archive: a
+// .pk3 or .ipk3 holding no game file, identified whole as before.
+async function identifyZipped(file, wanted, patches) {
+  const listing = listEntries(file);
+  if (listing.error) return {op: 'zip-failed', reason: listing.error};
+  const wads = listing.entries.filter((entry) => entry.wad);
+  if (wads.length === 0) return /\.zip$/i.test(file.name) ? {op: 'no-wad', archive: file.name} : null;
+  const chosen = wads.length === 1 ? wads[0] : wads.find((entry) => entry.name === wanted);
+  if (!chosen) return {op: 'choose', archive: file.name, entries: wads.map(({name, size}) => ({name, size}))};
+  if (chosen.error) return {op: 'zip-failed', reason: chosen.error};
+  const unpacked = await unpackEntry(file, chosen, true);
+  if (unpacked.error) return {op: 'zip-failed', reason: unpacked.error};
+  const paths = mount(unpacked.file, patches);
+  const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, 0]);
+  return {op: 'identified', answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null,
+          entry: {name: chosen.name, file: unpacked.file}};
+}
+
+// Sorts what the user gave as patches, or dropped: "<name>.vcdiff" files (in any letter case)
+// are patches as they are, and a patch pack (a zip of such files and no game file) gives each of
+// its patches, unpacked and checked. Entries that can't be used are told in `notes`; every other
+// file is in `others`, with the core's sentence for an archive that can't be read.
+async function sortPatches({files}) {
+  const patches = [];
+  const notes = [];
+  const others = [];
+  for (const file of files) {
+    if (/\.vcdiff$/i.test(file.name)) {
+      patches.push(file);
+      continue;
+    }
+    const listing = (await isZip(file)) ? listEntries(file) : {entries: []};
+    const packed = listing.error ? [] : listing.entries.filter((entry) => entry.patch);
+    if (packed.length === 0 || listing.entries.some((entry) => entry.wad)) {
+      others.push(listing.error ? {file, error: listing.error} : {file});
+      continue;
+    }
+    for (const entry of packed) {
+      const unpacked = entry.error ? entry : await unpackEntry(file, entry, false);
+      if (unpacked.error) notes.push(unpacked.error);
+      else patches.push(unpacked.file);
+    }
+  }
+  return {op: 'patches', patches, notes, others};
 }
 
 function relist({source, patches}) {
@@ -191,6 +304,7 @@ const handlers = {
     catalogue: json('tvl_catalogue', [], []),
   }),
   identify,
+  patches: sortPatches,
   targets: relist,
   convert,
 };
