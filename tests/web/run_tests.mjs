@@ -1,12 +1,13 @@
 // The page in a real browser, on the synthetic test build: identification, explanations, both
-// routes, patches from the user's folder, failures and Cancel, and not one request beyond the
-// page's own files.
+// routes, patches from the user's folder, zipped IWADs and patch packs, failures and Cancel, and
+// not one request beyond the page's own files.
 //
 // usage: node run_tests.mjs [WEB_BUILD_DIR]   (default: build/web of this source tree)
 import {execFileSync} from 'node:child_process';
 import {createHash} from 'node:crypto';
 import {copyFileSync, cpSync, mkdirSync, mkdtempSync, readFileSync, readdirSync, rmSync, writeFileSync} from 'node:fs';
 import {tmpdir} from 'node:os';
+import {deflateRawSync} from 'node:zlib';
 import {dirname, join, relative, resolve} from 'node:path';
 import {fileURLToPath} from 'node:url';
 
@@ -44,6 +45,112 @@ function makePwad() {
   return Buffer.concat([header, data, ...directory]);
 }
 
+const crcTable = Array.from({length: 256}, (_, n) => {
+  for (let k = 0; k < 8; ++k) n = n & 1 ? 0xedb88320 ^ (n >>> 1) : n >>> 1;
+  return n >>> 0;
+});
+function crc32(bytes) {
+  let crc = 0xffffffff;
+  for (const byte of bytes) crc = crcTable[(crc ^ byte) & 0xff] ^ (crc >>> 8);
+  return (crc ^ 0xffffffff) >>> 0;
+}
+
+// A zip archive of `entries` ({name, data}, deflated unless `method` says 0), as an ordinary
+// writer makes it. An entry may say other things in its headers than its data is (`method`,
+// `flags`, `size`, `crc`) and bring its own stored bytes (`raw`): the archives a reader refuses.
+function makeZip(entries) {
+  const locals = [];
+  const centrals = [];
+  let offset = 0;
+  for (const entry of entries) {
+    const name = Buffer.from(entry.name);
+    const method = entry.method ?? 8;
+    const raw = entry.raw ?? (method === 8 ? deflateRawSync(entry.data) : entry.data);
+    const flags = (entry.flags ?? 0) | 0x800;  // names in UTF-8
+    const local = Buffer.alloc(30);
+    local.writeUInt32LE(0x04034b50, 0);
+    local.writeUInt16LE(20, 4);
+    local.writeUInt16LE(flags, 6);
+    const central = Buffer.alloc(46);
+    central.writeUInt32LE(0x02014b50, 0);
+    central.writeUInt16LE(20, 4);
+    central.writeUInt16LE(20, 6);
+    central.writeUInt16LE(flags, 8);
+    for (const [header, at] of [[local, 8], [central, 10]]) {
+      header.writeUInt16LE(method, at);
+      header.writeUInt16LE(0x21, at + 4);  // 1 January 1980
+      header.writeUInt32LE(entry.crc ?? crc32(entry.data), at + 6);
+      header.writeUInt32LE(raw.length, at + 10);
+      header.writeUInt32LE(entry.size ?? entry.data.length, at + 14);
+      header.writeUInt16LE(name.length, at + 18);
+    }
+    central.writeUInt32LE(offset, 42);
+    locals.push(local, name, raw);
+    centrals.push(central, name);
+    offset += local.length + name.length + raw.length;
+  }
+  const directory = Buffer.concat(centrals);
+  const end = Buffer.alloc(22);
+  end.writeUInt32LE(0x06054b50, 0);
+  end.writeUInt16LE(entries.length, 8);
+  end.writeUInt16LE(entries.length, 10);
+  end.writeUInt32LE(directory.length, 12);
+  end.writeUInt32LE(offset, 16);
+  return Buffer.concat([...locals, directory, end]);
+}
+
+const readme = {name: 'README.txt', data: Buffer.from('Unzip me.\n'.repeat(20))};
+
+// An archive as players' tools make it, of `entries` ({name, data}): python3's zipfile
+// ('python-deflated', 'python-stored') or Info-ZIP's zip ('zip': folder entries, extra fields).
+let toolZips = 0;
+function toolZip(tool, entries) {
+  const folder = join(scratch, `zip-${++toolZips}`);
+  const archive = join(scratch, `zip-${toolZips}.zip`);
+  for (const {name, data} of entries) {
+    mkdirSync(dirname(join(folder, name)), {recursive: true});
+    writeFileSync(join(folder, name), data);
+  }
+  const names = entries.map(({name}) => name);
+  if (tool === 'zip') {
+    execFileSync('zip', ['-q', '-r', archive, ...new Set(names.map((name) => name.split('/')[0]))], {cwd: folder});
+  } else {
+    const method = tool === 'python-stored' ? 'ZIP_STORED' : 'ZIP_DEFLATED';
+    execFileSync('python3', ['-c', `import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.${method}) as archive:
+    for name in sys.argv[2:]: archive.write(name)`, archive, ...names], {cwd: folder});
+  }
+  rmSync(folder, {recursive: true});
+  return readFileSync(archive);
+}
+
+// Picks a file made here and waits for the page's answer.
+async function pickBytes(page, name, buffer, selector = '#input-file') {
+  await page.setInputFiles(selector, {name, mimeType: 'application/octet-stream', buffer});
+  return waitStatus(page, /^(?!Identifying|Reading)/);
+}
+
+// Drops files made here on the page, as a file manager would.
+async function dropFiles(page, files) {
+  await page.evaluate((files) => {
+    const transfer = new DataTransfer();
+    for (const {name, base64} of files) {
+      transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
+    }
+    for (const type of ['dragenter', 'dragover', 'drop']) {
+      document.body.dispatchEvent(new DragEvent(type, {dataTransfer: transfer, bubbles: true, cancelable: true}));
+    }
+  }, files.map(({name, bytes}) => ({name, base64: bytes.toString('base64')})));
+}
+
+// Nothing identified: no title, no digest, nothing to convert to.
+async function checkNothingIdentified(page, text) {
+  check((await page.textContent('#release-title')) === 'Unknown file', `title: ${text}`);
+  check((await page.textContent('#sha1')) === '-', `digest shown: ${text}`);
+  check((await page.$$('#targets li[data-release-id]')).length === 0 && await page.isDisabled('#convert'),
+        `targets offered: ${text}`);
+}
+
 // The patch the synthetic store leaves out on purpose, made by the native tool; and a folder
 // holding it with files the folder rules must pass over; and folders with a damaged copy, and
 // with another patch in its name.
@@ -65,7 +172,7 @@ function makePatchFolders() {
   mkdirSync(renamed);
   execFileSync(cli, ['make-patch', '--source', release('tnt_v19'), '--target', release('tnt_psnusa'),
                      '--output', join(renamed, name)]);
-  return {good, damaged, renamed};
+  return {good, damaged, renamed, patch: readFileSync(join(good, name))};
 }
 
 function siteFiles() {
@@ -195,6 +302,8 @@ const tests = {
       await identifyPieces(page);
       await pick(page, 'doom2_v19');
       check((await page.textContent('#release-title')) === 'Doom 2 retail v1.9', 'the next pick');
+      const text = await pickBytes(page, 'doom2.zip', makeZip([{name: 'doom2.wad', data: readFileSync(release('doom2_v1666'))}]));
+      check(/Doom 2 retail v1\.666\./.test(text), `a zipped file: ${text}`);
     } finally {
       other.server.close();
     }
@@ -267,6 +376,151 @@ const tests = {
     check(/tnt_v19_to_tnt_psneur\.vcdiff/.test(text) && /damaged|not the release/.test(text), text);
     check(!(await page.isVisible('#save')), 'a result was offered');
     check(downloads.count === 0, 'something was downloaded');
+  },
+
+  'a zipped release, stored or deflated, is identified and converted under its entry name': async (page) => {
+    const data = readFileSync(release('doom2_v1666'));
+    for (const tool of ['python-stored', 'python-deflated', 'zip']) {
+      // A folder in the archive, and a readme beside the game file, which is passed over.
+      const zip = toolZip(tool, [readme, {name: 'iwads/DOOM2.WAD', data}]);
+      const text = await pickBytes(page, `doom2-${tool}.zip`, zip);
+      check((await page.textContent('#release-title')) === 'Doom 2 retail v1.666', `${tool}: ${text}`);
+      check((await page.textContent('#sha1')) === sha1(data), `${tool}: digest`);
+      check(await page.isHidden('#entry-choice'), 'a choice of one');
+      const {name, bytes} = await convertAndDownload(page, 'doom2_xbox');
+      check(name === 'DOOM2-doom2_xbox.wad', `suggested name ${name}`);
+      check(sha1(bytes) === sha1(readFileSync(release('doom2_xbox'))), `${tool}: not doom2_xbox`);
+    }
+    // The same data as a plain file keeps its own name's stem and extension.
+    await page.setInputFiles('#input-file', {name: 'doom2.wad', mimeType: 'application/octet-stream', buffer: data});
+    await waitStatus(page, /Doom 2 retail v1\.666\./);
+    check((await convertAndDownload(page, 'doom2_xbox')).name === 'doom2-doom2_xbox.wad', 'a plain file\'s name');
+  },
+
+  'a zip of two game files asks which; the one chosen is identified and converted': async (page) => {
+    const first = readFileSync(release('doom2_v19'));
+    const second = readFileSync(release('tnt_v19'));
+    const zip = toolZip('zip', [{name: 'first.wad', data: first}, readme, {name: 'tnt/second.iwad', data: second}]);
+    const text = await pickBytes(page, 'both.zip', zip);
+    check(/both\.zip holds 2 game files/.test(text), text);
+    check((await page.textContent('#sha1')) === '-' && await page.isDisabled('#convert'), 'something was identified');
+    const names = await page.$$eval('#entries label', (labels) => labels.map((label) => label.textContent));
+    check(names.length === 2 && /^first\.wad/.test(names[0]) && /^tnt\/second\.iwad/.test(names[1]), `entries: ${names}`);
+    check(/Choose one/.test(await page.textContent('#entry-choice legend')), 'the choice has no caption');
+    // By keyboard: the first entry takes the focus, an arrow key chooses the next.
+    await page.focus('#entry-0');
+    await page.keyboard.press('ArrowDown');
+    await waitStatus(page, /TNT: Evilution\./);
+    check(await page.isChecked('#entry-1') && await page.evaluate(() => document.activeElement.id) === 'entry-1',
+          'the chosen entry lost its check or the focus');
+    check((await page.textContent('#sha1')) === sha1(second), 'the second entry\'s digest');
+    await page.check('#entry-0');
+    await waitStatus(page, /Doom 2 retail v1\.9\./);
+    check((await page.textContent('#sha1')) === sha1(first), 'the first entry\'s digest');
+    await page.check('#entry-1');
+    await waitStatus(page, /TNT: Evilution\./);
+    const {name, bytes} = await convertAndDownload(page, 'tnt_psnusa');
+    check(name === 'second-tnt_psnusa.wad', `suggested name ${name}`);
+    check(sha1(bytes) === sha1(readFileSync(release('tnt_psnusa'))), 'not tnt_psnusa');
+    // Another file ends the choice.
+    await pick(page, 'doom2_v1666');
+    check(await page.isHidden('#entry-choice'), 'the choice stayed');
+  },
+
+  'a damaged zip says so and nothing is identified from it': async (page) => {
+    const data = readFileSync(release('tnt_v19'));
+    const deflated = deflateRawSync(data);
+    const flipped = (bytes) => {
+      const copy = Buffer.from(bytes);
+      copy[copy.length >> 1] ^= 0xff;
+      return copy;
+    };
+    const cases = [
+      ['a flipped byte in deflated data', {raw: flipped(deflated)}],
+      ['a flipped byte in stored data', {method: 0, raw: flipped(data)}],
+      ['more data than it declares', {size: data.length - 1000}],
+      ['less data than it declares', {size: data.length + 1000}],
+      ['a deflate stream cut short', {raw: deflated.subarray(0, deflated.length >> 1)}],
+      ['a CRC-32 that is not its data\'s', {crc: (crc32(data) ^ 1) >>> 0}],
+    ];
+    for (const [what, damage] of cases) {
+      const text = await pickBytes(page, 'tnt.zip', makeZip([{name: 'TNT.WAD', data, ...damage}]));
+      check(/tnt\.zip: TNT\.WAD is damaged/.test(text) && /Nothing was identified/.test(text), `${what}: ${text}`);
+      await checkNothingIdentified(page, what);
+    }
+    // The worker goes on: the same release, whole, is identified.
+    const text = await pickBytes(page, 'tnt.zip', makeZip([{name: 'TNT.WAD', data}]));
+    check(/TNT: Evilution\./.test(text), text);
+  },
+
+  'an archive the page can\'t read is refused in the core\'s words': async (page) => {
+    const data = readFileSync(release('tnt_v19'));
+    const cases = [
+      ['Deflate64', makeZip([{name: 'TNT.WAD', data, method: 9}]), /TNT\.WAD uses Deflate64 compression.*re-zip it with ordinary deflate/],
+      ['encrypted', makeZip([{name: 'TNT.WAD', data, flags: 1}]), /TNT\.WAD is encrypted/],
+      ['a 1 GiB declared', makeZip([{name: 'TNT.WAD', data, size: 2 ** 30 + 1}]), /TNT\.WAD declares more than 1 GiB/],
+      ['no game file', toolZip('python-deflated', [readme]), /holds no game file/],
+      ['not an archive', Buffer.from('just text, named as an archive\n'), /is not a zip archive/],
+    ];
+    for (const [what, zip, says] of cases) {
+      const text = await pickBytes(page, 'refused.zip', zip);
+      check(says.test(text) && /^refused\.zip/.test(text), `${what}: ${text}`);
+      await checkNothingIdentified(page, what);
+    }
+  },
+
+  'a patch pack picked is used for a conversion that needs it; a damaged one gives nothing': async (page, {folders}) => {
+    await pick(page, 'tnt_psnusa');
+    const damaged = Buffer.from(folders.patch);
+    damaged[damaged.length >> 1] ^= 0xff;
+    await page.setInputFiles('#patch-files', {
+      name: 'damaged-pack.zip', mimeType: 'application/zip',
+      buffer: makeZip([{name: 'tnt_v19_to_tnt_psneur.vcdiff', data: folders.patch, raw: deflateRawSync(damaged)}])});
+    let text = await waitStatus(page, /can't be used/);
+    check(/damaged-pack\.zip: tnt_v19_to_tnt_psneur\.vcdiff is damaged/.test(text), text);
+    check(/No patch files chosen/.test(await page.textContent('#patch-count')), 'a damaged patch was counted');
+    check((await page.getAttribute('#targets li[data-release-id="tnt_psneur"]', 'data-patches')) === 'missing', 'mark');
+    // An entry declaring more than any patch is passed over, unread.
+    await page.setInputFiles('#patch-files', {
+      name: 'huge-pack.zip', mimeType: 'application/zip',
+      buffer: makeZip([{name: 'tnt_v19_to_tnt_psneur.vcdiff', data: folders.patch, size: 300 << 20}])});
+    text = await waitStatus(page, /huge-pack/);
+    check(/huge-pack\.zip: tnt_v19_to_tnt_psneur\.vcdiff is larger than any patch/.test(text), text);
+    check(/No patch files chosen/.test(await page.textContent('#patch-count')), 'a huge patch was counted');
+    const pack = toolZip('python-deflated', [readme, {name: 'patches/tnt_v19_to_tnt_psneur.vcdiff', data: folders.patch}]);
+    await page.setInputFiles('#patch-files', {name: 'pack.zip', mimeType: 'application/zip', buffer: pack});
+    await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+    text = await page.textContent('#patch-count');
+    check(/1 patch file chosen/.test(text), text);
+    const {name, bytes} = await convertAndDownload(page, 'tnt_psneur');
+    check(name === 'tnt_psnusa-tnt_psneur.wad', name);
+    check(sha1(bytes) === sha1(readFileSync(release('tnt_psneur'))), 'not tnt_psneur');
+  },
+
+  'a dropped pack or .vcdiff adds patches and keeps the identified IWAD': async (page, {folders, url}) => {
+    const pack = toolZip('zip', [{name: 'tnt_v19_to_tnt_psneur.VCDIFF', data: folders.patch}]);
+    for (const dropped of [{name: 'pack.zip', bytes: pack}, {name: 'tnt_v19_to_tnt_psneur.VCDIFF', bytes: folders.patch}]) {
+      await page.goto(`${url}?save=download`);
+      await page.waitForSelector('body[data-ready="true"]');
+      await pick(page, 'tnt_psnusa');
+      await dropFiles(page, [dropped]);
+      const text = await waitStatus(page, /Added|can't be used/);
+      check(/Added 1 patch file/.test(text), `${dropped.name}: ${text}`);
+      check((await page.textContent('#release-title')) === 'TNT: Evilution (PSN, USA)', `${dropped.name}: title`);
+      check((await page.textContent('#sha1')) === sha1(readFileSync(release('tnt_psnusa'))), `${dropped.name}: digest`);
+      await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+    }
+    const {bytes} = await convertAndDownload(page, 'tnt_psneur');
+    check(sha1(bytes) === sha1(readFileSync(release('tnt_psneur'))), 'not tnt_psneur');
+    // With a game file in the drop, the patches are added and the game file identified.
+    await page.goto(`${url}?save=download`);
+    await page.waitForSelector('body[data-ready="true"]');
+    await dropFiles(page, [{name: 'pack.zip', bytes: pack}, {name: 'tnt.wad', bytes: readFileSync(release('tnt_psnusa'))}]);
+    await waitStatus(page, /TNT: Evilution \(PSN, USA\)\./);
+    await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+    // A dropped zip holding a game file is the new IWAD.
+    await dropFiles(page, [{name: 'doom2.zip', bytes: toolZip('python-deflated', [{name: 'DOOM2.WAD', data: readFileSync(release('doom2_v19'))}])}]);
+    await waitStatus(page, /Doom 2 retail v1\.9\./);
   },
 
   'a file changed after it was picked is reported, and nothing is offered': async (page, {downloads}) => {
