@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "platform/file_faults.h"
 
 namespace tvl::cli {
 
@@ -17,14 +18,27 @@ struct CliRun {
   std::string out, err;
 };
 
-inline CliRun RunCommand(const Args& args) {
+// Calls `run`, which gives an exit code, with its output captured.
+template <typename Run>
+CliRun Captured(Run run) {
   ::testing::internal::CaptureStdout();
   ::testing::internal::CaptureStderr();
-  int code = RunCli(args);
+  int code = run();
   std::fflush(stdout);
   std::string out = ::testing::internal::GetCapturedStdout();
   std::string err = ::testing::internal::GetCapturedStderr();
   return {code, out, err};
+}
+
+inline CliRun RunCommand(const Args& args) {
+  return Captured([&] { return RunCli(args); });
+}
+
+// The same with `plan` installed for the run alone: it counts the file operations, and fails the
+// one it names.
+inline CliRun RunCommand(const Args& args, FileFaultPlan* plan) {
+  ScopedFileFaultPlan scope(plan);
+  return RunCommand(args);
 }
 
 inline std::vector<std::string> Lines(const std::string& text) {

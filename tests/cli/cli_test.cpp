@@ -67,14 +67,8 @@ TEST(CliTest, UnopenableFilesAreReportedWithTheOpensReason) {
     EXPECT_EQ(run.out, "");
 
     // Refused as a file held open by another program, or one the user may not read, would be.
-    FileFaultPlan plan;
-    plan.op = FileOp::kOpenRead;
-    plan.nth = 1;
-    plan.error = testing::kDenied;
-    {
-      ScopedFileFaultPlan scope(&plan);
-      run = RunCommand(with_locked);
-    }
+    FileFaultPlan plan{.op = FileOp::kOpenRead, .nth = 1, .error = testing::kDenied};
+    run = RunCommand(with_locked, &plan);
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err, denied);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.wad"));

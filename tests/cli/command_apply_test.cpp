@@ -108,11 +108,7 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
   auto no_fault = [] { return FileFaultPlan{}; };
   // The patch file is opened first, then the source.
   auto fail_nth = [](FileOp op, uint64_t nth, FileError error) {
-    FileFaultPlan plan;
-    plan.op = op;
-    plan.nth = nth;
-    plan.error = error;
-    return plan;
+    return FileFaultPlan{.op = op, .nth = nth, .error = error};
   };
   std::vector<uint8_t> bad_checksum, truncated = good_patch;
   windows_[1].checksum_skew = 0x100;
@@ -176,11 +172,7 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
       *(std::find(args.begin(), args.end(), c.args[i]) + 1) = c.args[i + 1];
     }
     FileFaultPlan plan = c.plan;
-    CliRun run;
-    {
-      ScopedFileFaultPlan scope(&plan);
-      run = RunCommand(args);
-    }
+    const CliRun run = RunCommand(args, &plan);
     EXPECT_EQ(run.code, 1);
     EXPECT_EQ(run.err, "tarvelline-cli: " + c.error + "\n");
     EXPECT_EQ(ReadFileBytes(output_), precious);

@@ -11,6 +11,7 @@
 
 #include "patches/patch_directory.h"
 #include "platform/file_faults.h"
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/cli/zip_maker.h"
 #include "tests/platform/system_errors.h"
@@ -21,11 +22,6 @@ namespace tvl::cli {
 namespace {
 
 using Files = std::map<std::string, std::vector<uint8_t>>;
-
-std::vector<uint8_t> Release(std::u16string_view id) {
-  std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(id);
-  return {bytes.begin(), bytes.end()};
-}
 
 struct Fault {
   const char* name;
@@ -96,11 +92,7 @@ class FaultTest : public ::testing::Test {
   void RunWithEveryFault(const Args& args, const Files& before, const Files& after) {
     Prepare(before);
     FileFaultPlan counted;
-    CliRun clean;
-    {
-      ScopedFileFaultPlan scope(&counted);
-      clean = RunCommand(args);
-    }
+    const CliRun clean = RunCommand(args, &counted);
     ASSERT_EQ(clean.code, 0) << clean.err;
     ASSERT_EQ(Contents(dir_.path()), after);
 
@@ -112,16 +104,9 @@ class FaultTest : public ::testing::Test {
       for (uint64_t n : points) {
         SCOPED_TRACE(::testing::Message() << fault.name << " " << n << " of " << total);
         Prepare(before);
-        FileFaultPlan plan;
-        plan.op = fault.op;
-        plan.nth = n;
-        plan.error = fault.error;
-        plan.end_of_file = fault.end_of_file;
-        CliRun run;
-        {
-          ScopedFileFaultPlan scope(&plan);
-          run = RunCommand(args);
-        }
+        FileFaultPlan plan{
+            .op = fault.op, .nth = n, .error = fault.error, .end_of_file = fault.end_of_file};
+        const CliRun run = RunCommand(args, &plan);
         ASSERT_EQ(plan.hit, n <= total);
         if (!plan.hit || !fault.must_fail) {
           ASSERT_TRUE(run.code == 0 || run.code == 1) << run.err;

@@ -1,6 +1,7 @@
 // identify --explain: identify's lines with one more field saying what each file is.
 #include <gtest/gtest.h>
 
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
@@ -12,8 +13,8 @@ TEST(IdentifyExplainTest, AddsWhatEachFileIsAsTheLastField) {
   testing::ScratchDir dir;
   const Path known = testing::WriteSyntheticRelease(dir.path(), u"doom2_v19", "doom2.wad");
   // The known release with one lump's byte changed: the same shape, another digest.
-  std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(u"doom2_v19");
-  std::vector<uint8_t> changed(bytes.begin(), bytes.end());
+  const std::vector<uint8_t> bytes = Release(u"doom2_v19");
+  std::vector<uint8_t> changed = bytes;
   changed[100] ^= 1;
   const Path modified = dir / "doom2-mod.wad";
   testing::WriteFileBytes(modified, changed);
@@ -23,10 +24,9 @@ TEST(IdentifyExplainTest, AddsWhatEachFileIsAsTheLastField) {
   testing::WriteFileBytes(empty, {});
   const Path missing = dir / "missing.wad";
 
-  auto text = [](const Path& path) { return PathToUtf8(path); };
-  CliRun plain = RunCommand({"identify", text(known), text(modified)});
-  CliRun run = RunCommand({"identify", text(known), text(modified), "--explain", text(cut),
-                           text(empty), text(missing)});
+  CliRun plain = RunCommand({"identify", Text(known), Text(modified)});
+  CliRun run = RunCommand({"identify", Text(known), Text(modified), "--explain", Text(cut),
+                           Text(empty), Text(missing)});
   EXPECT_EQ(run.code, 1);
   std::vector<std::string> lines = Lines(run.out), plain_lines = Lines(plain.out);
   ASSERT_EQ(lines.size(), 4u) << run.out;
@@ -41,10 +41,10 @@ TEST(IdentifyExplainTest, AddsWhatEachFileIsAsTheLastField) {
     size_t at = line.find(file);
     return at == std::string::npos ? line : line.substr(at);
   };
-  EXPECT_EQ(from(lines[2], text(cut)), text(cut) + "\ttruncated WAD: directory past end of file");
-  EXPECT_EQ(from(lines[3], text(empty)), text(empty) + "\tempty file");
+  EXPECT_EQ(from(lines[2], Text(cut)), Text(cut) + "\ttruncated WAD: directory past end of file");
+  EXPECT_EQ(from(lines[3], Text(empty)), Text(empty) + "\tempty file");
   // A file that cannot be read is still reported on stderr alone.
-  EXPECT_NE(run.err.find(text(missing)), std::string::npos);
+  EXPECT_NE(run.err.find(Text(missing)), std::string::npos);
   EXPECT_EQ(Lines(run.err).size(), 1u);
 }
 

@@ -10,6 +10,7 @@
 #include "patching/decode_to_file.h"
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
@@ -17,19 +18,6 @@
 
 namespace tvl::cli {
 namespace {
-
-std::vector<uint8_t> Release(std::u16string_view id) {
-  std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(id);
-  return {bytes.begin(), bytes.end()};
-}
-
-size_t CountFiles(const Path& folder) {
-  size_t count = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    count += entry.is_regular_file() ? 1 : 0;
-  }
-  return count;
-}
 
 // The system's temporary folder is `temp_` during each test, so leftovers can be counted.
 class PatchFolderTest : public ::testing::Test {
@@ -278,7 +266,8 @@ TEST_F(PatchFolderTest, AFolderThatIsNotThereIsAnError) {
        }) {
     CliRun run = RunCommand(args);
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.err, "tarvelline-cli: --patches " + args.back() + ": not a folder or a patch pack\n");
+    EXPECT_EQ(run.err,
+              "tarvelline-cli: --patches " + args.back() + ": not a folder or a patch pack\n");
     EXPECT_EQ(run.out, "");
   }
   EXPECT_EQ(CountFiles(work_), 1u);

@@ -4,6 +4,7 @@
 
 #include "catalogue/catalogue.h"
 #include "patches/patch_folder.h"
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
@@ -15,11 +16,6 @@ namespace {
 
 constexpr char kUp[] = "tnt_v19_to_tnt_psneur";
 constexpr char kDown[] = "tnt_psneur_to_tnt_v19";
-
-std::vector<uint8_t> Release(std::u16string_view id) {
-  std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(id);
-  return {bytes.begin(), bytes.end()};
-}
 
 uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
   return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;

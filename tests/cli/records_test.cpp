@@ -7,6 +7,7 @@
 
 #include "catalogue/catalogue.h"
 #include "cli/record.h"
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/cli/json_reader.h"
 #include "tests/synthetic/synthetic_releases.h"
@@ -108,8 +109,7 @@ class RecordsTest : public ::testing::Test {
     for (const std::string& name : names) {
       const Path path = folder_ / PathFromArg(name);
       if (paths_.empty()) {
-        std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(u"tnt_v19");
-        testing::WriteFileBytes(path, {bytes.begin(), bytes.end()});
+        testing::WriteFileBytes(path, Release(u"tnt_v19"));
         release_ = PathToUtf8(path);
       } else {
         testing::WriteFileBytes(path, NotAWad());

@@ -7,12 +7,11 @@
 #include <map>
 
 #include "cli/scan_steam.h"
+#include "tests/cli/cli_files.h"
 #include "tests/test_files.h"
 
 namespace tvl::cli {
 namespace {
-
-std::string Text(const Path& path) { return PathToUtf8(path); }
 
 // The fake registry's contents: "ROOT\key|name" to value, and key to subkeys.
 std::map<std::u16string, std::u16string> registry_values;

@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 
 #include "catalogue/catalogue.h"
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
@@ -16,29 +16,10 @@
 namespace tvl::cli {
 namespace {
 
-std::string Text(const Path& path) { return PathToUtf8(path); }
-
-// A PWAD with one map, as an add-on is.
-std::vector<uint8_t> AddOn() {
-  std::vector<uint8_t> wad = {'P', 'W', 'A', 'D', 2, 0, 0, 0, 12, 0, 0, 0};
-  const char* names[] = {"MAP07", "THINGS"};
-  for (const char* name : names) {
-    uint8_t entry[16] = {12};
-    std::memcpy(entry + 8, name, std::strlen(name));
-    wad.insert(wad.end(), entry, entry + 16);
-  }
-  return wad;
-}
-
 // RunScan as the command runs it, after the catalogue is set up.
 CliRun Capture(const ScanRequest& request) {
   InitIwadCatalogue();
-  ::testing::internal::CaptureStdout();
-  ::testing::internal::CaptureStderr();
-  int code = RunScan(request);
-  std::fflush(stdout);
-  std::string out = ::testing::internal::GetCapturedStdout();
-  return {code, out, ::testing::internal::GetCapturedStderr()};
+  return Captured([&] { return RunScan(request); });
 }
 
 // Links may need privileges the test does not have (Windows) or a system that has them.

@@ -1,17 +1,13 @@
 // make-patch and build-store on the synthetic releases: the tools that fill the patch store.
 #include <gtest/gtest.h>
 
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
 
 namespace tvl::cli {
 namespace {
-
-std::vector<uint8_t> Release(std::u16string_view id) {
-  std::span<const uint8_t> bytes = testing::SyntheticReleaseBytes(id);
-  return {bytes.begin(), bytes.end()};
-}
 
 TEST(MakePatchTest, WritesAPatchThatApplyTurnsIntoTheTarget) {
   testing::ScratchDir dir;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/catalogue.h"
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/cli/json_reader.h"
 #include "tests/cli/zip_maker.h"
@@ -17,31 +18,13 @@ using testing::JsonReader;
 using testing::JsonValue;
 using testing::ZipMember;
 
-std::string Text(const Path& path) { return PathToUtf8(path); }
-
 std::span<const uint8_t> Bytes(std::u16string_view id) {
   return testing::SyntheticReleaseBytes(id);
-}
-std::vector<uint8_t> Release(std::u16string_view id) {
-  std::span<const uint8_t> bytes = Bytes(id);
-  return {bytes.begin(), bytes.end()};
 }
 
 const std::string kReadme = "Unzip and play.\n";
 std::span<const uint8_t> ReadmeBytes() {
   return {reinterpret_cast<const uint8_t*>(kReadme.data()), kReadme.size()};
-}
-
-// A PWAD with one map, as an add-on is: its directory's entries point at the end of the header.
-std::vector<uint8_t> AddOn() {
-  std::vector<uint8_t> wad = {'P', 'W', 'A', 'D', 2, 0, 0, 0, 12, 0, 0, 0};
-  for (std::string_view name : {"MAP07", "THINGS"}) {
-    std::string entry("\x0c\0\0\0\0\0\0\0", 8);
-    entry += name;
-    entry.resize(16, '\0');
-    wad.insert(wad.end(), entry.begin(), entry.end());
-  }
-  return wad;
 }
 
 // Where the data of the archive's `index`-th entry starts, from the local headers.
