@@ -19,23 +19,12 @@
 #include <cstring>
 #include <vector>
 
+#include "fuzz/capped_alloc.h"
 #include "vcdiff/adler32.h"
 #include "vcdiff/decode_memory.h"
 #include "vcdiff/decoder.h"
 
 namespace {
-
-// Nothing a stream declares may make the decoder ask for more than its largest window: section
-// copies grow with the bytes delivered and the application header is bounded far below that. A
-// larger request is a finding.
-constexpr size_t kMaxAllocation = tvl::kMaxTargetWindow;
-
-void* CappedAlloc(void*, size_t count, size_t size) {
-  if (size != 0 && count > kMaxAllocation / size) std::abort();
-  return std::malloc(count * size);
-}
-
-void CappedRelease(void*, void* pointer) { std::free(pointer); }
 
 struct Options {
   uint64_t block_size = 1;
@@ -84,9 +73,7 @@ bool operator==(const Outcome& a, const Outcome& b) {
 
 Outcome Decode(const Options& options, const std::vector<uint8_t>& source, const uint8_t* patch,
                size_t patch_size) {
-  tvl::DecodeConfig config;
-  config.alloc = CappedAlloc;
-  config.release = CappedRelease;
+  const tvl::DecodeConfig config = tvl::fuzz::CappedConfig();
   tvl::MemoryDecodeOptions memory;
   memory.block_size = options.block_size;
   memory.pieces = Pieces(options, patch_size);
