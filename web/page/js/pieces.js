@@ -18,6 +18,10 @@ async function readSlice(blob, at, size) {
   }
 }
 
+// The compressed data goes to the inflater in slices of this size: small enough that reading and
+// inflating take turns often, large enough that each read is worth its trip to the browser.
+const FEED_SLICE = 1 << 20;
+
 export async function* piecesOf(blob, {size, inflate = false, limit = Infinity}) {
   if (!inflate) {
     for (let at = 0; at < blob.size; at += size) yield await readSlice(blob, at, size);
@@ -29,16 +33,21 @@ export async function* piecesOf(blob, {size, inflate = false, limit = Infinity})
   } catch {
     throw failure('unsupported');
   }
-  // The Blob is read here, not through Blob.stream(), so a failed read is told from bad data.
+  // The Blob is read here, not through Blob.stream(), so a failed read is told from bad data;
+  // one slice ahead, so the browser reads the next while it inflates this one.
   const writer = inflater.writable.getWriter();
   let readFailed = false;
+  const read = (at) => {
+    const reading = readSlice(blob, at, FEED_SLICE);
+    reading.catch(() => (readFailed = true));
+    return reading;
+  };
   const feeding = (async () => {
     try {
-      for (let at = 0; at < blob.size; at += size) {
-        const bytes = await readSlice(blob, at, size).catch((error) => {
-          readFailed = true;
-          throw error;
-        });
+      let next = read(0);
+      for (let at = 0; at < blob.size; at += FEED_SLICE) {
+        const bytes = await next;
+        if (at + FEED_SLICE < blob.size) next = read(at + FEED_SLICE);
         await writer.write(new Uint8Array(bytes));
       }
       await writer.close();
