@@ -1,18 +1,20 @@
 // The page's side of tools/bench-web.sh: identify and convert a 100 MB pair in headless Chromium,
-// as a user would, timed from the pick (or the click) to the answer on the page. Prints one line
-// per figure ("identify_ms N", "convert_ms N", "wasm_memory N", and for one run through the
-// save-file picker "stream_ms N", "stream_writes BEFORE_ANSWER ALL", "stream_sha1 HEX"); with a
-// folder for screenshots,
-// also keeps web-identify.png, web-converting.png and web-failing.png there.
+// and identify a 100 MB release from a zip, as a user would, timed from the pick (or the click)
+// to the answer on the page. The zip's runs alternate with the native CLI's identify of the same
+// zip, so both meet the same machine. Prints one line per figure ("identify_ms N", "convert_ms N",
+// "zip_identify_ms N", "zip_native_ms N", "wasm_memory N", and for one run through the save-file
+// picker "stream_ms N", "stream_writes BEFORE_ANSWER ALL", "stream_sha1 HEX"); with a folder for
+// screenshots, also keeps web-identify.png, web-converting.png and web-failing.png there.
 //
-// usage: node bench.mjs SITE SOURCE_FILE TARGET_ID MISSING_TARGET_ID RUNS [SHOTS_DIR]
+// usage: node bench.mjs SITE SOURCE_FILE ZIP_FILE ZIP_SHA1 CLI TARGET_ID MISSING_TARGET_ID RUNS [SHOTS_DIR]
+import {spawnSync} from 'node:child_process';
 import {join} from 'node:path';
 
 import {launchBrowser} from './browser.mjs';
 import {openWithSavePicker, pickedFileSha1} from './save_picker.mjs';
 import {serve} from './serve.mjs';
 
-const [site, source, target, missingTarget, runsText, shots] = process.argv.slice(2);
+const [site, source, zipped, zippedSha1, cli, target, missingTarget, runsText, shots] = process.argv.slice(2);
 const runs = Number(runsText || 3);
 const {server, url} = await serve(site);
 const browser = await launchBrowser();
@@ -64,6 +66,29 @@ if (shots) {
   await page.waitForFunction(statusMatches, 'is needed');
   await shoot('web-failing.png');
 }
+
+// The zipped release: read and unpacked on the reading thread, checked and hashed by the core;
+// and the CLI's identify of the same zip (unpacked with zlib to a temporary file, hashed on the
+// way) just before each run of the page's.
+const zipIdentify = [];
+const zipNative = [];
+for (let run = 0; run < runs; ++run) {
+  const nativeStart = process.hrtime.bigint();
+  const native = spawnSync(cli, ['identify', zipped], {encoding: 'utf8'});
+  zipNative.push(Number((process.hrtime.bigint() - nativeStart) / 1000000n));
+  if (!native.stdout.includes(zippedSha1)) throw new Error(`the CLI didn't hash the zip: ${native.stdout}${native.stderr}`);
+  await page.evaluate(() => (document.getElementById('status').textContent = ''));
+  await page.setInputFiles('#input-file', []);
+  const start = Date.now();
+  await page.setInputFiles('#input-file', zipped);
+  await page.waitForFunction(statusMatches, 'Choose the release|[Nn]othing was identified', {timeout: 120000});
+  zipIdentify.push(Date.now() - start);
+  const text = await page.textContent('#status');
+  if (!/Choose the release/.test(text)) throw new Error(`the zip was not identified: ${text}`);
+  console.error(`run ${run}: identify from the zip: native ${zipNative[run]} ms, page ${zipIdentify[run]} ms`);
+}
+console.log(`zip_identify_ms ${median(zipIdentify)}`);
+console.log(`zip_native_ms ${median(zipNative)}`);
 
 // The save-file picker's path, once: the result goes to the chosen file as it is decoded, so
 // most of its writes reach the file before the worker's answer.
