@@ -29,7 +29,7 @@ enum class FileFault {
   kNone,       // it runs as usual
   kFail,       // it fails with the plan's error and changes nothing
   kEndOfFile,  // a read finds the end of the file
-  kCutShort,   // a swap stops between its two moves, as if the program ended there
+  kCutShort,   // a swap stops just before its move, as if the program ended there
 };
 
 struct FileFaultPlan {
@@ -39,8 +39,8 @@ struct FileFaultPlan {
   // For kRead: instead of failing, the nth read and every later one find the end of the file,
   // as if the file had been cut short there.
   bool end_of_file = false;
-  // For kSwap: instead of failing, the swap stops halfway and nothing is undone, as when the
-  // program is ended there. Where a swap is one move, it stops before it.
+  // For kSwap: instead of failing, the swap stops just before its one move and nothing is
+  // undone, as when the program is ended there.
   bool cut_short = false;
 
   // Kept up to date while the plan is installed.

@@ -32,9 +32,10 @@ inline constexpr int kLeftoverTempSeconds = 120;
 // them, last written over kLeftoverTempSeconds ago and (where the system can tell) open nowhere.
 std::vector<Path> FindLeftoverTempFiles(const Path& folder);
 
-// While MoveFileReplacing swaps two files, beside the old file `<name>`: "<name>.tarvelline-new"
-// names the new file, and on Windows "<name>.tarvelline-backup" the old one for the moment it
-// makes way. Neither has a temporary file's form: either may be the user's only copy.
+// Earlier versions swapped two files on Windows in two moves, beside the old file `<name>`:
+// "<name>.tarvelline-new" named the new file, and "<name>.tarvelline-backup" the old one for the
+// moment it made way. A run killed in between left them, and either may be the user's only copy:
+// the clean-up still looks for both.
 inline constexpr char kSwapNewSuffix[] = ".tarvelline-new";
 inline constexpr char kSwapBackupSuffix[] = ".tarvelline-backup";
 
@@ -57,10 +58,9 @@ bool RemoveFile(const Path& path, FileError* error = nullptr);
 bool CanReplaceFile(const Path& path, FileError* error = nullptr);
 
 // Moves `from` onto `to` in one step, replacing any file there, and has the move reach the
-// disk before returning. On failure both files stay as they were. Should the program end in the
-// middle, neither file is left under a temporary file's name (see kSwapNewSuffix). Where the system
-// can, a replaced file keeps what it had besides its bytes: attributes, permissions, creation time,
-// and on Windows its security descriptor and alternate streams.
+// disk before returning: at every instant `to` holds the old file or all of the new one. On
+// failure both files stay as they were. A replaced file's permissions (POSIX), or its attributes
+// and creation time (Windows), go to the new one.
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error = nullptr);
 
 // Reads a whole file into `bytes`. False, with the reason, when it cannot be opened or read.

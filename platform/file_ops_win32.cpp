@@ -39,7 +39,8 @@ uint64_t Ticks(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-// Has the file's data reach the disk; ReplaceFileW has no write-through of its own.
+// Has the file's data reach the disk: a rename reaches it at once, and a power cut must not leave
+// the name on a file whose bytes never got there.
 void FlushFile(const std::wstring& path) {
   OwnedFile file(CreateFileW(path.c_str(), GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -47,50 +48,19 @@ void FlushFile(const std::wstring& path) {
   if (file.valid()) FlushFileBuffers(file.get());
 }
 
-enum class Replace { kDone, kFailed, kUnchanged, kCutShort };
-
-// ReplaceFileW keeps the replaced file's attributes, security descriptor, alternate streams and
-// creation time. With a backup name it never leaves the old file without a name: each failure
-// says where both files are, and the old one goes back to its path whenever it had to move. The
-// backup takes a name that says what it is, never a temporary file's: should the program end
-// between ReplaceFileW's two moves, it is the user's only copy.
-Replace ReplaceKeepingMetadata(const Path& from, const Path& to) {
-  const std::wstring source = Win32Path(from), target = Win32Path(to);
-  const Path backup_path = FreeSiblingPath(to, kSwapBackupSuffix);
-  if (backup_path.empty()) return Replace::kUnchanged;
-  const std::wstring backup = Win32Path(backup_path);
-  FlushFile(source);
-  if (CheckFileFault(FileOp::kSwap, nullptr) == FileFault::kCutShort) {
-    // As ReplaceFileW leaves things when the program ends after its first move.
-    MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_WRITE_THROUGH);
-    return Replace::kCutShort;
-  }
-  if (ReplaceFileW(target.c_str(), source.c_str(), backup.c_str(),
-                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                   nullptr)) {
-    DeleteFileW(backup.c_str());
-    FlushFile(target);
-    return Replace::kDone;
-  }
-  const DWORD reason = GetLastError();
-  // Whatever ReplaceFileW reported, the old file ends under its own name: a backup is removed
-  // only while the file it copies is still there.
-  const bool old_in_place = GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (!old_in_place) {
-    MoveFileExW(backup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
-  } else {
-    DeleteFileW(backup.c_str());
-  }
-  switch (reason) {
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
-      // The plain move would meet the same refusal.
-      SetLastError(reason);
-      return Replace::kFailed;
-    default:
-      // Not supported here (a FAT volume, a network share) or refused before anything moved.
-      return Replace::kUnchanged;
-  }
+// What a replaced file had besides its bytes that a plain move would lose: its attributes
+// (hidden, archive...) and creation time go onto the new file before it takes the old one's place.
+void CarryOverMetadata(const std::wstring& from, const std::wstring& to) {
+  WIN32_FILE_ATTRIBUTE_DATA old_file;
+  if (!GetFileAttributesExW(to.c_str(), GetFileExInfoStandard, &old_file)) return;
+  OwnedFile file(CreateFileW(from.c_str(), FILE_WRITE_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file.valid()) SetFileTime(file.get(), &old_file.ftCreationTime, nullptr, nullptr);
+  const DWORD kept =
+      old_file.dwFileAttributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                                   FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  SetFileAttributesW(from.c_str(), kept ? kept : FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace
@@ -139,41 +109,24 @@ bool CanReplaceFile(const Path& path, FileError* error) {
 bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
   if (CheckFileFault(FileOp::kRename, error) != FileFault::kNone) return false;
   const std::wstring source = Win32Path(from), target = Win32Path(to);
-  if (GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    return MoveFileExW(source.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-           FailWithLastError(error);
+  if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    // As on POSIX, a file that replaces nothing risks nothing by waiting for the system's own
+    // writeback.
+    FlushFile(source);
+    CarryOverMetadata(source, target);
   }
-  // The new file first takes a name that says where it goes: during the swap it may be the only
-  // complete file, and a temporary file's name would have the clean-up remove it.
-  const Path staged_path = FreeSiblingPath(to, kSwapNewSuffix);
-  if (staged_path.empty()) {
-    if (error) *error = ERROR_FILE_EXISTS;
+  // One rename that replaces: at every instant the path holds the old file or the whole new one.
+  // ReplaceFileW would keep more of the old file's metadata, but it moves the old file aside
+  // first, and a program ended between its two moves would leave nothing at the path. Cut short,
+  // the move has not happened.
+  if (CheckFileFault(FileOp::kSwap, nullptr) == FileFault::kCutShort) {
+    if (error) *error = ERROR_OPERATION_ABORTED;
     return false;
   }
-  const std::wstring staged = Win32Path(staged_path);
-  if (!MoveFileExW(source.c_str(), staged.c_str(), MOVEFILE_WRITE_THROUGH))
-    return FailWithLastError(error);
-  auto undo = [&] {
-    const DWORD reason = GetLastError();
-    MoveFileExW(staged.c_str(), source.c_str(), MOVEFILE_WRITE_THROUGH);
-    SetLastError(reason);
-    return FailWithLastError(error);
-  };
-  switch (ReplaceKeepingMetadata(staged_path, to)) {
-    case Replace::kDone:
-      return true;
-    case Replace::kFailed:
-      return undo();
-    case Replace::kCutShort:
-      if (error) *error = ERROR_OPERATION_ABORTED;
-      return false;
-    case Replace::kUnchanged:
-      break;  // the plain move below keeps today's guarantees
-  }
-  return MoveFileExW(staged.c_str(), target.c_str(),
+  // MOVEFILE_WRITE_THROUGH has the data and the new name reach the disk before this returns.
+  return MoveFileExW(source.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
-         undo();
+         FailWithLastError(error);
 }
 
 bool MoveFileNoReplace(const Path& from, const Path& to, FileError* error) {

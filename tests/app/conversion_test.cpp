@@ -361,10 +361,10 @@ TEST_F(ConversionTest, LeftoversOfAKilledRunGoTheNextTime) {
   EXPECT_TRUE(FilesIn(temp).empty());
 }
 
-// An in-place swap stopped between its two moves, as when the program is ended there, and the
-// next conversion in that folder long after: the original is back under its name, the converted
-// release and a killed run's intermediate one are kept under names that say what they are, and
-// the user is told.
+// An in-place swap is one move: ended just before it, the input never left its path. An earlier
+// version's swap, ended between its two moves, left the original and the result under names that
+// say what they are: the next conversion in that folder long after puts the original back, keeps
+// the converted release and a killed run's intermediate one under such names, and tells the user.
 TEST_F(ConversionTest, ASwapCutShortIsPutRightByTheNextConversion) {
   Prepare(u"doom2_v1666", u"doom2_v19", true);
   {
@@ -376,10 +376,11 @@ TEST_F(ConversionTest, ASwapCutShortIsPutRightByTheNextConversion) {
     Click(IDC_PATCH);
     EXPECT_TRUE(plan.hit);
   }
-  std::vector<std::string> files = FilesIn(work_);
-  std::sort(files.begin(), files.end());
-  ASSERT_EQ(files,
-            (std::vector<std::string>{"input.wad.tarvelline-backup", "input.wad.tarvelline-new"}));
+  EXPECT_EQ(FilesIn(work_), std::vector<std::string>{"input.wad"});
+  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
+
+  std::filesystem::rename(input_, work_ / "input.wad.tarvelline-backup");
+  WriteSyntheticRelease(work_, u"doom2_v19", "input.wad.tarvelline-new");
   const Path temp = scratch_.path() / "temp";
   WriteFileBytes(temp / "Tarvelline-00000000000000cc.tmp", Bytes(u"doom2_v19"));
   for (const Path& file :

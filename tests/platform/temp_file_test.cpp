@@ -113,5 +113,39 @@ TEST(LongPathTest, OnlyLongPathsTakeTheExtendedForm) {
   EXPECT_EQ(Win32Path(Path(L"\\\\.\\NUL")), L"\\\\.\\NUL");
 }
 
+// The one-move replace loses no more of the old file than users would notice: its attributes and
+// the time it was made go to the new bytes.
+TEST(MoveFileReplacingTest, KeepsTheReplacedFilesAttributesAndCreationTime) {
+  ScratchDir dir;
+  const Path old_file = dir / "doom2.wad";
+  testing::WriteFileText(old_file, "old");
+  const FILETIME made = {0x12345678, 0x01d00000};  // 2014
+  {
+    HANDLE handle = CreateFileW(old_file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetFileTime(handle, &made, nullptr, nullptr));
+    CloseHandle(handle);
+  }
+  ASSERT_TRUE(SetFileAttributesW(old_file.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+  // Wine on a Linux file system takes a creation time and forgets it: there is nothing to keep.
+  WIN32_FILE_ATTRIBUTE_DATA before;
+  ASSERT_TRUE(GetFileAttributesExW(old_file.c_str(), GetFileExInfoStandard, &before));
+  const bool system_keeps_creation_time = CompareFileTime(&before.ftCreationTime, &made) == 0;
+  const Path new_file = MakeTempFile(dir.path());
+  testing::WriteFileText(new_file, "new");
+
+  ASSERT_TRUE(MoveFileReplacing(new_file, old_file));
+  const std::vector<uint8_t> bytes = testing::ReadFileBytes(old_file);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "new");
+  EXPECT_EQ(Names(dir.path()), std::vector<std::wstring>{L"doom2.wad"});
+  WIN32_FILE_ATTRIBUTE_DATA now;
+  ASSERT_TRUE(GetFileAttributesExW(old_file.c_str(), GetFileExInfoStandard, &now));
+  EXPECT_TRUE(now.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+  if (system_keeps_creation_time) {
+    EXPECT_EQ(CompareFileTime(&now.ftCreationTime, &made), 0);
+  }
+}
+
 }  // namespace
 }  // namespace tvl
