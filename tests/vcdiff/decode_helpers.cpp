@@ -1,5 +1,7 @@
 #include "tests/vcdiff/decode_helpers.h"
 
+#include "tests/vcdiff/vcdiff_writer.h"
+
 namespace tvl::testing {
 
 DecodeResult Decode(const std::vector<uint8_t>& patch, const std::vector<uint8_t>& source,
@@ -17,16 +19,9 @@ std::vector<int> Events(const DecodeResult& result) {
   return events;
 }
 
-}  // namespace tvl::testing
-
-#include "tests/vcdiff/vcdiff_writer.h"
-
-namespace tvl::testing {
-
 Sample RichSample() {
   Sample sample;
   for (int i = 0; i < 100; ++i) sample.source.push_back(static_cast<uint8_t>(i * 7 + 3));
-  sample.patch = FileHeader();
 
   WindowBuilder first(&sample.source, 10, 80);
   first.Copy(0, 20, 0);      // source bytes 10..29: blocks 0 and 1
@@ -41,8 +36,6 @@ Sample RichSample() {
   first.Copy(82, 19, 5);                      // near slot 3, target copy
   first.Copy(60, 6, 3, true);                 // near slot 1 (address 40)
   first.Copy(50, 4, 2);                       // near slot 0
-  Bytes window = first.Encode();
-  sample.patch.insert(sample.patch.end(), window.begin(), window.end());
 
   WindowBuilder second;
   second.indicator = 0x04;  // no source segment
@@ -55,19 +48,13 @@ Sample RichSample() {
   second.CopyAdd(300, 7, 'x');                // same block 1, opcode 254
   second.AddCopy(Text("mnop"), 2, 6, 1);      // VCD_HERE paired, opcode 197 region
   second.CopyAdd(second.here() - 1, 0, '!');  // opcode 247: repeat the last byte
-  window = second.Encode();
-  sample.patch.insert(sample.patch.end(), window.begin(), window.end());
 
   WindowBuilder third(&sample.source, 90, 50);  // runs 40 bytes past the source's end
   third.Copy(0, 10, 0);                         // ends exactly at the end of the short block
   third.AddCopy(Text("end"), 3, 4, 0);
-  window = third.Encode();
-  sample.patch.insert(sample.patch.end(), window.begin(), window.end());
 
-  for (const WindowBuilder* builder : {&first, &second, &third}) {
-    sample.expected.insert(sample.expected.end(), builder->expected.begin(),
-                           builder->expected.end());
-  }
+  sample.patch = EncodeStream({first, second, third}, kAppHeader);
+  sample.expected = ExpectedTarget({first, second, third});
   return sample;
 }
 

@@ -1,5 +1,5 @@
-// Inputs for the encoder tests: WAD-shaped files with typical edits between two
-// releases (lumps moved, replaced, inserted, dropped, patched in place; a new directory).
+// Inputs for the encoder tests: WAD-shaped files with typical edits between two releases (lumps
+// moved, replaced, inserted, dropped, patched in place; a new directory), and random bytes.
 #pragma once
 
 #include <cstddef>
