@@ -323,22 +323,19 @@ def make_archives(out, zip_program, sevenzip_program):
           flip(stored, local_data_offset(stored, b"DOOM2.WAD") + len(doom2) // 2))
     end = end_record(deflated)
     size = len(deflated)
-    write(at("outside_directory.zip"), patched(deflated, end + END_DIRECTORY_OFFSET, "<I",
-                                               size + 1000))
-    write(at("outside_directory_size.zip"),
-          patched(deflated, end + END_DIRECTORY_SIZE, "<I", size))
-    write(at("outside_entry.zip"), patched(deflated, doom2_header + CENTRAL_OFFSET, "<I",
-                                           size + 100))
-    write(at("outside_data.zip"), patched(deflated, doom2_header + CENTRAL_COMPRESSED, "<I",
-                                          size))
-    write(at("no_local_header.zip"), patched(deflated, doom2_header + CENTRAL_OFFSET, "<I", 1))
-    write(at("too_large.zip"), patched(deflated, doom2_header + CENTRAL_SIZE, "<I",
-                                       (1 << 30) + 1))
+    last_header = central_headers(deflated)[-1]
+    # One field of the deflated archive set to the value given.
+    for name, field, fmt, value in (
+            ("outside_directory.zip", end + END_DIRECTORY_OFFSET, "<I", size + 1000),
+            ("outside_directory_size.zip", end + END_DIRECTORY_SIZE, "<I", size),
+            ("outside_entry.zip", doom2_header + CENTRAL_OFFSET, "<I", size + 100),
+            ("outside_data.zip", doom2_header + CENTRAL_COMPRESSED, "<I", size),
+            ("no_local_header.zip", doom2_header + CENTRAL_OFFSET, "<I", 1),
+            ("too_large.zip", doom2_header + CENTRAL_SIZE, "<I", (1 << 30) + 1),
+            ("name_overrun.zip", last_header + CENTRAL_NAME_LENGTH, "<H", 0xFFFF)):
+        write(at(name), patched(deflated, field, fmt, value))
     write(at("count_mismatch.zip"), patched(patched(deflated, end + END_ENTRIES, "<H", 0xFFFE),
                                             end + END_DISK_ENTRIES, "<H", 0xFFFE))
-    last_header = central_headers(deflated)[-1]
-    write(at("name_overrun.zip"), patched(deflated, last_header + CENTRAL_NAME_LENGTH, "<H",
-                                          0xFFFF))
     write(at("zip64_full.zip"), to_zip64(deflated))
     write(at("zip64_too_large.zip"), to_zip64(deflated, size_override={b"DOOM2.WAD": 5 << 30}))
     write(at("zip64_huge_count.zip"), to_zip64(deflated, count_override=1 << 62))
