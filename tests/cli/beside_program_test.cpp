@@ -4,6 +4,7 @@
 
 #include "patches/patch_folder.h"
 #include "platform/program_folder.h"
+#include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
@@ -52,8 +53,7 @@ TEST(BesideProgramTest, ConvertAndTargetsUseThePatchesFolderBesideTheProgram) {
   CliRun run =
       RunCommand({"convert", input.string(), "--to", "tnt_psneur", "--output", output.string()});
   ASSERT_EQ(run.code, 0) << run.err;
-  std::span<const uint8_t> expected = testing::SyntheticReleaseBytes(u"tnt_psneur");
-  EXPECT_EQ(testing::ReadFileBytes(output), std::vector<uint8_t>(expected.begin(), expected.end()));
+  EXPECT_EQ(testing::ReadFileBytes(output), Release(u"tnt_psneur"));
 }
 
 }  // namespace
