@@ -23,10 +23,7 @@ std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.e
 TEST(FileFaultsTest, CountsEveryKindAndFailsOnlyTheNthOfTheChosenOne) {
   ScratchDir dir;
   WriteFileText(dir / "a", "abc");
-  FileFaultPlan plan;
-  plan.op = FileOp::kOpenRead;
-  plan.nth = 2;
-  plan.error = kInjected;
+  FileFaultPlan plan{.op = FileOp::kOpenRead, .nth = 2, .error = kInjected};
   ScopedFileFaultPlan scope(&plan);
 
   FileError error = 0;
@@ -59,13 +56,7 @@ TEST(FileFaultsTest, CountsEveryKindAndFailsOnlyTheNthOfTheChosenOne) {
 
 TEST(FileFaultsTest, AFailedOperationChangesNothing) {
   ScratchDir dir;
-  auto fail_first = [](FileOp op) {
-    FileFaultPlan plan;
-    plan.op = op;
-    plan.nth = 1;
-    plan.error = kInjected;
-    return plan;
-  };
+  auto fail_first = [](FileOp op) { return FileFaultPlan{.op = op, .nth = 1, .error = kInjected}; };
   WriteFileText(dir / "old", "old");
   WriteFileText(dir / "new", "new");
   FileError error = 0;
@@ -136,10 +127,7 @@ TEST(FileFaultsTest, ReadsCanFailOnceOrFindTheFileCutShort) {
   WriteFileText(dir / "a", std::string(100, 'a'));
   char buffer[10];
   {
-    FileFaultPlan plan;
-    plan.op = FileOp::kRead;
-    plan.nth = 2;
-    plan.error = kInjected;
+    FileFaultPlan plan{.op = FileOp::kRead, .nth = 2, .error = kInjected};
     File file = File::OpenForRead(dir / "a");
     ScopedFileFaultPlan scope(&plan);
     FileError error = 0;
@@ -149,10 +137,7 @@ TEST(FileFaultsTest, ReadsCanFailOnceOrFindTheFileCutShort) {
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 10);
   }
   {
-    FileFaultPlan plan;
-    plan.op = FileOp::kRead;
-    plan.nth = 3;
-    plan.end_of_file = true;
+    FileFaultPlan plan{.op = FileOp::kRead, .nth = 3, .end_of_file = true};
     File file = File::OpenForRead(dir / "a");
     ScopedFileFaultPlan scope(&plan);
     EXPECT_EQ(file.Read(buffer, sizeof buffer), 10);
