@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <span>
 
 #include "platform/long_path_win32.h"
 #include "ui/handle.h"
@@ -13,9 +14,11 @@
 namespace tvl {
 namespace {
 
-constexpr COMDLG_FILTERSPEC kWadFileTypes[] = {{L"Doom WAD files", L"*.wad"},
-                                               {L"All files", L"*.*"}};
-constexpr wchar_t kWadFileFilter[] = L"Doom WAD files\0*.wad\0All files\0*.*\0";
+// What can be opened includes zip archives, which hold an IWAD; what is saved is always a WAD.
+constexpr COMDLG_FILTERSPEC kOpenFileTypes[] = {
+    {L"Doom WAD files and zip archives", L"*.wad;*.zip"}, {L"All files", L"*.*"}};
+constexpr COMDLG_FILTERSPEC kSaveFileTypes[] = {{L"Doom WAD files", L"*.wad"},
+                                                {L"All files", L"*.*"}};
 
 // Room for the classic dialog's answer: the longest path the system can name.
 constexpr DWORD kClassicCapacity = 32768;
@@ -67,7 +70,8 @@ std::optional<Path> ShowItemDialog(const FileDialogRequest& request, bool* creat
   options |= FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR |
              (request.save ? FOS_OVERWRITEPROMPT : FOS_PATHMUSTEXIST | FOS_FILEMUSTEXIST);
   dialog->SetOptions(options);
-  dialog->SetFileTypes(static_cast<UINT>(std::size(kWadFileTypes)), kWadFileTypes);
+  const std::span<const COMDLG_FILTERSPEC> types = FileTypesFor(request.save);
+  dialog->SetFileTypes(static_cast<UINT>(types.size()), types.data());
   dialog->SetFileTypeIndex(1);
   dialog->SetTitle(request.title.c_str());
   if (!request.default_extension.empty()) {
@@ -90,6 +94,19 @@ std::optional<Path> ShowItemDialog(const FileDialogRequest& request, bool* creat
 
 }  // namespace
 
+std::span<const COMDLG_FILTERSPEC> FileTypesFor(bool save) {
+  if (save) return kSaveFileTypes;
+  return kOpenFileTypes;
+}
+
+std::wstring ClassicFilterFor(bool save) {
+  std::wstring filter;
+  for (const COMDLG_FILTERSPEC& type : FileTypesFor(save)) {
+    filter += type.pszName + std::wstring(1, L'\0') + type.pszSpec + std::wstring(1, L'\0');
+  }
+  return filter;
+}
+
 ClassicDialogStart ClassicStartFor(const FileDialogRequest& request) {
   // The classic dialog writes past its own buffers when its start folder and name together
   // reach MAX_PATH; without them it starts where it likes, which beats ending the program.
@@ -105,10 +122,11 @@ std::optional<Path> ShowClassicFileDialog(const FileDialogRequest& request) {
   const ClassicDialogStart start = ClassicStartFor(request);
   std::wstring file(kClassicCapacity, L'\0');
   start.name.copy(file.data(), start.name.size());
+  const std::wstring filter = ClassicFilterFor(request.save);
   OPENFILENAMEW settings = {};
   settings.lStructSize = sizeof settings;
   settings.hwndOwner = request.owner;
-  settings.lpstrFilter = kWadFileFilter;
+  settings.lpstrFilter = filter.c_str();
   settings.nFilterIndex = 1;
   settings.lpstrFile = file.data();
   settings.nMaxFile = kClassicCapacity;

@@ -4,14 +4,18 @@
 
 #include <windows.h>
 
+#include <shtypes.h>
+
 #include <optional>
+#include <span>
 #include <string>
 
 #include "platform/file.h"
 
 namespace tvl {
 
-// What a file dialog is asked. Both show the WAD file types, "Doom WAD files" first.
+// What a file dialog is asked. Both show the WAD file types, "Doom WAD files" first; the open
+// dialog's first type takes zip archives too.
 struct FileDialogRequest {
   HWND owner = nullptr;
   bool save = false;  // save: overwriting asks first; open: the file must exist
@@ -22,6 +26,11 @@ struct FileDialogRequest {
   std::wstring name;               // the suggested file name; empty: none
   std::wstring default_extension;  // added to a name typed without one; empty: none
 };
+
+// The types the open or save dialog offers, the first chosen at the start.
+std::span<const COMDLG_FILTERSPEC> FileTypesFor(bool save);
+// The same for the classic dialog: "name\0pattern\0" pairs; the string's own end closes the list.
+std::wstring ClassicFilterFor(bool save);
 
 // The system's dialog for `request`: the chosen path, or none when the user backs out.
 std::optional<Path> ShowFileDialog(const FileDialogRequest& request);

@@ -1,5 +1,6 @@
 #include "app/identify_step.h"
 
+#include <memory>
 #include <string>
 
 #include "app/failure_text.h"
@@ -14,6 +15,15 @@
 namespace tvl {
 namespace {
 
+constexpr wchar_t kInPlaceText[] = L"Patch in-place (overwrite original file)";
+constexpr wchar_t kInPlaceArchiveText[] = L"Patch in-place (not for a zip archive)";
+
+// The archive's entry the window shows; none for a plain file.
+std::unique_ptr<ZipInput> ArchiveInput;
+// Whether the input box names a zip archive, identified or not.
+bool ArchiveNamed = false;
+bool Identifying = false;
+
 // Disabling the control that has the keyboard focus leaves the keyboard with nowhere to go;
 // hand the focus to the browse button, which is always enabled. `focus` is the focus from before
 // the change, since disabling may already have taken it away.
@@ -22,6 +32,75 @@ void KeepFocusUsable(HWND window, HWND focus) {
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDC_BROWSE)),
                  TRUE);
   }
+}
+
+// An archive is never replaced: the check box says so rather than vanish.
+void ShowInPlaceChoice(HWND window, bool archive) {
+  HWND box = GetDlgItem(window, IDC_IN_PLACE);
+  if (archive) SendMessageW(box, BM_SETCHECK, BST_UNCHECKED, 0);
+  EnableWindow(box, !archive);
+  SetWindowTextW(box, archive ? kInPlaceArchiveText : kInPlaceText);
+}
+
+// Empties what the window showed of the previous input.
+void ClearRelease(HWND window, bool archive) {
+  HWND list = GetDlgItem(window, IDC_TARGET_LIST);
+  HWND focus = GetFocus();
+  SendMessageW(list, LB_RESETCONTENT, 0, 0);
+  EnableWindow(list, FALSE);
+  EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
+  ShowInPlaceChoice(window, archive);
+  KeepFocusUsable(window, focus);
+  SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
+  ResetTargetList(window);
+  CurrentIwad = nullptr;
+}
+
+IdentifyResult ShowFailure(HWND window, const std::wstring& reason) {
+  std::wstring text = std::wstring(kIdentifyFailedText) + L"\n" + reason;
+  Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
+  return IdentifyResult::kFailed;
+}
+
+IdentifyResult ShowRelease(HWND window, int index) {
+  CurrentIwad = &GetIwad(index);
+  FillTargetList(window);
+  SetDlgItemTextW(window, IDC_RELEASE_LABEL, AsWide(CurrentIwad->title));
+  return IdentifyResult::kIdentified;
+}
+
+IdentifyResult IdentifyArchive(HWND window, const Path& archive) {
+  ZipOpenResult opened = OpenZipInput(window, archive);
+  if (opened.status == ZipOpenStatus::kNotChosen) return IdentifyResult::kNotChosen;
+  if (opened.status != ZipOpenStatus::kUnpacked) return ShowFailure(window, opened.reason);
+  const std::string sha1 = FormatDigest(opened.digest.bytes);
+  const int index = FindIwadByDigest(sha1);
+  if (index < 0) {
+    // What the entry is, read from its copy, which goes once the message has been read.
+    return ShowFailure(window, WideFromUtf8(opened.input->entry) + L": " +
+                                   UnknownFileReason(opened.input->unpacked.path(), sha1));
+  }
+  ArchiveInput = std::move(opened.input);
+  return ShowRelease(window, index);
+}
+
+IdentifyResult IdentifyPath(HWND window, const Path& path) {
+  // The copy of the archive's entry shown so far goes with it.
+  ArchiveInput.reset();
+  ArchiveNamed = OpensAsArchive(path);
+  ClearRelease(window, ArchiveNamed);
+  if (ArchiveNamed) return IdentifyArchive(window, path);
+
+  // Hashes the whole file here, on the user-interface thread.
+  WaitCursor wait;
+  FileDigest digest = Sha1OfFile(path);
+  const std::string sha1 = FormatDigest(digest.bytes);
+  const int index = digest.complete ? FindIwadByDigest(sha1) : -1;
+  if (index < 0) {
+    // The digest lets users report a release we lack; of an unreadable file it means nothing.
+    return ShowFailure(window, UnknownFileReason(path, digest.complete ? sha1 : std::string()));
+  }
+  return ShowRelease(window, index);
 }
 
 }  // namespace
@@ -36,39 +115,29 @@ Path ReadInputPath(HWND window) {
   return Path(text);
 }
 
-bool IsInPlaceChecked(HWND window) {
-  return SendMessageW(GetDlgItem(window, IDC_IN_PLACE), BM_GETCHECK, 0, 0) == BST_CHECKED;
+const ZipInput* InputFromArchive() { return ArchiveInput.get(); }
+
+Path ConversionInputPath(HWND window) {
+  return ArchiveInput ? ArchiveInput->unpacked.path() : ReadInputPath(window);
 }
 
-bool IdentifyInputFile(HWND window) {
-  WaitCursor wait;
-  // Hashes the whole file here, on the user-interface thread.
-  const Path path = ReadInputPath(window);
-  FileDigest digest = Sha1OfFile(path);
-  const std::string sha1 = FormatDigest(digest.bytes);
-  const int index = digest.complete ? FindIwadByDigest(sha1) : -1;
+bool IsInPlaceChecked(HWND window) {
+  return !ArchiveNamed &&
+         SendMessageW(GetDlgItem(window, IDC_IN_PLACE), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
-  HWND list = GetDlgItem(window, IDC_TARGET_LIST);
-  HWND focus = GetFocus();
-  SendMessageW(list, LB_RESETCONTENT, 0, 0);
-  EnableWindow(list, FALSE);
-  EnableWindow(GetDlgItem(window, IDC_PATCH), FALSE);
-  KeepFocusUsable(window, focus);
-  SetDlgItemTextW(window, IDC_RELEASE_LABEL, L"");
-  ResetTargetList(window);
+void ForgetInput() {
+  ArchiveInput.reset();
+  ArchiveNamed = false;
+}
 
-  if (index < 0) {
-    CurrentIwad = nullptr;
-    // The digest lets users report a release we lack; of an unreadable file it means nothing.
-    std::wstring text = std::wstring(kIdentifyFailedText) + L"\n" +
-                        UnknownFileReason(path, digest.complete ? sha1 : std::string());
-    Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
-    return false;
-  }
-  CurrentIwad = &GetIwad(index);
-  FillTargetList(window);
-  SetDlgItemTextW(window, IDC_RELEASE_LABEL, AsWide(CurrentIwad->title));
-  return true;
+bool IdentifyingInput() { return Identifying; }
+
+IdentifyResult IdentifyInputFile(HWND window) {
+  Identifying = true;
+  const IdentifyResult result = IdentifyPath(window, ReadInputPath(window));
+  Identifying = false;
+  return result;
 }
 
 }  // namespace tvl

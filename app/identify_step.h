@@ -1,22 +1,44 @@
-// The window's identify step, and what the patch command reads from the window: the input path
-// and the in-place choice. Apart from the dialog procedure, so that the patch command needs the
-// window's state without the window needing it back.
+// The window's identify step, and what the patch command reads from the window: the input path,
+// the file the conversion reads and the in-place choice. Apart from the dialog procedure, so that
+// the patch command needs the window's state without the window needing it back.
 #pragma once
 
 #include <windows.h>
 
+#include "app/zip_input.h"
 #include "platform/file.h"
 
 namespace tvl {
 
-// Identifies the file named in the input box and shows the result: the release's title and its
-// targets, or the identification error. Returns true when the file was identified.
-bool IdentifyInputFile(HWND window);
+enum class IdentifyResult {
+  kIdentified,
+  kFailed,     // the identification error has been shown
+  kNotChosen,  // the user backed out of choosing an archive's WAD file: nothing was shown
+};
 
-// The text of the input box, the input path.
+// Identifies the file named in the input box and shows the result: the release's title and its
+// targets, or the identification error. A zip archive's WAD file (the one it holds, or the one
+// the user chooses) is unpacked into a temporary file and identified from there; the copy stays
+// for as long as the window shows it.
+IdentifyResult IdentifyInputFile(HWND window);
+
+// Whether IdentifyInputFile is under way: the choice of an archive's WAD file and the error
+// message run message loops of their own, which may bring a drop meanwhile.
+bool IdentifyingInput();
+
+// The text of the input box, the input path: a WAD file or a zip archive.
 Path ReadInputPath(HWND window);
 
-// Whether "Patch in-place" is checked.
+// The archive's entry the window shows, or null when the input is not one.
+const ZipInput* InputFromArchive();
+
+// The file the conversion reads: the input path, or the unpacked copy of an archive's entry.
+Path ConversionInputPath(HWND window);
+
+// Whether "Patch in-place" is checked; never for a zip archive, which is never changed.
 bool IsInPlaceChecked(HWND window);
+
+// The window is going: an archive entry's unpacked copy goes with it.
+void ForgetInput();
 
 }  // namespace tvl

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/conversion_worker.h"
+#include "app/failure_text.h"
 #include "app/patch_command.h"
 #include "app/program.h"
 #include "app/target_list.h"
@@ -18,6 +19,7 @@
 #include "ui/accessibility.h"
 #include "ui/drop_target.h"
 #include "ui/supported_dialog.h"
+#include "zip/zipped_file.h"
 
 namespace tvl {
 namespace {
@@ -58,6 +60,16 @@ void CreateInputTooltip(HWND window) {
   SendMessageW(InputTooltip, TTM_SETMAXTIPWIDTH, 0, 600);
 }
 
+void SetInputTooltip(HWND window, const wchar_t* text) {
+  if (!InputTooltip) return;
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = window;
+  tool.uId = IDC_INPUT_PATH;
+  tool.lpszText = const_cast<wchar_t*>(text);
+  SendMessageW(InputTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
 void SetInputPath(HWND window, const wchar_t* path) {
   HWND input = GetDlgItem(window, IDC_INPUT_PATH);
   SetWindowTextW(input, path);
@@ -65,14 +77,18 @@ void SetInputPath(HWND window, const wchar_t* path) {
   const LRESULT length = GetWindowTextLengthW(input);
   SendMessageW(input, EM_SETSEL, static_cast<WPARAM>(length), length);
   SendMessageW(input, EM_SCROLLCARET, 0, 0);
-  if (InputTooltip) {
-    TTTOOLINFOW tool = {};
-    tool.cbSize = sizeof tool;
-    tool.hwnd = window;
-    tool.uId = IDC_INPUT_PATH;
-    tool.lpszText = const_cast<wchar_t*>(path);
-    SendMessageW(InputTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SetInputTooltip(window, path);
+}
+
+// Puts `path` into the input box and identifies the file. Of an archive, the tooltip then names
+// the entry shown too, as "archive//entry".
+IdentifyResult OpenInput(HWND window, const wchar_t* path) {
+  SetInputPath(window, path);
+  const IdentifyResult result = IdentifyInputFile(window);
+  if (const ZipInput* zip = InputFromArchive()) {
+    SetInputTooltip(window, WideFromUtf8(ZipEntryLabel(zip->archive, zip->entry)).c_str());
   }
+  return result;
 }
 
 void OnInitDialog(HWND window, const wchar_t* input_path) {
@@ -106,15 +122,15 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   AppendMenuW(menu, MF_STRING, IDM_SUPPORTED_IWADS, L"Supported IWADs...");
 
   if (input_path) {
-    SetInputPath(window, input_path);
     // An unknown file named on the command line ends the program after the error message,
-    // before the window has ever shown.
-    if (!IdentifyInputFile(window)) EndDialog(window, 0);
+    // before the window has ever shown. An archive whose choice of WAD file the user backed out
+    // of opens the window, with nothing identified.
+    if (OpenInput(window, input_path) == IdentifyResult::kFailed) EndDialog(window, 0);
   }
 }
 
 void OnBrowse(HWND window) {
-  if (ConversionRunning()) return;
+  if (ConversionRunning() || IdentifyingInput()) return;
   FileDialogRequest request;
   request.owner = window;
   request.title = L"Select an IWAD";
@@ -122,17 +138,16 @@ void OnBrowse(HWND window) {
   request.folder = ReadInputPath(window).parent_path();
   std::optional<Path> chosen = Ui().file_dialog(request);
   if (!chosen) return;
-  SetInputPath(window, chosen->c_str());
-  IdentifyInputFile(window);
+  OpenInput(window, chosen->c_str());
 }
 
 }  // namespace
 
 void OpenDroppedFile(HWND window, const std::wstring& path) {
-  // The file being converted stays the window's file until the conversion ends.
-  if (ConversionRunning()) return;
-  SetInputPath(window, path.c_str());
-  IdentifyInputFile(window);
+  // The file being converted stays the window's file until the conversion ends, and the file
+  // being identified until it is shown.
+  if (ConversionRunning() || IdentifyingInput()) return;
+  OpenInput(window, path.c_str());
 }
 
 namespace {
@@ -214,6 +229,8 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
       // here: the drop target is revoked before the window is gone.
       // The worker never outlives the window.
       AbandonConversion();
+      // The unpacked copy of an archive's entry was the conversion's input until now.
+      ForgetInput();
       InputTooltip = nullptr;
       RevokeDropTarget(window, MainDropTarget);
       MainDropTarget = nullptr;

@@ -11,8 +11,8 @@
 
 namespace tvl {
 
-// The main dialog's procedure. The dialog's creation parameter is the path of a file to identify
-// at once (const wchar_t*, the command line's argument), or null.
+// The main dialog's procedure. The dialog's creation parameter is the path of a file (a WAD file
+// or a zip archive) to identify at once (const wchar_t*, the command line's argument), or null.
 INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // A dropped file: puts its path into the input box and identifies it.

@@ -108,11 +108,15 @@ void UnlockWindow(HWND window, PatchRun* run) {
       TRUE);
 }
 
-// "doom2.wad" to "doom2-doom2_v19.wad".
-std::wstring SuggestedName(const Path& input, int target_index) {
+constexpr wchar_t kArchiveOutputText[] =
+    L"The converted IWAD can't take the place of the zip archive it comes from; choose another "
+    L"name.";
+
+// "doom2" and ".wad" to "doom2-doom2_v19.wad".
+std::wstring SuggestedName(const std::wstring& stem, const std::wstring& extension,
+                           int target_index) {
   std::u16string id = FormatReleaseId(GetIwad(target_index));
-  std::wstring extension = input.extension().wstring();
-  return input.stem().wstring() + L"-" + std::wstring(id.begin(), id.end()) +
+  return stem + L"-" + std::wstring(id.begin(), id.end()) +
          (extension.empty() ? std::wstring(L".wad") : extension);
 }
 
@@ -135,7 +139,11 @@ std::optional<Path> ChooseOutputPath(HWND window, int target_index) {
   request.save = true;
   request.title = L"Save IWAD";
   request.folder = input.parent_path();
-  request.name = SuggestedName(input, target_index);
+  // Unpacked from an archive, the result is a plain WAD named after the entry.
+  const ZipInput* zip = InputFromArchive();
+  request.name =
+      zip ? SuggestedName(EntryStem(zip->entry), L".wad", target_index)
+          : SuggestedName(input.stem().wstring(), input.extension().wstring(), target_index);
   request.default_extension = L"wad";
   return Ui().file_dialog(request);
 }
@@ -174,7 +182,7 @@ void ReportConversion(HWND window, const ConvertReport& report, const Path& outp
 void RunPatchCommand(HWND window, int target_index) {
   if (Run || !CurrentIwad || target_index < 0 || target_index >= kIwadCount) return;
   ConvertRequest request;
-  request.input = ReadInputPath(window);
+  request.input = ConversionInputPath(window);
   request.source = CurrentIwad->index;
   request.target = target_index;
   request.temp_folder = Ui().temp_folder();
@@ -188,6 +196,11 @@ void RunPatchCommand(HWND window, int target_index) {
   }
   std::optional<Path> output = ChooseOutputPath(window, target_index);
   if (!output) return;
+  // Chosen in the save dialog, the archive itself would be replaced by the result.
+  if (const ZipInput* zip = InputFromArchive(); zip && SameFile(zip->archive, *output)) {
+    ShowError(window, kArchiveOutputText);
+    return;
+  }
   request.output = *output;
 
   auto run = std::make_unique<PatchRun>();

@@ -12,9 +12,11 @@
 namespace tvl {
 
 // Converts the input file (release CurrentIwad) into the release at `target_index`, into a new
-// file chosen in the save dialog or in place of the input. Returns once the conversion has
-// started; the window's controls stay disabled until it ends, and the outcome is reported then
-// (OnConversionDone). A route with a missing patch is reported at once, before anything is asked.
+// file chosen in the save dialog or in place of the input. A zip archive's entry is converted
+// from its unpacked copy into a new file: the archive is neither written nor replaced. Returns once
+// the conversion has started; the window's controls stay disabled until it ends, and the outcome is
+// reported then (OnConversionDone). A route with a missing patch is reported at once, before
+// anything is asked.
 void RunPatchCommand(HWND window, int target_index);
 
 // Whether a conversion runs (from its start until its report has been shown).
@@ -37,7 +39,8 @@ void AbandonConversion();
 
 // Where the result goes: the path chosen in the save dialog, or, in place, the input path once
 // the user has confirmed. None when the user backs out. The save dialog opens in the input's
-// folder and suggests the input's name followed by the target's release id.
+// folder and suggests the input's name followed by the target's release id; for a zip archive's
+// entry, in the archive's folder with the entry's name, and never in place.
 std::optional<Path> ChooseOutputPath(HWND window, int target_index);
 
 // A new empty temporary file in `folder`, named through the UI calls.

@@ -1,11 +1,13 @@
 #include "app/ui_calls.h"
 
 #include "platform/file_ops.h"
+#include "ui/zip_entry_dialog.h"
 
 namespace tvl {
 
 const UiCalls& SystemUiCalls() {
-  static const UiCalls calls = {MessageBoxW, ShowFileDialog, TempFolder, MakeTempFile};
+  static const UiCalls calls = {MessageBoxW, ShowFileDialog, ShowZipEntryDialog, TempFolder,
+                                MakeTempFile};
   return calls;
 }
 

@@ -7,12 +7,14 @@
 
 #include "catalogue/wad_inspect.h"
 #include "platform/file.h"
+#include "zip/zipped_file.h"
 
 namespace tvl {
 namespace {
 
 constexpr wchar_t kOpenIwad[] = L"Open IWAD %1";
 constexpr wchar_t kOpenPwad[] = L"Open PWAD %1";
+constexpr wchar_t kOpenArchive[] = L"Open archive %1";
 constexpr wchar_t kElision[] = L"...";
 
 // A storage medium handed over by a data object; the receiver releases it.
@@ -123,8 +125,8 @@ HRESULT STDMETHODCALLTYPE TvlDropTarget::DragEnter(IDataObject* data, DWORD, POI
                                                    DWORD* effect) {
   if (!effect) return E_INVALIDARG;
   std::wstring path;
-  bool is_pwad = false;
-  if (!ReadDroppedPath(data, &path) || !ReadWadMagic(path.c_str(), &is_pwad)) {
+  const DropKind kind = ReadDroppedPath(data, &path) ? ReadDropKind(path.c_str()) : DropKind::kNone;
+  if (kind == DropKind::kNone) {
     // The system then leaves this window out of the drag until the pointer enters it again.
     *effect = DROPEFFECT_NONE;
     return E_UNEXPECTED;
@@ -135,7 +137,10 @@ HRESULT STDMETHODCALLTYPE TvlDropTarget::DragEnter(IDataObject* data, DWORD, POI
     POINT at = {point.x, point.y};
     helper_->DragEnter(window_, data, &at, *effect);
   }
-  SetDropDescription(data, is_pwad ? kOpenPwad : kOpenIwad, path.c_str());
+  const wchar_t* description = kind == DropKind::kArchive ? kOpenArchive
+                               : kind == DropKind::kPwad  ? kOpenPwad
+                                                          : kOpenIwad;
+  SetDropDescription(data, description, path.c_str());
   return S_OK;
 }
 
@@ -190,6 +195,13 @@ bool ReadWadMagic(const wchar_t* path, bool* is_pwad) {
   if (id == WadId::kNone) return false;
   if (is_pwad) *is_pwad = id == WadId::kPwad;
   return true;
+}
+
+DropKind ReadDropKind(const wchar_t* path) {
+  bool is_pwad = false;
+  if (ReadWadMagic(path, &is_pwad)) return is_pwad ? DropKind::kPwad : DropKind::kIwad;
+  // Only the start is read: which entry to open is asked once the drop is over.
+  return IsZipFile(Path(path)) ? DropKind::kArchive : DropKind::kNone;
 }
 
 void SetDropDescription(IDataObject* data, const wchar_t* message, const wchar_t* insert) {

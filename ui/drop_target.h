@@ -1,5 +1,6 @@
-// Dropping one Doom WAD file onto the main window: the OLE drop target with the shell's drag
-// image, and the plain shell drop the window falls back to without OLE.
+// Dropping one Doom WAD file, or a zip archive holding one, onto the main window: the OLE drop
+// target with the shell's drag image, and the plain shell drop the window falls back to without
+// OLE.
 #pragma once
 
 #include <windows.h>
@@ -20,10 +21,10 @@ namespace tvl {
 // happen inside Drop: the drag source waits for Drop to return.
 inline constexpr UINT kDroppedPathMessage = WM_APP + 1;
 
-// Accepts a single file whose header is "IWAD" or "PWAD", describes it on the drag image as
-// "Open IWAD %1" or "Open PWAD %1", and on a drop hands its path to the main window
-// (kDroppedPathMessage). Created with one reference (the creator's); destroys itself on the last
-// Release.
+// Accepts a single file whose header is "IWAD" or "PWAD", or a zip archive's "PK\3\4",
+// describes it on the drag image as "Open IWAD %1", "Open PWAD %1" or "Open archive %1", and on a
+// drop hands its path to the main window (kDroppedPathMessage). Created with one reference (the
+// creator's); destroys itself on the last Release.
 class TvlDropTarget final : public IDropTarget {
  public:
   // Drops go to `window`, the window the target is registered for.
@@ -59,6 +60,11 @@ bool ReadDroppedPath(IDataObject* data, std::wstring* path);
 
 // Whether the file begins with "IWAD" or "PWAD"; `is_pwad` (if given) tells which.
 bool ReadWadMagic(const wchar_t* path, bool* is_pwad);
+
+// What a dragged file's first bytes say it is, for its description; kNone for anything the
+// window would not open.
+enum class DropKind { kNone, kIwad, kPwad, kArchive };
+DropKind ReadDropKind(const wchar_t* path);
 
 // Stores a drag description ("DropDescription") on the data object for the drag image: the move
 // image with `message`, where the shell puts `insert` in place of %1. Either text may be null.

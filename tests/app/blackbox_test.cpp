@@ -9,6 +9,7 @@
 #include "tests/app/window_probe.h"
 #include "tests/test_files.h"
 #if defined(TVL_HAVE_SYNTHETIC)
+#include "tests/app/test_zip.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tvl_version.h"
 #endif
@@ -22,6 +23,8 @@ constexpr wchar_t kPrompt[] = L"Select an IWAD with the ... button above";
 // Control ids of the main window.
 constexpr int kPatch = 1001, kInput = 1002, kBrowse = 1003, kLabel = 1005, kList = 1006,
               kInPlace = 1007;
+// The list of the choice of an archive's WAD file.
+constexpr int kEntryList = 1022;
 
 // A program built beside this one.
 std::wstring ProgramBesideThis(const wchar_t* name) {
@@ -180,6 +183,38 @@ TEST_F(BlackBoxTest, KnownFileFillsTheWindow) {
 
   PostMessageW(window, WM_CLOSE, 0, 0);
   EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// An archive of two IWADs named on the command line: the program asks which before its window
+// shows, unpacks that one into the temporary folder, and leaves nothing there once closed.
+TEST_F(BlackBoxTest, ArchiveAsksWhichIwadAndLeavesNoCopyBehind) {
+  const Path archive =
+      WriteTestZip(scratch_ / "iwads.zip", {{"doom2.wad", SyntheticReleaseBytes(u"doom2_v1666")},
+                                            {"tnt.wad", SyntheticReleaseBytes(u"tnt_psnusa")}});
+  const Path temp = scratch_ / "temp";
+  ScopedTempFolder temp_folder(temp);
+  Launched program(ProgramBesideThis(L"tarvelline_synthetic.exe"), archive.native());
+  ASSERT_TRUE(program.started());
+  HWND choice = program.WaitForWindow(L"Choose an IWAD");
+  ASSERT_NE(choice, nullptr);
+  HWND entries = GetDlgItem(choice, kEntryList);
+  EXPECT_EQ(ListTexts(entries), (std::vector<std::wstring>{L"doom2.wad", L"tnt.wad"}));
+  HWND main_window = program.FindWindowOfProcess(kTitle);
+  EXPECT_TRUE(main_window == nullptr || !IsWindowVisible(main_window));
+  SendMessageW(entries, LB_SETCURSEL, 1, 0);
+  PostMessageW(choice, WM_COMMAND, IDOK, 0);
+
+  HWND window = program.WaitForWindow(kTitle);
+  ASSERT_NE(window, nullptr);
+  EXPECT_EQ(ItemText(window, kInput), archive.native());
+  EXPECT_EQ(ItemText(window, kLabel), L"TNT: Evilution (PSN, USA)");
+  EXPECT_EQ(ItemText(window, kInPlace), L"Patch in-place (not for a zip archive)");
+  EXPECT_FALSE(ItemEnabled(window, kInPlace));
+  EXPECT_EQ(FileNames(temp).size(), 1u);
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitForExit(), 0u);
+  EXPECT_TRUE(FileNames(temp).empty());
 }
 #endif
 

@@ -1,5 +1,6 @@
 #include "tests/app/main_window_fixture.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <cstring>
@@ -109,6 +110,43 @@ void MainWindowTest::DropFiles(const std::vector<Path>& files) {
   GlobalUnlock(memory);
   // The window owns the drop from here (DragFinish).
   SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+}
+
+namespace {
+
+struct TooltipSearch {
+  HWND owner, found;
+};
+
+// A named callback: on x86 an enumeration callback must be stdcall, which a lambda is not.
+BOOL CALLBACK MatchTooltip(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<TooltipSearch*>(context);
+  wchar_t name[64] = {};
+  GetClassNameW(window, name, 64);
+  if (std::wstring(name) == TOOLTIPS_CLASSW && GetWindow(window, GW_OWNER) == search->owner) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FindTooltip(HWND owner) {
+  TooltipSearch search = {owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), MatchTooltip, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::wstring TooltipText(HWND tooltip, HWND owner, int id) {
+  std::wstring text(4096, L'\0');
+  TTTOOLINFOW tool = {};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = owner;
+  tool.uId = static_cast<UINT_PTR>(id);
+  tool.lpszText = text.data();
+  SendMessageW(tooltip, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
+  return text.c_str();
 }
 
 namespace {

@@ -49,9 +49,11 @@ class MainWindowTest : public ::testing::Test {
   HWND window_ = nullptr;
 };
 
-// Runs the main dialog modally as the program does, with `steps` run one by one from the
-// dialog's own message loop. Returns the dialog's result; a dialog the steps leave open is ended
-// with kModalTimedOut.
+// The tooltip window `owner` owns on this thread, or null.
+HWND FindTooltip(HWND owner);
+// The text of the tool for control `id` of `owner` in that tooltip.
+std::wstring TooltipText(HWND tooltip, HWND owner, int id);
+
 // The first line of a message: the program's own text, before any reason line.
 inline std::wstring FirstLine(const std::wstring& text) { return text.substr(0, text.find(L'\n')); }
 // The lines after the first: the reason.
@@ -60,7 +62,9 @@ inline std::wstring ReasonLines(const std::wstring& text) {
   return end == std::wstring::npos ? std::wstring() : text.substr(end + 1);
 }
 
-inline constexpr INT_PTR kModalTimedOut = 0x7e57;
+// Runs the main dialog modally as the program does, with `steps` run one by one from the
+// dialog's own message loop. Returns the dialog's result; a dialog the steps leave open is ended
+// with kModalTimedOut.
 INT_PTR RunModal(const wchar_t* command_line_file, std::vector<std::function<void(HWND)>> steps);
 
 }  // namespace tvl::testing

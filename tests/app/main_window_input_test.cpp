@@ -9,43 +9,25 @@
 #include <string>
 
 #include "app/failure_text.h"
+#include "app/file_dialog.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
 
 namespace tvl::testing {
 namespace {
 
-struct TooltipSearch {
-  HWND owner, found;
-};
-
-// A named callback: on x86 an enumeration callback must be stdcall, which a lambda is not.
-BOOL CALLBACK MatchTooltip(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TooltipSearch*>(context);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (std::wstring(name) == TOOLTIPS_CLASSW && GetWindow(window, GW_OWNER) == search->owner) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-HWND FindTooltip(HWND owner) {
-  TooltipSearch search = {owner, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), MatchTooltip, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
-
-std::wstring TooltipText(HWND tooltip, HWND owner) {
-  std::wstring text(4096, L'\0');
-  TTTOOLINFOW tool = {};
-  tool.cbSize = sizeof tool;
-  tool.hwnd = owner;
-  tool.uId = IDC_INPUT_PATH;
-  tool.lpszText = text.data();
-  SendMessageW(tooltip, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
-  return text.c_str();
+TEST(FileDialogTypesTest, OpenTakesZipArchivesFirstAndSaveOnlyWads) {
+  // The first type is the one the dialog starts with: archives show beside the WAD files.
+  const std::span<const COMDLG_FILTERSPEC> open = FileTypesFor(false);
+  ASSERT_FALSE(open.empty());
+  EXPECT_EQ(std::wstring(open[0].pszSpec), L"*.wad;*.zip");
+  const std::span<const COMDLG_FILTERSPEC> save = FileTypesFor(true);
+  ASSERT_FALSE(save.empty());
+  EXPECT_EQ(std::wstring(save[0].pszSpec), L"*.wad");
+  // The classic dialog's list: name and pattern pairs, the last closed by the string's own end.
+  EXPECT_EQ(ClassicFilterFor(true), std::wstring(L"Doom WAD files\0*.wad\0All files\0*.*\0", 35));
+  const wchar_t open_filter[] = L"Doom WAD files and zip archives\0*.wad;*.zip\0All files\0*.*\0";
+  EXPECT_EQ(ClassicFilterFor(false), std::wstring(open_filter, std::size(open_filter) - 1));
 }
 
 TEST_F(MainWindowTest, ALongPathShowsItsFileNameAndTheWholeAsATooltip) {
@@ -70,7 +52,7 @@ TEST_F(MainWindowTest, ALongPathShowsItsFileNameAndTheWholeAsATooltip) {
 
   HWND tooltip = FindTooltip(window_);
   ASSERT_NE(tooltip, nullptr);
-  EXPECT_EQ(TooltipText(tooltip, window_), file.native());
+  EXPECT_EQ(TooltipText(tooltip, window_, IDC_INPUT_PATH), file.native());
   // The tool is the box's own place.
   TTTOOLINFOW tool = {};
   tool.cbSize = sizeof tool;

@@ -15,7 +15,7 @@ ScriptedUi* g_current = nullptr;
 
 ScriptedUi::ScriptedUi() {
   g_current = this;
-  Ui() = {ShowMessage, AskForFile, ScriptedTempFolder, ScriptedMakeTempFile};
+  Ui() = {ShowMessage, AskForFile, ChooseScriptedEntry, ScriptedTempFolder, ScriptedMakeTempFile};
 }
 
 ScriptedUi::~ScriptedUi() {
@@ -40,6 +40,16 @@ std::optional<Path> ScriptedUi::AskForFile(const FileDialogRequest& request) {
   if (self.file_answers_.empty()) return std::nullopt;
   std::optional<Path> answer = self.file_answers_.front();
   self.file_answers_.pop_front();
+  return answer;
+}
+
+int ScriptedUi::ChooseScriptedEntry(HWND owner, const std::wstring& archive_name,
+                                    const std::vector<std::wstring>& entries) {
+  ScriptedUi& self = *g_current;
+  self.entry_choices.push_back({owner, archive_name, entries});
+  if (self.entry_answers_.empty()) return -1;
+  int answer = self.entry_answers_.front();
+  self.entry_answers_.pop_front();
   return answer;
 }
 

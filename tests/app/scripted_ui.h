@@ -1,5 +1,6 @@
 // Scripted stand-ins for the program's UI calls (app/ui_calls.h): message boxes answer with
-// queued buttons, the file dialogs with queued paths, and everything shown is recorded.
+// queued buttons, the file dialogs with queued paths, the choice of an archive's WAD file with
+// queued indices, and everything shown is recorded.
 #pragma once
 
 #include <windows.h>
@@ -36,6 +37,9 @@ class ScriptedUi {
   void AnswerMessage(int button) { message_answers_.push_back(button); }
   void ChooseFile(const Path& path) { file_answers_.push_back(path); }
   void CancelFileDialog() { file_answers_.push_back(std::nullopt); }
+  // The choice of an archive's WAD file answers with the index, or -1 for Cancel; without a
+  // queued answer it is cancelled.
+  void ChooseEntry(int index) { entry_answers_.push_back(index); }
   // Runs `action` while the next message box is open, before it is answered.
   void WhileNextMessageOpen(std::function<void()> action) { while_open_ = std::move(action); }
 
@@ -47,17 +51,26 @@ class ScriptedUi {
   std::vector<ShownMessage> messages;
   std::vector<FileDialogRequest> open_dialogs;
   std::vector<FileDialogRequest> save_dialogs;
+  struct EntryChoice {
+    HWND owner = nullptr;
+    std::wstring archive_name;
+    std::vector<std::wstring> entries;
+  };
+  std::vector<EntryChoice> entry_choices;
   std::vector<Path> temp_files;  // every temporary file made
 
  private:
   static int WINAPI ShowMessage(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
   static std::optional<Path> AskForFile(const FileDialogRequest& request);
+  static int ChooseScriptedEntry(HWND owner, const std::wstring& archive_name,
+                                 const std::vector<std::wstring>& entries);
   static Path ScriptedTempFolder();
   static Path ScriptedMakeTempFile(const Path& folder, FileError* error);
 
   std::deque<int> message_answers_;
   std::function<void()> while_open_;
   std::deque<std::optional<Path>> file_answers_;
+  std::deque<int> entry_answers_;
   Path temp_folder_;
   FileError temp_error_ = 0;
 };

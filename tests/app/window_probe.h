@@ -9,6 +9,9 @@
 
 namespace tvl::testing {
 
+// The result a test ends a modal dialog with when its steps left it open.
+inline constexpr INT_PTR kModalTimedOut = 0x7e57;
+
 struct ListLine {
   std::wstring text;
   LRESULT item_data = 0;

@@ -16,10 +16,12 @@
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 #include "resources/supported_dialog_ids.h"
+#include "resources/zip_entry_dialog_ids.h"
 #include "tests/app/dialog_template.h"
 #include "ui/handle.h"
 #include "ui/ole_session.h"
 #include "ui/supported_dialog.h"
+#include "ui/zip_entry_dialog.h"
 
 namespace tvl::testing {
 namespace {
@@ -206,6 +208,18 @@ TEST_F(AccessibilityTest, SupportedIwadsNamesItsFilterAndList) {
   window_ = nullptr;
   EXPECT_TRUE(services_.names.empty());
   EXPECT_EQ(services_.references, 0u);
+}
+
+TEST_F(AccessibilityTest, ChoiceOfAWadFileNamesItsListByTheArchive) {
+  ZipEntryChoice choice{L"iwads.zip", {L"doom2.wad", L"tnt.wad"}};
+  window_ = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_ZIP_ENTRY), nullptr,
+                               ZipEntryDialogProc, reinterpret_cast<LPARAM>(&choice));
+  ASSERT_NE(window_, nullptr);
+  EXPECT_EQ(services_.NameOf(GetDlgItem(window_, IDC_ZIP_ENTRY_LIST)), L"WAD files in iwads.zip");
+  EXPECT_EQ(services_.names.size(), 1u);
+  DestroyWindow(window_);
+  window_ = nullptr;
+  EXPECT_TRUE(services_.names.empty());
 }
 
 // The system's own service, read back as a screen reader reads the name.

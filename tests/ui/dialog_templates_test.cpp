@@ -1,4 +1,4 @@
-// The program's three dialog templates as a user meets them: every control's kind, text, place
+// The program's dialog templates as a user meets them: every control's kind, text, place
 // and whether it is shown, enabled and reached with Tab, in tab order.
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 #include "resources/supported_dialog_ids.h"
+#include "resources/zip_entry_dialog_ids.h"
 #include "tests/app/dialog_template.h"
 
 namespace tvl::testing {
@@ -83,6 +84,14 @@ const Dialog kDialogs[] = {
          {IDC_SUPPORTED_BASE, kButtonClass, L"Base", 7, 146, 31, 10, kShown | BS_AUTOCHECKBOX},
          {IDC_SUPPORTED_NO_PATCH, kButtonClass, L"No Patch", 42, 146, 46, 10,
           kShown | BS_AUTOCHECKBOX},
+     }},
+    {IDD_ZIP_ENTRY,
+     L"Choose an IWAD",
+     {
+         {IDC_ZIP_ENTRY_PROMPT, kStaticClass, L"", 7, 7, 172, 16, kText},
+         {IDC_ZIP_ENTRY_LIST, kListBoxClass, L"", 7, 26, 172, 91, kTab},
+         {IDOK, kButtonClass, L"OK", 75, 122, 50, 14, kTab | BS_DEFPUSHBUTTON},
+         {IDCANCEL, kButtonClass, L"Cancel", 129, 122, 50, 14, kTab | BS_PUSHBUTTON},
      }},
 };
 

@@ -14,10 +14,13 @@
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
+#include "tests/app/test_zip.h"
 #include "tests/platform/deep_folder_win32.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/ui/fake_data_object.h"
+#include "tests/ui/modal_dialog.h"
 #include "ui/ole_session.h"
+#include "ui/zip_entry_dialog.h"
 
 namespace tvl::testing {
 namespace {
@@ -145,6 +148,8 @@ TEST_F(DropTargetTest, DescribesAnIwadOrAPwadAsAMove) {
   ExpectDescribed(Write("map01.wad", OneLumpPwad()), L"Open PWAD %1");
   // The header alone decides; the catalogue is not asked while dragging.
   ExpectDescribed(Write("four.wad", Bytes("PWAD")), L"Open PWAD %1");
+  // Nor is the archive read past its start: which entry to open is asked after the drop.
+  ExpectDescribed(Write("doom2.zip", Bytes("PK\x03\x04 a zip archive")), L"Open archive %1");
 }
 
 TEST_F(DropTargetTest, RefusesAnythingButOneWadFile) {
@@ -168,8 +173,10 @@ TEST_F(DropTargetTest, RefusesAnythingButOneWadFile) {
   ExpectRefused(short_file, "a 3-byte file");
   FakeDataObject lower_case({Write("lower.wad", Bytes("iwad1234")).native()});
   ExpectRefused(lower_case, "a lower-case header");
-  FakeDataObject zip({Write("doom2.zip", Bytes("PK\x03\x04 a zip archive")).native()});
-  ExpectRefused(zip, "another header");
+  FakeDataObject rar({Write("doom2.rar", Bytes("Rar!\x1a\x07\x00 an archive")).native()});
+  ExpectRefused(rar, "another header");
+  FakeDataObject zip_like({Write("doom2.zip", Bytes("PK\x05\x06")).native()});
+  ExpectRefused(zip_like, "an empty zip archive, which holds no IWAD");
   FakeDataObject empty_name({L""});
   ExpectRefused(empty_name, "an empty name");
 }
@@ -404,6 +411,31 @@ TEST_F(DropTargetTest, DescriptionCutsNeverSplitACharacter) {
   EXPECT_EQ(target()->DragLeave(), S_OK);
 }
 
+TEST_F(DropTargetTest, DroppedArchiveIsOpenedWithTheRealChoiceOfItsWadFile) {
+  Path archive =
+      WriteTestZip(scratch_ / "iwads.zip", {{"doom2.wad", SyntheticReleaseBytes(u"doom2_v1666")},
+                                            {"tnt.wad", SyntheticReleaseBytes(u"tnt_v19")}});
+  Open();
+  Ui().choose_zip_entry = ShowZipEntryDialog;
+  FakeDataObject data({archive.native()});
+  ASSERT_EQ(Enter(data).result, S_OK);
+  ASSERT_EQ(Drop(data).result, S_OK);
+  // The choice opens once the drop is over, from the window's handling of it, and is made with
+  // the keyboard. A file dropped while it is open is not taken: the archive is being opened.
+  Path other = WriteSyntheticRelease(scratch_.path(), u"doom2_xbox", "doom2.wad");
+  FakeDataObject later({other.native()});
+  RunModalDialog(L"Choose an IWAD", [&] { return static_cast<INT_PTR>(HandlePosted()); },
+                 {[&](HWND) { EXPECT_EQ(Drop(later).result, S_OK); },
+                  [](HWND dialog) { PressKey(dialog, VK_DOWN); },
+                  [](HWND dialog) { PressKey(dialog, VK_RETURN); }});
+  EXPECT_FALSE(TakeDroppedPath(window_).has_value());
+  EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), archive.native());
+  ASSERT_NE(CurrentIwad, nullptr);
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), AsWide(CurrentIwad->title));
+  EXPECT_EQ(std::u16string_view(CurrentIwad->game_id), u"tnt");
+  EXPECT_TRUE(ui_.messages.empty());
+}
+
 TEST_F(DropTargetTest, ReadWadMagicTellsTheKind) {
   bool is_pwad = true;
   EXPECT_TRUE(ReadWadMagic(Write("i.wad", Bytes("IWAD")).c_str(), &is_pwad));
@@ -412,6 +444,12 @@ TEST_F(DropTargetTest, ReadWadMagicTellsTheKind) {
   EXPECT_TRUE(is_pwad);
   EXPECT_TRUE(ReadWadMagic(Write("p2.wad", EmptyPwad()).c_str(), nullptr));
   EXPECT_FALSE(ReadWadMagic(Write("x.wad", Bytes("XWAD")).c_str(), &is_pwad));
+
+  EXPECT_EQ(ReadDropKind(Write("i2.wad", Bytes("IWAD")).c_str()), DropKind::kIwad);
+  EXPECT_EQ(ReadDropKind(Write("p3.wad", EmptyPwad()).c_str()), DropKind::kPwad);
+  EXPECT_EQ(ReadDropKind(Write("a.zip", Bytes("PK\x03\x04")).c_str()), DropKind::kArchive);
+  EXPECT_EQ(ReadDropKind(Write("short.zip", Bytes("PK\x03")).c_str()), DropKind::kNone);
+  EXPECT_EQ(ReadDropKind((scratch_ / "missing.zip").c_str()), DropKind::kNone);
 }
 
 // The main window's own drop handling: registration at initialisation, revocation at close.

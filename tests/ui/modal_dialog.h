@@ -7,16 +7,16 @@
 #include <functional>
 #include <vector>
 
+#include "tests/app/window_probe.h"
+
 namespace tvl::testing {
 
 using DialogStep = std::function<void(HWND dialog)>;
 
-// The result a dialog left open after its steps is ended with.
-inline constexpr INT_PTR kModalTimedOut = 0x7e57;
-
 // Calls `show`, which runs a modal dialog titled `title` on this thread, and gives each step the
-// dialog in turn, a short while apart. Returns what `show` returns. Fails the test if the dialog
-// ends before every step has run.
+// dialog in turn, a short while apart. Returns what `show` returns; a dialog left open after its
+// steps is ended with kModalTimedOut. Fails the test if the dialog ends before every step has
+// run.
 INT_PTR RunModalDialog(const wchar_t* title, const std::function<INT_PTR()>& show,
                        std::vector<DialogStep> steps);
 

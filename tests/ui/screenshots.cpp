@@ -21,6 +21,8 @@
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 #include "resources/supported_dialog_ids.h"
+#include "resources/zip_entry_dialog_ids.h"
+#include "tests/app/test_zip.h"
 #include "tests/app/window_probe.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/ui/modal_dialog.h"
@@ -290,6 +292,31 @@ void ReadOnlyFolder() {
   Ui() = SystemUiCalls();
 }
 
+// An archive of two IWADs named on the command line: the choice of the one to open, then the
+// main window showing the chosen release.
+void ZippedIwads() {
+  const Path archive = TempPath() / "iwads.zip";
+  WriteTestZip(archive, {{"doom2/DOOM2.WAD", SyntheticReleaseBytes(u"doom2_v1666")},
+                         {"tnt/TNT.WAD", SyntheticReleaseBytes(u"tnt_psnusa")},
+                         {"plutonia/PLUTONIA.WAD", SyntheticReleaseBytes(u"tnt_v19")}});
+  std::thread actor([] {
+    HWND choice = WaitForWindow(L"Choose an IWAD");
+    if (!choice) return;
+    SendDlgItemMessageW(choice, IDC_ZIP_ENTRY_LIST, LB_SETCURSEL, 1, 0);
+    Save(choice, L"zip-entry-dialog.png");
+    Press(choice, IDOK);
+    HWND window = WaitForWindow(L"Tarvelline v" TVL_VERSION_SHORT);
+    if (!window) return;
+    SelectTarget(window, L"TNT: Evilution");
+    Save(window, L"tarvelline-main-window-zip.png");
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_MAIN_WINDOW), nullptr,
+                  MainDialogProc, reinterpret_cast<LPARAM>(archive.c_str()));
+  actor.join();
+  DeleteFileW(archive.c_str());
+}
+
 }  // namespace
 }  // namespace tvl::testing
 
@@ -304,5 +331,6 @@ int main() {
   tvl::testing::StopQuestion();
   tvl::testing::MissingPatch();
   tvl::testing::ReadOnlyFolder();
+  tvl::testing::ZippedIwads();
   return tvl::testing::g_failures == 0 ? 0 : 1;
 }
