@@ -103,7 +103,7 @@ TEST_F(ApplyCommandTest, DecoderFailuresPrintTheDecodersMessage) {
 TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
   const std::vector<uint8_t> precious = RandomBytes(5000, 23);
   const std::vector<uint8_t> good_patch = ReadFileBytes(patch_);
-  const Path missing = dir_ / "missing.wad";
+  const std::string missing = (dir_ / "missing.wad").string();
   const std::string p = patch_.string(), s = source_.string(), o = output_.string();
   auto no_fault = [] { return FileFaultPlan{}; };
   // The patch file is opened first, then the source.
@@ -115,62 +115,43 @@ TEST_F(ApplyCommandTest, FailuresLeaveAnExistingOutputAsItWas) {
   bad_checksum = testing::EncodeStream(windows_);
   truncated.erase(truncated.end() - 3, truncated.end());
 
+  // As the command words a failure of the system's: "<what>: <file> (<reason>)".
+  auto says = [](const char* what, const std::string& file, const std::string& reason) {
+    return std::string(what) + ": " + file + " (" + reason + ")";
+  };
   struct Case {
     const char* what;
     std::vector<uint8_t> patch;
-    Args args;
+    const char* to_missing;  // the option that names the missing file instead, or null
     FileFaultPlan plan;
     std::string error;
   };
   const Case cases[] = {
-      {"missing source",
-       good_patch,
-       {"--source", missing.string()},
-       no_fault(),
-       "Couldn't open for read: " + missing.string() + " (" + testing::NotFoundText() + ")"},
-      {"missing patch",
-       good_patch,
-       {"--patch", missing.string()},
-       no_fault(),
-       "Couldn't open patch data: " + missing.string() + " (" + testing::NotFoundText() + ")"},
-      {"checksum", bad_checksum, {}, no_fault(), "target window checksum mismatch"},
-      {"truncated patch", truncated, {}, no_fault(), "eof in decode"},
-      {"empty patch", {}, {}, no_fault(), "eof in decode"},
-      {"full disk",
-       good_patch,
-       {},
-       fail_nth(FileOp::kWrite, 1, testing::kDiskFull),
-       "Couldn't write output: " + o + " (" + testing::DiskFullText() + ")"},
-      {"failed close",
-       good_patch,
-       {},
-       fail_nth(FileOp::kClose, 1, testing::kDiskFull),
-       "Couldn't write output: " + o + " (" + testing::DiskFullText() + ")"},
-      {"failed move",
-       good_patch,
-       {},
-       fail_nth(FileOp::kRename, 1, testing::kDenied),
-       "Couldn't replace output: " + o + " (" + testing::DeniedText() + ")"},
+      {"missing source", good_patch, "--source", no_fault(),
+       says("Couldn't open for read", missing, testing::NotFoundText())},
+      {"missing patch", good_patch, "--patch", no_fault(),
+       says("Couldn't open patch data", missing, testing::NotFoundText())},
+      {"checksum", bad_checksum, nullptr, no_fault(), "target window checksum mismatch"},
+      {"truncated patch", truncated, nullptr, no_fault(), "eof in decode"},
+      {"empty patch", std::vector<uint8_t>(), nullptr, no_fault(), "eof in decode"},
+      {"full disk", good_patch, nullptr, fail_nth(FileOp::kWrite, 1, testing::kDiskFull),
+       says("Couldn't write output", o, testing::DiskFullText())},
+      {"failed close", good_patch, nullptr, fail_nth(FileOp::kClose, 1, testing::kDiskFull),
+       says("Couldn't write output", o, testing::DiskFullText())},
+      {"failed move", good_patch, nullptr, fail_nth(FileOp::kRename, 1, testing::kDenied),
+       says("Couldn't replace output", o, testing::DeniedText())},
       // The patch is read as the decoder goes: the first read of all, as the source is viewed.
-      {"unreadable patch",
-       good_patch,
-       {},
-       fail_nth(FileOp::kRead, 1, testing::kIoError),
-       "Couldn't read patch data: " + p + " (" + testing::IoErrorText() + ")"},
-      {"unreadable source",
-       good_patch,
-       {},
-       fail_nth(FileOp::kOpenRead, 2, testing::kDenied),
-       "Couldn't open for read: " + s + " (" + testing::DeniedText() + ")"},
+      {"unreadable patch", good_patch, nullptr, fail_nth(FileOp::kRead, 1, testing::kIoError),
+       says("Couldn't read patch data", p, testing::IoErrorText())},
+      {"unreadable source", good_patch, nullptr, fail_nth(FileOp::kOpenRead, 2, testing::kDenied),
+       says("Couldn't open for read", s, testing::DeniedText())},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFileBytes(patch_, c.patch);
     WriteFileBytes(output_, precious);
     Args args = {"apply", "--patch", p, "--source", s, "--output", o};
-    for (size_t i = 0; i + 1 < c.args.size(); i += 2) {
-      *(std::find(args.begin(), args.end(), c.args[i]) + 1) = c.args[i + 1];
-    }
+    if (c.to_missing) *(std::find(args.begin(), args.end(), c.to_missing) + 1) = missing;
     FileFaultPlan plan = c.plan;
     const CliRun run = RunCommand(args, &plan);
     EXPECT_EQ(run.code, 1);

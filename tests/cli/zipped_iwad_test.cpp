@@ -247,37 +247,28 @@ TEST_F(ZippedIwadTest, ConvertTakesTheOneWadOrTheEntryNamedAndNeverWritesTheArch
   const std::string choices = "tnt.wad, psx/TNT.WAD";
   const struct {
     const char* what;
-    Args args;
+    Path input;
+    const char* to;
+    const char* entry;       // --entry's value, or null for none
     const char16_t* result;  // the release now at OUTPUT, or null: refused, with `error`
     std::string error;
   } cases[] = {
-      {"one WAD", {Text(one), "--to", "tnt_psnusa"}, u"tnt_psnusa", ""},
-      {"several",
-       {Text(two), "--to", "tnt_psnusa"},
-       nullptr,
+      {"one WAD", one, "tnt_psnusa", nullptr, u"tnt_psnusa", ""},
+      {"several", two, "tnt_psnusa", nullptr, nullptr,
        Text(two) + " holds several WAD files: " + choices + "; choose one with --entry NAME"},
-      {"entry picked", {Text(two), "--to", "tnt_v19", "--entry", "psx/TNT.WAD"}, u"tnt_v19", ""},
-      {"entry unknown",
-       {Text(two), "--to", "tnt_v19", "--entry", "TNT.WAD"},
-       nullptr,
+      {"entry picked", two, "tnt_v19", "psx/TNT.WAD", u"tnt_v19", ""},
+      {"entry unknown", two, "tnt_v19", "TNT.WAD", nullptr,
        Text(two) + ": no WAD file named TNT.WAD in this archive; it holds " + choices},
-      {"entry not a WAD",
-       {Text(two), "--to", "tnt_v19", "--entry", "readme.txt"},
-       nullptr,
+      {"entry not a WAD", two, "tnt_v19", "readme.txt", nullptr,
        Text(two) + ": no WAD file named readme.txt in this archive; it holds " + choices},
-      {"already",
-       {Text(two), "--to", "tnt_v19", "--entry", "tnt.wad"},
-       nullptr,
-       Text(two) + "//tnt.wad already is tnt_v19"},
-      {"entry of a plain file",
-       {Text(plain), "--to", "tnt_psnusa", "--entry", "tnt.wad"},
-       nullptr,
+      {"already", two, "tnt_v19", "tnt.wad", nullptr, Text(two) + "//tnt.wad already is tnt_v19"},
+      {"entry of a plain file", plain, "tnt_psnusa", "tnt.wad", nullptr,
        Text(plain) + " is not a zip archive; --entry names a file inside one"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    Args args = {"convert"};
-    args.insert(args.end(), c.args.begin(), c.args.end());
+    Args args = {"convert", Text(c.input), "--to", c.to};
+    if (c.entry) args.insert(args.end(), {"--entry", c.entry});
     args.insert(args.end(), {"--output", Text(output)});
     CliRun run = RunCommand(args);
     if (c.result) {
