@@ -99,6 +99,13 @@ function makeZip(entries) {
   return Buffer.concat([...locals, directory, end]);
 }
 
+// A copy of the archive `zip`, changed by `edit(copy, offset of its central directory)`.
+function edited(zip, edit) {
+  const copy = Buffer.from(zip);
+  edit(copy, copy.readUInt32LE(copy.length - 22 + 16));
+  return copy;
+}
+
 const readme = {name: 'README.txt', data: Buffer.from('Unzip me.\n'.repeat(20))};
 
 // An archive as players' tools make it, of `entries` ({name, data}): python3's zipfile
@@ -458,6 +465,10 @@ const tests = {
     const cases = [
       ['Deflate64', makeZip([{name: 'TNT.WAD', data, method: 9}]), /TNT\.WAD uses Deflate64 compression.*re-zip it with ordinary deflate/],
       ['encrypted', makeZip([{name: 'TNT.WAD', data, flags: 1}]), /TNT\.WAD is encrypted/],
+      ['data outside the file', edited(makeZip([{name: 'TNT.WAD', data}]), (zip, directory) => zip.writeUInt32LE(0x7fffffff, directory + 42)),
+       /is a damaged zip archive: the data of TNT\.WAD lies outside the file/],
+      ['a part of a split archive', edited(makeZip([{name: 'TNT.WAD', data}]), (zip) => zip.writeUInt16LE(1, zip.length - 22 + 4)),
+       /is one part of a split zip archive.*join the parts/],
       ['a 1 GiB declared', makeZip([{name: 'TNT.WAD', data, size: 2 ** 30 + 1}]), /TNT\.WAD declares more than 1 GiB/],
       ['no game file', toolZip('python-deflated', [readme]), /holds no game file/],
       ['not an archive', Buffer.from('just text, named as an archive\n'), /is not a zip archive/],
