@@ -529,6 +529,14 @@ const tests = {
     await dropFiles(page, [{name: 'pack.zip', bytes: pack}, {name: 'tnt.wad', bytes: readFileSync(release('tnt_psnusa'))}]);
     await waitStatus(page, /TNT: Evilution \(PSN, USA\)\./);
     await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+    // Patches dropped while a file is still being identified are added, and the file identified.
+    await page.goto(`${url}?save=download`);
+    await page.waitForSelector('body[data-ready="true"]');
+    await page.setInputFiles('#input-file', release('tnt_psnusa'));
+    await dropFiles(page, [{name: 'tnt_v19_to_tnt_psneur.vcdiff', bytes: folders.patch}]);
+    await waitStatus(page, /Added 1 patch file/);
+    check((await page.textContent('#sha1')) === sha1(readFileSync(release('tnt_psnusa'))), 'the file being identified was dropped');
+    await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
     // A dropped zip holding a game file is the new IWAD.
     await dropFiles(page, [{name: 'doom2.zip', bytes: toolZip('python-deflated', [{name: 'DOOM2.WAD', data: readFileSync(release('doom2_v19'))}])}]);
     await waitStatus(page, /Doom 2 retail v1\.9\./);

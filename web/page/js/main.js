@@ -52,23 +52,23 @@ function onSelect(item) {
   else showStatus(`Convert to ${item.title}: press Convert.`);
 }
 
-// Each new input (or patch pick) counts; an answer for an older one is dropped.
+// Each new file to identify (or patch pick) counts; an answer for an older one is dropped.
 let inputs = 0;
 let patchPicks = 0;
 
 // What was dropped or picked as the IWAD. Patches (.vcdiff files, or zips of them) are added to the
-// patches and leave the identified file as it is; the first other file is identified. Only names
-// that may be patches go through the worker first: any other file is identified at once.
+// patches and leave the identified file, or the one being identified, as it is; the first other
+// file is identified, unless another was picked meanwhile. Only names that may be patches go
+// through the worker first: any other file is identified at once.
 async function onInput(files) {
   if (state.running || files.length === 0) return;
   if (!files.some((file) => /\.(vcdiff|zip)$/i.test(file.name))) return onFile(files[0]);
-  const mine = ++inputs;
+  const picked = inputs;
   showStatus(say.readingText(files));
   const answer = await ask({op: 'patches', files});
   if (answer.op !== 'patches') return showWorkerFailure(answer);
-  if (mine !== inputs) return;
   if (answer.patches.length > 0 || answer.notes.length > 0) await usePatches(answer, false);
-  if (answer.others.length > 0) onFile(answer.others[0].file);
+  if (answer.others.length > 0 && picked === inputs) onFile(answer.others[0].file);
 }
 
 // Identifies `file`, or with `entry` that game file of the zip `file`.
@@ -88,8 +88,8 @@ async function onFile(file, entry = null) {
   render();
   showStatus(`Identifying ${entry || file.name}…`);
   const answer = await ask({op: 'identify', file, entry, patches: state.patches});
+  if (mine !== inputs) return;  // another file (or entry) was picked meanwhile
   if (!['identified', 'choose', 'zip-failed', 'no-wad'].includes(answer.op)) return showWorkerFailure(answer);
-  if (mine !== inputs) return;  // another file was picked meanwhile
   if (answer.op !== 'identified') {
     byId('sha1').textContent = '-';
     if (answer.op === 'choose') {

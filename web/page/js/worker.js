@@ -314,6 +314,7 @@ async function handle(data) {
   try {
     await ready;
     if (loadFailed) return post({op: 'error', reason: 'core-failed'});
+    if (data.op === 'identify' && data.id !== lastIdentify) return post({op: 'superseded'});
     post(await handlers[data.op](data, post));
   } catch (error) {
     post({op: 'error', reason: error && error.message ? error.message : String(error)});
@@ -322,7 +323,11 @@ async function handle(data) {
 
 // Requests run one after another, in the order sent: identification waits on the browser's
 // reads, and another request must not mount its files or use the core meanwhile.
+// An identification still waiting when another is asked for is passed over: the user went on to
+// another file or archive entry, and unpacking this one could take a while.
 let turn = Promise.resolve();
+let lastIdentify = 0;
 self.onmessage = ({data}) => {
+  if (data.op === 'identify') lastIdentify = data.id;
   turn = turn.then(() => handle(data));
 };
