@@ -4,8 +4,7 @@
 #include <vector>
 
 #include "cli/record.h"
-#include "cli/scan_places.h"
-#include "cli/scan_walk.h"
+#include "scan/game_files.h"
 
 namespace tvl::cli {
 
@@ -18,10 +17,6 @@ struct ScanRequest {
   RecordFormat format = RecordFormat::kTab;
   ListFolderFn list = ListFolder;
 };
-
-// True for a file the scan identifies: its name ends in .wad, .iwad or .ipk3 (in any case),
-// or its first bytes are a WAD header's "IWAD" or "PWAD".
-bool IsGameFile(const Path& path);
 
 // Prints one record per game file found, INDEX SHA1 ID TITLE FILE RULE [EXPLANATION], and one per
 // WAD file inside each zip archive (*.zip, or another file it looks at that starts as a zip does);

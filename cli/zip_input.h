@@ -8,17 +8,9 @@
 #include "catalogue/identify.h"
 #include "platform/write_beside.h"
 #include "zip/zip_directory.h"
+#include "zip/zipped_file.h"
 
 namespace tvl::cli {
-
-// Whether `path` names a zip archive by its name: *.zip, in any case.
-bool HasZipName(const Path& path);
-
-// Whether the commands look into `path` as a zip archive: named *.zip, or a regular file starting
-// as a zip does ("PK\3\4"). A file named *.ipk3 or *.pk3 is zipped game data in its own right and
-// is identified whole. False, with the system's reason, when the first bytes can't be read: a file
-// that can't be opened is reported as such, not taken for one that is no archive.
-bool OpensAsArchive(const Path& path, bool* archive, FileError* error);
 
 // The WAD entry of `directory` a command works on: the one named `wanted` (exactly), or without
 // it the archive's only WAD entry. Null, with `*error` saying why and naming the choices, when

@@ -1,4 +1,4 @@
-#include "cli/scan_places.h"
+#include "scan/places.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -6,11 +6,11 @@
 #include <string_view>
 #include <system_error>
 
-#include "cli/scan_steam.h"
-#include "cli/scan_walk.h"
 #include "platform/file_ops.h"
+#include "scan/steam.h"
+#include "scan/walk.h"
 
-namespace tvl::cli {
+namespace tvl {
 namespace {
 
 Path PathFromUtf8(std::string_view text) {
@@ -282,4 +282,4 @@ PlaceLookup HostPlaceLookup() {
   return lookup;
 }
 
-}  // namespace tvl::cli
+}  // namespace tvl

@@ -10,7 +10,7 @@
 #include "platform/file.h"
 #include "platform/registry.h"
 
-namespace tvl::cli {
+namespace tvl {
 
 // A folder (or a file) to scan, and the rule that named it; the rule is printed with each file
 // found there.
@@ -38,4 +38,4 @@ PlaceLookup HostPlaceLookup();
 // Snap folders. Only folders that exist are returned; a folder named twice is kept once.
 std::vector<ScanRoot> DefaultScanRoots(const PlaceLookup& lookup);
 
-}  // namespace tvl::cli
+}  // namespace tvl

@@ -1,8 +1,8 @@
-#include "cli/scan_steam.h"
+#include "scan/steam.h"
 
 #include <string>
 
-namespace tvl::cli {
+namespace tvl {
 namespace {
 
 constexpr const char* kGameFolders[] = {
@@ -129,4 +129,4 @@ std::vector<Path> ParseSteamLibraryFolders(std::string_view vdf) {
 
 std::span<const char* const> SteamGameFolders() { return kGameFolders; }
 
-}  // namespace tvl::cli
+}  // namespace tvl

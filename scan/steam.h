@@ -8,7 +8,7 @@
 
 #include "platform/file.h"
 
-namespace tvl::cli {
+namespace tvl {
 
 // The library folders named in the text of a libraryfolders.vdf, in the order they appear:
 // every "path" value, and the bare numbered entries of the older format. Tolerant of anything
@@ -18,4 +18,4 @@ std::vector<Path> ParseSteamLibraryFolders(std::string_view vdf);
 // The names of the Doom-family games' folders under steamapps/common.
 std::span<const char* const> SteamGameFolders();
 
-}  // namespace tvl::cli
+}  // namespace tvl

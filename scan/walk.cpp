@@ -1,26 +1,29 @@
-#include "cli/scan_walk.h"
+#include "scan/walk.h"
 
 #include <algorithm>
 
-namespace tvl::cli {
+namespace tvl {
 namespace {
 
-void Walk(const Path& folder, int depth, ListFolderFn list, Seen* folders,
+bool Walk(const Path& folder, int depth, ListFolderFn list, Seen* folders,
           const WalkEvents& events) {
-  if (!FirstVisit(folders, folder)) return;
+  if (!FirstVisit(folders, folder)) return true;
   std::vector<FolderEntry> entries;
   std::error_code error;
   if (!list(folder, &entries, &error)) {
     events.unreadable(folder, error);
-    return;
+    return true;
   }
+  if (events.folder) events.folder(folder);
   for (const FolderEntry& entry : entries) {
+    if (events.go_on && !events.go_on()) return false;
     if (entry.file) {
       events.file(entry.path);
     } else if (entry.folder && depth < kMaxScanDepth) {
-      Walk(entry.path, depth + 1, list, folders, events);
+      if (!Walk(entry.path, depth + 1, list, folders, events)) return false;
     }
   }
+  return true;
 }
 
 }  // namespace
@@ -49,8 +52,8 @@ bool ListFolder(const Path& folder, std::vector<FolderEntry>* entries, std::erro
   return true;
 }
 
-void WalkFolder(const Path& root, ListFolderFn list, Seen* folders, const WalkEvents& events) {
-  Walk(root, 0, list, folders, events);
+bool WalkFolder(const Path& root, ListFolderFn list, Seen* folders, const WalkEvents& events) {
+  return Walk(root, 0, list, folders, events);
 }
 
-}  // namespace tvl::cli
+}  // namespace tvl

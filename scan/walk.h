@@ -9,7 +9,7 @@
 #include "platform/disk_identity.h"
 #include "platform/file.h"
 
-namespace tvl::cli {
+namespace tvl {
 
 // Deep enough for any launcher's layout (Steam: <game>/base/wads/DOOM.WAD) and for the
 // folders people keep their collections in, shallow enough to end on any tree.
@@ -38,13 +38,17 @@ bool FirstVisit(Seen* seen, const Path& path);
 
 struct WalkEvents {
   std::function<void(const Path& file)> file;
+  // A folder listed; empty: nobody is told.
+  std::function<void(const Path& folder)> folder;
   // A folder that could not be listed; the walk goes on without it.
   std::function<void(const Path& folder, std::error_code error)> unreadable;
+  // Asked before each entry; false ends the walk there. Empty: it goes on.
+  std::function<bool()> go_on;
 };
 
 // Visits every regular file below `root`, down to kMaxScanDepth folders. Links to folders are
 // followed, but no folder is entered twice: `folders` holds those entered so far, so links that
-// loop end, and so do walks that overlap.
-void WalkFolder(const Path& root, ListFolderFn list, Seen* folders, const WalkEvents& events);
+// loop end, and so do walks that overlap. False when `go_on` ended it.
+bool WalkFolder(const Path& root, ListFolderFn list, Seen* folders, const WalkEvents& events);
 
-}  // namespace tvl::cli
+}  // namespace tvl

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/file_view.h"
 
@@ -12,6 +14,37 @@ bool IsZipFile(const Path& path) {
   File file = File::OpenForRead(path);
   uint8_t head[4] = {};
   return file.is_open() && file.Read(head, sizeof head) == 4 && std::memcmp(head, "PK\3\4", 4) == 0;
+}
+
+namespace {
+
+std::string LowerExtension(const Path& path) {
+  std::string extension = PathToUtf8(path.extension());
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return extension;
+}
+
+}  // namespace
+
+bool HasZipName(const Path& path) { return LowerExtension(path) == ".zip"; }
+
+bool OpensAsArchive(const Path& path, bool* archive, FileError* error) {
+  *archive = HasZipName(path);
+  const std::string extension = LowerExtension(path);
+  std::error_code status_error;
+  // A pipe or a device is read once only: its first bytes are left for the digest.
+  if (*archive || extension == ".ipk3" || extension == ".pk3" ||
+      !std::filesystem::is_regular_file(path, status_error)) {
+    return true;
+  }
+  File file = File::OpenForRead(path, error);
+  uint8_t head[4];
+  const int64_t got = file.is_open() ? file.Read(head, sizeof head, error) : -1;
+  if (got < 0) return false;
+  *archive = got == sizeof head && std::memcmp(head, "PK\3\4", sizeof head) == 0;
+  return true;
 }
 
 bool IsWadEntry(const ZipEntry& entry) {

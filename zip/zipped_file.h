@@ -16,6 +16,15 @@ namespace tvl {
 // Whether the file starts as a zip archive does ("PK\3\4"). False for files that can't be read.
 bool IsZipFile(const Path& path);
 
+// Whether `path` names a zip archive by its name: *.zip, in any case.
+bool HasZipName(const Path& path);
+
+// Whether the programs look into `path` as a zip archive: named *.zip, or a regular file starting
+// as a zip does ("PK\3\4"). A file named *.ipk3 or *.pk3 is zipped game data in its own right and
+// is identified whole. False, with the system's reason, when the first bytes can't be read: a file
+// that can't be opened is reported as such, not taken for one that is no archive.
+bool OpensAsArchive(const Path& path, bool* archive, FileError* error);
+
 // Whether an entry is a game file by its name: a file whose name ends in ".wad", ".iwad" or
 // ".ipk3", in any case. Readmes, folders and the like are not.
 bool IsWadEntry(const ZipEntry& entry);

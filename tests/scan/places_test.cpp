@@ -1,17 +1,18 @@
 // Where a scan without folders looks, with the environment, the registry and the home folder
 // made up; and the reading of Steam's library list.
-#include "cli/scan_places.h"
+#include "scan/places.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-#include "cli/scan_steam.h"
-#include "tests/cli/cli_files.h"
+#include "scan/steam.h"
 #include "tests/test_files.h"
 
-namespace tvl::cli {
+namespace tvl {
 namespace {
+
+std::string Text(const Path& path) { return PathToUtf8(path); }
 
 // The fake registry's contents: "ROOT\key|name" to value, and key to subkeys.
 std::map<std::u16string, std::u16string> registry_values;
@@ -217,4 +218,4 @@ TEST(SteamLibraryFoldersTest, ToleratesBrokenText) {
 }
 
 }  // namespace
-}  // namespace tvl::cli
+}  // namespace tvl
