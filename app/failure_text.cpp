@@ -128,8 +128,7 @@ std::wstring UnknownFileReason(const Path& path, const std::string& sha1_hex) {
   } else {
     text = Sentence(WideFromUtf8(ExplainWad(inspection)));
   }
-  if (inspection.kind == WadKind::kPwad)
-    text += L" It adds to a game; it is not a game's main file.";
+  if (*UnknownWadNote(inspection)) text += L" " + WideFromUtf8(UnknownWadNote(inspection));
   if (!sha1_hex.empty()) text += L"\nSHA-1: " + WideFromUtf8(sha1_hex);
   return text;
 }

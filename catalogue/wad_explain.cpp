@@ -140,4 +140,9 @@ std::string ExplainWad(const WadInspection& wad) {
   return "not a WAD file";
 }
 
+const char* UnknownWadNote(const WadInspection& inspection) {
+  return inspection.kind == WadKind::kPwad ? "It adds to a game; it is not a game's main file."
+                                           : "";
+}
+
 }  // namespace tvl

@@ -89,4 +89,8 @@ const char* WadFamilyName(WadFamily family);
 // One line of English saying what the file is, e.g. "PWAD (add-on) with 12 lumps, maps MAP01".
 std::string ExplainWad(const WadInspection& inspection);
 
+// What a player should know beyond that of a file that is not a known release, as a sentence;
+// empty when there is nothing. An add-on, say, is not what converting is for.
+const char* UnknownWadNote(const WadInspection& inspection);
+
 }  // namespace tvl

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,13 +39,15 @@ const char* Reply(std::string text) {
 const char* IdentifyAnswer(const tvl::FileDigest& digest, const char* path) {
   if (!digest.complete) {
     return Reply("{\"index\":-1,\"unreadable\":" +
-                 tvl::web::JsonString(tvl::DescribeFileError(digest.error)) + "}");
+                 tvl::JsonString(tvl::DescribeFileError(digest.error)) + "}");
   }
   const std::string sha1 = tvl::FormatDigest(digest.bytes);
   const int index = tvl::FindIwadByDigest(sha1);
   std::string json = "{\"index\":" + std::to_string(index) + ",\"sha1\":\"" + sha1 + "\"";
   if (index < 0) {
-    json += ",\"explain\":" + tvl::web::JsonString(tvl::ExplainWad(tvl::InspectWadFile(path)));
+    const tvl::WadInspection inspection = tvl::InspectWadFile(path);
+    json += ",\"explain\":" + tvl::JsonString(tvl::ExplainWad(inspection)) +
+            ",\"note\":" + tvl::JsonString(tvl::UnknownWadNote(inspection));
   }
   return Reply(json + "}");
 }
@@ -82,6 +85,14 @@ void HashFed(size_t count) {
 
 tvl::Path FolderOrNone(const char* folder) {
   return folder && *folder ? tvl::Path(folder) : tvl::Path();
+}
+
+// A number from JavaScript as an unsigned integer up to `max`. A listing's size near 2^64 comes
+// back rounded past it, and converting that (or NaN, or a negative) would be undefined.
+uint64_t WholeNumber(double value, uint64_t max) {
+  if (!(value >= 0)) return 0;
+  if (value >= static_cast<double>(max)) return max;
+  return static_cast<uint64_t>(value);
 }
 
 }  // namespace
@@ -133,8 +144,8 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_zip_entries(const char* path, const char* a
 EMSCRIPTEN_KEEPALIVE uint8_t* tvl_unpack_begin(int piece_size, double size, double crc32,
                                                int hash) {
   uint8_t* piece = BeginFeed(piece_size, hash != 0);
-  Fed.entry.declared = static_cast<uint64_t>(size);
-  Fed.entry.expected_crc = static_cast<uint32_t>(crc32);
+  Fed.entry.declared = WholeNumber(size, UINT64_MAX);
+  Fed.entry.expected_crc = static_cast<uint32_t>(WholeNumber(crc32, UINT32_MAX));
   return piece;
 }
 
@@ -159,7 +170,7 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_unpack_end(const char* archive, const char*
   std::vector<uint8_t>().swap(Fed.piece);
   Fed.damaged = report.status != tvl::ZipStatus::kOk;
   if (!Fed.damaged) return Reply("{\"ok\":true}");
-  return Reply("{\"error\":" + tvl::web::JsonString(tvl::DescribeZipReport(report, archive)) + "}");
+  return Reply("{\"error\":" + tvl::JsonString(tvl::DescribeZipReport(report, archive)) + "}");
 }
 
 // The releases `source` can become, each with its route and whether every patch of it is at
@@ -191,7 +202,7 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_first_missing(int source, int target,
   request.source = source;
   request.target = target;
   request.patch_folder = FolderOrNone(patch_folder);
-  return Reply(tvl::web::Narrow(tvl::FirstMissingPatch(request)));
+  return Reply(tvl::Narrow(tvl::FirstMissingPatch(request)));
 }
 
 // Runs the conversion as the other programs do; the answer says how it ended.

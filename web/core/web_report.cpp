@@ -1,7 +1,5 @@
 #include "web/core/web_report.h"
 
-#include <cstdio>
-
 namespace tvl::web {
 namespace {
 
@@ -52,25 +50,6 @@ const char* FailureName(ApplyFailure failure) {
 }
 
 }  // namespace
-
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (static_cast<unsigned char>(c) < 0x20) {
-      char escape[8];
-      std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
-      out += escape;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
-std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
 
 std::string ReleaseJson(const IwadRecord& release) {
   return "{\"index\":" + std::to_string(release.index) +

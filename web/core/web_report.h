@@ -7,14 +7,9 @@
 
 #include "catalogue/catalogue.h"
 #include "patching/convert.h"
+#include "platform/text.h"
 
 namespace tvl::web {
-
-// A JSON string literal, quotes included; bytes below 0x20 are escaped.
-std::string JsonString(const std::string& text);
-
-// Catalogue strings are ASCII.
-std::string Narrow(const std::u16string& text);
 
 // {"index","id","game","version","title","sha1","flags"}.
 std::string ReleaseJson(const IwadRecord& release);

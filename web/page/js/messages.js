@@ -59,7 +59,7 @@ export function patchNotesText(notes) {
 export function unknownFileText(answer) {
   if (answer.unreadable) return `The file can't be read: ${answer.unreadable}.`;
   let text = 'This file is not a release Tarvelline knows.\n' + sentence(answer.explain);
-  if (/^PWAD/.test(answer.explain)) text += " It adds to a game; it is not a game's main file.";
+  if (answer.note) text += ' ' + answer.note;
   return text + `\nSHA-1: ${answer.sha1}`;
 }
 
