@@ -11,6 +11,7 @@
 #include "catalogue/identify.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
+#include "zip/zipped_file.h"
 
 namespace tvl {
 namespace {
@@ -87,7 +88,10 @@ IdentifyResult IdentifyArchive(HWND window, const Path& archive) {
 IdentifyResult IdentifyPath(HWND window, const Path& path) {
   // The copy of the archive's entry shown so far goes with it.
   ArchiveInput.reset();
-  ArchiveNamed = OpensAsArchive(path);
+  // A file whose start can't be read is no archive here: hashing it says why.
+  bool archive = false;
+  FileError error = 0;
+  ArchiveNamed = OpensAsArchive(path, &archive, &error) && archive;
   ClearRelease(window, ArchiveNamed);
   if (ArchiveNamed) return IdentifyArchive(window, path);
 

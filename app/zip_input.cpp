@@ -20,23 +20,7 @@ ZipOpenResult Failed(std::wstring reason) {
   return result;
 }
 
-// The file name's extension in lower case, ".zip" for "DOOM2.ZIP".
-std::wstring LowerExtension(const Path& path) {
-  std::wstring extension = path.extension().wstring();
-  for (wchar_t& unit : extension) {
-    if (unit >= L'A' && unit <= L'Z') unit = static_cast<wchar_t>(unit - L'A' + L'a');
-  }
-  return extension;
-}
-
 }  // namespace
-
-bool OpensAsArchive(const Path& path) {
-  const std::wstring extension = LowerExtension(path);
-  if (extension == L".ipk3" || extension == L".pk3") return false;
-  // A file named as an archive is read as one, so a damaged start says "not a zip archive".
-  return extension == L".zip" || IsZipFile(path);
-}
 
 ZipOpenResult OpenZipInput(HWND window, const Path& archive) {
   // The input box shows the path; the messages name the archive by its file name.

@@ -37,11 +37,6 @@ struct ZipOpenResult {
   std::wstring reason;              // for kFailed: a sentence for the identification error
 };
 
-// Whether the window looks into `path` as a zip archive: a file named *.zip, or one that starts as
-// a zip does ("PK\3\4"). Files named *.ipk3 or *.pk3 are zipped game data in their own right and
-// are identified whole, as the command line does.
-bool OpensAsArchive(const Path& path);
-
 // Reads the directory of the archive at `archive`, asks the user (over `window`) which WAD file to
 // open when it holds several, and unpacks that one into a temporary file made through the UI
 // calls, hashing it on the way. No temporary file is left unless the result holds it.
