@@ -1,0 +1,10 @@
+// The Find IWADs dialog (IDD_FIND_IWADS) and its controls.
+#pragma once
+
+#define IDD_FIND_IWADS 108
+
+#define IDC_FIND_IWADS_STATUS 1100
+#define IDC_FIND_IWADS_LIST_LABEL 1101
+#define IDC_FIND_IWADS_LIST 1102
+#define IDC_FIND_IWADS_ADD_FOLDER 1103
+#define IDC_FIND_IWADS_STOP 1104
