@@ -67,12 +67,20 @@ std::optional<Path> ShowItemDialog(const FileDialogRequest& request, bool* creat
   if (!*created) return std::nullopt;
   FILEOPENDIALOGOPTIONS options = 0;
   dialog->GetOptions(&options);
-  options |= FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR |
-             (request.save ? FOS_OVERWRITEPROMPT : FOS_PATHMUSTEXIST | FOS_FILEMUSTEXIST);
+  options |= FOS_FORCEFILESYSTEM | FOS_NOCHANGEDIR;
+  if (request.save) {
+    options |= FOS_OVERWRITEPROMPT;
+  } else {
+    options |= request.pick_folder ? FOS_PICKFOLDERS | FOS_PATHMUSTEXIST
+                                   : FOS_PATHMUSTEXIST | FOS_FILEMUSTEXIST;
+  }
   dialog->SetOptions(options);
-  const std::span<const COMDLG_FILTERSPEC> types = FileTypesFor(request.save);
-  dialog->SetFileTypes(static_cast<UINT>(types.size()), types.data());
-  dialog->SetFileTypeIndex(1);
+  // A folder picker has no file types to offer.
+  if (!request.pick_folder) {
+    const std::span<const COMDLG_FILTERSPEC> types = FileTypesFor(request.save);
+    dialog->SetFileTypes(static_cast<UINT>(types.size()), types.data());
+    dialog->SetFileTypeIndex(1);
+  }
   dialog->SetTitle(request.title.c_str());
   if (!request.default_extension.empty()) {
     dialog->SetDefaultExtension(request.default_extension.c_str());
@@ -143,7 +151,7 @@ std::optional<Path> ShowClassicFileDialog(const FileDialogRequest& request) {
 std::optional<Path> ShowFileDialog(const FileDialogRequest& request) {
   bool created = false;
   std::optional<Path> chosen = ShowItemDialog(request, &created);
-  if (created) return chosen;
+  if (created || request.pick_folder) return chosen;
   return ShowClassicFileDialog(request);
 }
 

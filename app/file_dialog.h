@@ -19,6 +19,8 @@ namespace tvl {
 struct FileDialogRequest {
   HWND owner = nullptr;
   bool save = false;  // save: overwriting asks first; open: the file must exist
+  // Open: a folder is chosen instead of a file. Only the Common Item Dialog offers it.
+  bool pick_folder = false;
   std::wstring title;
   // Where it starts; empty: where the system chooses. A folder deeper than the shell can name
   // starts the shell's dialog at its deepest parent that it can.

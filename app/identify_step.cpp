@@ -70,8 +70,8 @@ IdentifyResult ShowRelease(HWND window, int index) {
   return IdentifyResult::kIdentified;
 }
 
-IdentifyResult IdentifyArchive(HWND window, const Path& archive) {
-  ZipOpenResult opened = OpenZipInput(window, archive);
+IdentifyResult IdentifyArchive(HWND window, const Path& archive, const std::string& entry) {
+  ZipOpenResult opened = OpenZipInput(window, archive, entry);
   if (opened.status == ZipOpenStatus::kNotChosen) return IdentifyResult::kNotChosen;
   if (opened.status != ZipOpenStatus::kUnpacked) return ShowFailure(window, opened.reason);
   const std::string sha1 = FormatDigest(opened.digest.bytes);
@@ -85,7 +85,7 @@ IdentifyResult IdentifyArchive(HWND window, const Path& archive) {
   return ShowRelease(window, index);
 }
 
-IdentifyResult IdentifyPath(HWND window, const Path& path) {
+IdentifyResult IdentifyPath(HWND window, const Path& path, const std::string& entry) {
   // The copy of the archive's entry shown so far goes with it.
   ArchiveInput.reset();
   // A file whose start can't be read is no archive here: hashing it says why.
@@ -93,7 +93,7 @@ IdentifyResult IdentifyPath(HWND window, const Path& path) {
   FileError error = 0;
   ArchiveNamed = OpensAsArchive(path, &archive, &error) && archive;
   ClearRelease(window, ArchiveNamed);
-  if (ArchiveNamed) return IdentifyArchive(window, path);
+  if (ArchiveNamed) return IdentifyArchive(window, path, entry);
 
   // Hashes the whole file here, on the user-interface thread.
   WaitCursor wait;
@@ -137,9 +137,9 @@ void ForgetInput() {
 
 bool IdentifyingInput() { return Identifying; }
 
-IdentifyResult IdentifyInputFile(HWND window) {
+IdentifyResult IdentifyInputFile(HWND window, const std::string& entry) {
   Identifying = true;
-  const IdentifyResult result = IdentifyPath(window, ReadInputPath(window));
+  const IdentifyResult result = IdentifyPath(window, ReadInputPath(window), entry);
   Identifying = false;
   return result;
 }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "app/zip_input.h"
 #include "platform/file.h"
 
@@ -19,8 +21,8 @@ enum class IdentifyResult {
 // Identifies the file named in the input box and shows the result: the release's title and its
 // targets, or the identification error. A zip archive's WAD file (the one it holds, or the one
 // the user chooses) is unpacked into a temporary file and identified from there; the copy stays
-// for as long as the window shows it.
-IdentifyResult IdentifyInputFile(HWND window);
+// for as long as the window shows it. An archive's `entry` (UTF-8), when given, is the one opened.
+IdentifyResult IdentifyInputFile(HWND window, const std::string& entry = {});
 
 // Whether IdentifyInputFile is under way: the choice of an archive's WAD file and the error
 // message run message loops of their own, which may bring a drop meanwhile.

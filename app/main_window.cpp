@@ -9,6 +9,7 @@
 
 #include "app/conversion_worker.h"
 #include "app/failure_text.h"
+#include "app/find_iwads.h"
 #include "app/patch_command.h"
 #include "app/program.h"
 #include "app/target_list.h"
@@ -82,9 +83,9 @@ void SetInputPath(HWND window, const wchar_t* path) {
 
 // Puts `path` into the input box and identifies the file. Of an archive, the tooltip then names
 // the entry shown too, as "archive//entry".
-IdentifyResult OpenInput(HWND window, const wchar_t* path) {
+IdentifyResult OpenInput(HWND window, const wchar_t* path, const std::string& entry = {}) {
   SetInputPath(window, path);
-  const IdentifyResult result = IdentifyInputFile(window);
+  const IdentifyResult result = IdentifyInputFile(window, entry);
   if (const ZipInput* zip = InputFromArchive()) {
     SetInputTooltip(window, WideFromUtf8(ZipEntryLabel(zip->archive, zip->entry)).c_str());
   }
@@ -120,6 +121,7 @@ void OnInitDialog(HWND window, const wchar_t* input_path) {
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(menu, MF_STRING, IDM_ABOUT, L"About...");
   AppendMenuW(menu, MF_STRING, IDM_SUPPORTED_IWADS, L"Supported IWADs...");
+  AppendMenuW(menu, MF_STRING, IDM_FIND_IWADS, L"Find IWADs...");
 
   if (input_path) {
     // An unknown file named on the command line ends the program after the error message,
@@ -139,6 +141,15 @@ void OnBrowse(HWND window) {
   std::optional<Path> chosen = Ui().file_dialog(request);
   if (!chosen) return;
   OpenInput(window, chosen->c_str());
+}
+
+// The file the user opens in the Find IWADs dialog goes in as a drop does; an archive's entry
+// found there is opened without asking which.
+void OnFindIwads(HWND window) {
+  if (ConversionRunning() || IdentifyingInput()) return;
+  std::optional<FoundIwad> found = AskForFoundIwad(window);
+  if (!found || ConversionRunning() || IdentifyingInput()) return;
+  OpenInput(window, found->file.c_str(), found->entry);
 }
 
 }  // namespace
@@ -174,6 +185,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
         case IDC_BROWSE:
           OnBrowse(window);
           break;
+        case IDC_FIND_IWADS:
+          OnFindIwads(window);
+          break;
         case IDC_TARGET_LIST:
           if (HIWORD(wparam) == LBN_SELCHANGE) UpdatePatchButton(window);
           break;
@@ -193,6 +207,9 @@ INT_PTR CALLBACK MainDialogProc(HWND window, UINT message, WPARAM wparam, LPARAM
           return TRUE;
         case IDM_SUPPORTED_IWADS:
           ShowSupportedIwadsDialog(window);
+          return TRUE;
+        case IDM_FIND_IWADS:
+          OnFindIwads(window);
           return TRUE;
         default:
           return FALSE;

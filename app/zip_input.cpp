@@ -1,5 +1,6 @@
 #include "app/zip_input.h"
 
+#include <algorithm>
 #include <cwchar>
 #include <utility>
 #include <vector>
@@ -22,7 +23,7 @@ ZipOpenResult Failed(std::wstring reason) {
 
 }  // namespace
 
-ZipOpenResult OpenZipInput(HWND window, const Path& archive) {
+ZipOpenResult OpenZipInput(HWND window, const Path& archive, const std::string& wanted) {
   // The input box shows the path; the messages name the archive by its file name.
   const std::string name = PathToUtf8(archive.filename());
   ZipDirectory directory;
@@ -36,7 +37,11 @@ ZipOpenResult OpenZipInput(HWND window, const Path& archive) {
   const std::vector<const ZipEntry*> wads = WadEntries(directory);
   if (wads.empty()) return Failed(WideFromUtf8(name) + L" contains no WAD file");
   const ZipEntry* entry = wads.front();
-  if (wads.size() > 1) {
+  const auto named = std::find_if(wads.begin(), wads.end(),
+                                  [&](const ZipEntry* wad) { return wad->name == wanted; });
+  if (!wanted.empty() && named != wads.end()) {
+    entry = *named;
+  } else if (wads.size() > 1) {
     std::vector<std::wstring> names;
     for (const ZipEntry* wad : wads) names.push_back(WideFromUtf8(wad->name));
     const int chosen = Ui().choose_zip_entry(window, archive.filename().wstring(), names);

@@ -39,8 +39,9 @@ struct ZipOpenResult {
 
 // Reads the directory of the archive at `archive`, asks the user (over `window`) which WAD file to
 // open when it holds several, and unpacks that one into a temporary file made through the UI
-// calls, hashing it on the way. No temporary file is left unless the result holds it.
-ZipOpenResult OpenZipInput(HWND window, const Path& archive);
+// calls, hashing it on the way. No temporary file is left unless the result holds it. A `wanted`
+// entry (UTF-8), chosen already elsewhere, is opened without asking while the archive holds it.
+ZipOpenResult OpenZipInput(HWND window, const Path& archive, const std::string& wanted = {});
 
 // The start of the name suggested for a result converted from `entry`: its file name without the
 // folders inside the archive or the extension ("DOOM2" for "iwads/DOOM2.WAD"), with characters

@@ -7,7 +7,9 @@
 #define IDC_RELEASE_LABEL 1005
 #define IDC_TARGET_LIST 1006
 #define IDC_IN_PLACE 1007
+#define IDC_FIND_IWADS 1105
 
 // Appended to the window's system menu.
 #define IDM_ABOUT 1001
 #define IDM_SUPPORTED_IWADS 1002
+#define IDM_FIND_IWADS 1003

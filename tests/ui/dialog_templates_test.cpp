@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "resources/about_dialog_ids.h"
+#include "resources/find_iwads_dialog_ids.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
 #include "resources/supported_dialog_ids.h"
@@ -51,8 +52,9 @@ const Dialog kDialogs[] = {
      {
          {IDC_PATCH, kButtonClass, L"Patch!", 118, 177, 50, 14, kTab | BS_DEFPUSHBUTTON},
          {-1, kStaticClass, L"Select your input IWAD (or drag and drop):", 7, 7, 161, 8, kText},
-         {IDC_INPUT_PATH, kEditClass, L"", 7, 16, 125, 14, kTab},
-         {IDC_BROWSE, kButtonClass, L"...", 139, 16, 29, 14, kTab | BS_PUSHBUTTON},
+         {IDC_INPUT_PATH, kEditClass, L"", 7, 16, 80, 14, kTab},
+         {IDC_BROWSE, kButtonClass, L"...", 90, 16, 20, 14, kTab | BS_PUSHBUTTON},
+         {IDC_FIND_IWADS, kButtonClass, L"Find IWADs...", 113, 16, 55, 14, kTab | BS_PUSHBUTTON},
          {-1, kStaticClass, L"Select the version you wish to patch it to:", 7, 45, 161, 8, kText},
          {IDC_RELEASE_LABEL, kStaticClass, L"Selected IWAD", 7, 31, 161, 8, kText},
          {IDC_TARGET_LIST, kListBoxClass, L"", 7, 54, 161, 103, kTab},
@@ -92,6 +94,18 @@ const Dialog kDialogs[] = {
          {IDC_ZIP_ENTRY_LIST, kListBoxClass, L"", 7, 26, 172, 91, kTab},
          {IDOK, kButtonClass, L"OK", 75, 122, 50, 14, kTab | BS_DEFPUSHBUTTON},
          {IDCANCEL, kButtonClass, L"Cancel", 129, 122, 50, 14, kTab | BS_PUSHBUTTON},
+     }},
+    {IDD_FIND_IWADS,
+     L"Find IWADs",
+     {
+         {IDC_FIND_IWADS_STATUS, kStaticClass, L"", 7, 7, 306, 8, kText},
+         {IDC_FIND_IWADS_LIST_LABEL, kStaticClass, L"Files found:", 7, 20, 306, 8, kText},
+         {IDC_FIND_IWADS_LIST, L"SysListView32", L"", 7, 30, 306, 139, kTab},
+         {IDOK, kButtonClass, L"Open", 7, 175, 50, 14, kTab | BS_DEFPUSHBUTTON},
+         {IDC_FIND_IWADS_ADD_FOLDER, kButtonClass, L"Add folder...", 61, 175, 60, 14,
+          kTab | BS_PUSHBUTTON},
+         {IDC_FIND_IWADS_STOP, kButtonClass, L"Stop", 209, 175, 50, 14, kTab | BS_PUSHBUTTON},
+         {IDCANCEL, kButtonClass, L"Close", 263, 175, 50, 14, kTab | BS_PUSHBUTTON},
      }},
 };
 

@@ -11,9 +11,12 @@ const types = {
   '.mjs': 'text/javascript; charset=utf-8',
   '.css': 'text/css; charset=utf-8',
   '.wasm': 'application/wasm',
+  '.png': 'image/png',
 };
 
-export function serve(folder, port = 0) {
+// `headers` go with every file: the browser tests send the page's Content-Security-Policy.
+
+export function serve(folder, port = 0, headers = {}) {
   const root = normalize(folder) + sep;
   const server = createServer((request, response) => {
     const path = decodeURIComponent(new URL(request.url, 'http://127.0.0.1').pathname);
@@ -31,6 +34,7 @@ export function serve(folder, port = 0) {
       'content-type': types[extname(file)],
       'content-length': size,
       'cache-control': 'no-store',
+      ...headers,
     });
     createReadStream(file).pipe(response);
   });

@@ -1,17 +1,24 @@
 // The page's side of the worker: requests with answers, progress on the way, and a Cancel that
-// ends the worker outright, so nothing it was making can be offered.
+// ends the worker outright, so nothing it was making can be offered. Every request ends: a worker
+// that fails (or can't even load its files, say offline) answers what it holds with an error, and
+// the next request starts a new one, which answers it the same way if it fails too.
 let worker = null;
 let nextId = 1;
 const pending = new Map();
+let onFailure = () => {};
 
 function fail(reason) {
   for (const {resolve} of pending.values()) resolve(reason);
   pending.clear();
 }
 
-export function startCore() {
-  worker = new Worker(new URL('./worker.js', import.meta.url), {type: 'module'});
-  worker.onmessage = ({data}) => {
+// `failed` is told when the worker fails with no request waiting (a restart after Cancel that
+// couldn't load), so the page can say so at once.
+export function startCore(failed = onFailure) {
+  onFailure = failed;
+  const mine = new Worker(new URL('./worker.js', import.meta.url), {type: 'module'});
+  worker = mine;
+  mine.onmessage = ({data}) => {
     const request = pending.get(data.id);
     if (!request) return;
     if (data.op === 'progress' || data.op === 'chunk') {
@@ -21,9 +28,16 @@ export function startCore() {
     pending.delete(data.id);
     request.resolve(data);
   };
-  worker.onerror = (event) => {
+  // A worker that reports an error is let go: it may not have started at all, and one that did
+  // may hold a request it will never answer.
+  mine.onerror = (event) => {
     event.preventDefault();
+    if (worker !== mine) return;
+    mine.terminate();
+    worker = null;
+    const waiting = pending.size > 0;
     fail({op: 'error', reason: 'core-failed'});
+    if (!waiting) onFailure();
   };
 }
 
@@ -31,6 +45,7 @@ export function startCore() {
 // {op: 'cancelled'} after cancelCore). What the worker tells on the way (progress, pieces of
 // the result) goes to onNote, in order and before the answer.
 export function ask(message, onNote) {
+  if (!worker) startCore();
   const id = nextId++;
   return new Promise((resolve) => {
     pending.set(id, {resolve, onNote});
@@ -38,8 +53,14 @@ export function ask(message, onNote) {
   });
 }
 
+// Tells the worker something that needs no answer and doesn't wait its turn (see worker.js).
+export function tell(message) {
+  if (worker) worker.postMessage({id: 0, ...message});
+}
+
 export function cancelCore() {
-  worker.terminate();
+  if (worker) worker.terminate();
+  worker = null;
   fail({op: 'cancelled'});
   startCore();
 }

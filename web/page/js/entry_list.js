@@ -20,7 +20,7 @@ export function showEntries(choice, entries, chosen, disabled, onChoose) {
       const size = document.createElement('span');
       size.className = 'mark';
       size.textContent = `(${(entry.size / 1048576).toFixed(1)} MiB)`;
-      label.append(size);
+      label.append(' ', size);
       line.append(radio, label);
       list.append(line);
     }

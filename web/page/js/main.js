@@ -1,6 +1,6 @@
 // The page: what the user picks goes to the worker, what comes back is shown. Nothing here reads
 // a file or does any of the work.
-import {ask, cancelCore, startCore} from './core_client.js';
+import {ask, cancelCore, startCore, tell} from './core_client.js';
 import {installDropZone} from './drop_zone.js';
 import {showEntries} from './entry_list.js';
 import * as say from './messages.js';
@@ -21,6 +21,8 @@ const state = {
   selected: -1,
   patches: [],
   running: false,
+  runText: '',        // what the status says of the run under way
+  identifying: false, // a file is being identified: Cancel stops that
 };
 
 function selectedTarget() {
@@ -30,17 +32,29 @@ function selectedTarget() {
 function render() {
   const target = selectedTarget();
   byId('convert').disabled = state.running || !state.release || !target || !target.convertible;
-  byId('cancel').hidden = !state.running;
+  const cancel = byId('cancel');
+  const hadFocus = document.activeElement === cancel;
+  cancel.hidden = !state.running && !state.identifying;
   for (const id of ['input-file', 'drop-zone', 'patch-files', 'patch-folder']) byId(id).disabled = state.running;
   showEntries(byId('entry-choice'), state.entries, state.entry, state.running, (name) => onFile(state.file, name));
-  showTargets(byId('targets'), state.targets, state.selected, onSelect);
-  for (const radio of byId('targets').querySelectorAll('input')) radio.disabled ||= state.running;
+  const placeholder = !state.file ? 'Choose a file first.'
+    : state.identifying ? 'Identifying the file…' : 'Nothing to convert: no known release was identified.';
+  showTargets(byId('targets'), state.targets, state.selected, state.running, onSelect, placeholder);
+  // A hidden Cancel would leave the focus nowhere, and the next Tab at the page's start.
+  if (hadFocus && cancel.hidden) {
+    const convert = byId('convert');
+    (convert.disabled ? byId('drop-zone') : convert).focus();
+  }
+}
+
+function showProgress(done, size) {
+  const progress = byId('progress');
+  progress.value = size > 0 ? done / size : 0;
+  progress.textContent = `${Math.round(progress.value * 100)}%`;
 }
 
 function resetProgress() {
-  const progress = byId('progress');
-  progress.value = 0;
-  progress.textContent = '0%';
+  showProgress(0, 0);
 }
 
 function onSelect(item) {
@@ -61,7 +75,9 @@ let patchPicks = 0;
 // file is identified, unless another was picked meanwhile. Only names that may be patches go
 // through the worker first: any other file is identified at once.
 async function onInput(files) {
-  if (state.running || files.length === 0) return;
+  if (files.length === 0) return;
+  // The run keeps its files: a drop now is said to be passed over, not lost in silence.
+  if (state.running) return showStatus(`${state.runText}\n${say.dropIgnoredText(files)}`);
   if (!files.some((file) => /\.(vcdiff|zip)$/i.test(file.name))) return onFile(files[0]);
   const picked = inputs;
   showStatus(say.readingText(files));
@@ -85,11 +101,32 @@ async function onFile(file, entry = null) {
   withdrawResult();
   byId('release-title').textContent = entry ? `${entry} (in ${file.name})` : file.name;
   byId('sha1').textContent = 'working…';
+  state.identifying = true;
+  resetProgress();
   render();
-  showStatus(`Identifying ${entry || file.name}…`);
-  const answer = await ask({op: 'identify', file, entry, patches: state.patches});
+  const name = entry || file.name;
+  showStatus(say.identifyingText(name));
+  const answer = await ask({op: 'identify', file, entry, patches: state.patches}, (note) => {
+    if (mine !== inputs) return;
+    showProgress(note.done, note.size);
+    showStatus(say.identifyingText(name, note.done, note.size));
+  });
   if (mine !== inputs) return;  // another file (or entry) was picked meanwhile
-  if (!['identified', 'choose', 'zip-failed', 'no-wad'].includes(answer.op)) return showWorkerFailure(answer);
+  state.identifying = false;
+  resetProgress();
+  if (answer.op === 'cancelled') {
+    state.file = null;
+    state.entries = null;
+    byId('release-title').textContent = 'No file chosen';
+    byId('sha1').textContent = '-';
+    render();
+    return showStatus(say.identifyCancelledText, 'warning');
+  }
+  if (!['identified', 'choose', 'zip-failed', 'no-wad'].includes(answer.op)) {
+    byId('sha1').textContent = '-';
+    render();
+    return showWorkerFailure(answer);
+  }
   if (answer.op !== 'identified') {
     byId('sha1').textContent = '-';
     if (answer.op === 'choose') {
@@ -173,14 +210,16 @@ async function onConvert() {
   resetProgress();
   render();
   byId('cancel').focus();
-  showStatus(say.convertingText(target));
+  state.runText = say.convertingText(target);
+  showStatus(state.runText);
+  // The bar and the status in sight, however far down the page they are.
+  byId('run').scrollIntoView({block: 'nearest'});
   let answer = await ask(
       {op: 'convert', file: state.unpacked ? state.unpacked.file : state.file, source: state.release.index, target: target.index,
        patches: state.patches, stream: save !== null},
       (note) => {
         if (note.op === 'chunk') return save.write(note);
-        progress.value = note.expected > 0 ? note.written / note.expected : 0;
-        progress.textContent = `${Math.round(progress.value * 100)}%`;
+        showProgress(note.written, note.expected);
       });
   if (save) {
     // Only a verified result is kept: anything else, Cancel too, leaves the file as it was.
@@ -222,7 +261,7 @@ async function onConvert() {
 }
 
 function showWorkerFailure(answer) {
-  if (answer.op === 'cancelled') return;
+  if (answer.op === 'cancelled' || answer.op === 'superseded') return;
   showStatus(answer.reason === 'core-failed' ? say.coreFailedText : `Something went wrong: ${answer.reason}`, 'error');
 }
 
@@ -237,8 +276,14 @@ async function start() {
   byId('patch-files').addEventListener('change', (event) => onPatches(event.target.files, false));
   byId('patch-folder').addEventListener('change', (event) => onPatches(event.target.files, true));
   byId('convert').addEventListener('click', onConvert);
-  byId('cancel').addEventListener('click', () => cancelCore());
-  startCore();
+  byId('cancel').addEventListener('click', () => {
+    if (state.running) cancelCore();
+    else if (state.identifying) tell({op: 'stop-identify'});
+  });
+  // A worker that fails between requests (it couldn't load after Cancel) is told at once.
+  startCore(() => {
+    if (!state.running) showStatus(say.coreFailedText, 'error');
+  });
   const hello = await ask({op: 'hello'});
   if (hello.op !== 'hello') return showWorkerFailure(hello);
   state.catalogue = hello.catalogue;

@@ -14,9 +14,11 @@ export const noWasmText =
   "This browser can't run WebAssembly, which Tarvelline needs to read and convert game files. " +
   'A current version of Firefox, Chrome, Edge or Safari can.';
 
+// The worker's files are fetched again when it starts over (after Cancel): offline, they can't be.
 export const coreFailedText =
-  "Tarvelline's converter could not be started in this browser. It needs WebAssembly with " +
-  'exception handling and module workers, which browsers have had since 2022.';
+  "Tarvelline's converter could not be started in this browser. Its files may not have " +
+  'loaded (is this computer offline?): reload the page to try again. It also needs WebAssembly ' +
+  'with exception handling and module workers, which browsers have had since 2022.';
 
 // A sentence of the core's, ended: its first word may be a file's name, kept as it is.
 function ended(text) {
@@ -95,9 +97,15 @@ export function savedText(target, fileName) {
 export const cancelledText = 'Cancelled: nothing was saved.';
 export const noSaveChosenText = 'Not converted: no place to save the result was chosen.';
 
-// A conversion's report from the core, as the user should hear it.
+// The core's words with the worker's own folders ("/r3/patches/...") cut down to file names.
+function withoutPaths(text) {
+  return String(text || '').replace(/\/[rz]\d+\/\S*\/([^/\s:]+)/g, '$1');
+}
+
+// A conversion's report from the core, as the user should hear it: a picked patch is named as
+// the user picked it, and what the decoder saw is said as what it means for the user.
 export function failureText(report) {
-  const patchFile = report.patchFile ? baseName(report.patchFile) : '';
+  const patchFile = report.patchFile ? report.patchName || baseName(report.patchFile) : '';
   switch (report.status) {
     case 'cancelled':
       return cancelledText;
@@ -112,27 +120,41 @@ export function failureText(report) {
     case 'patch-failed':
       switch (report.failure) {
         case 'no-patch':
-          if (patchFile) return `The patch file ${patchFile} can't be used: ${sentence(report.detail.replace(/^[^:]*: /, ''))}`;
+          if (patchFile) return `The patch file ${patchFile} can't be used: ${sentence(withoutPaths(report.detail).replace(/^[^:]*: /, ''))}`;
           return missingPatchText(report.patch);
         case 'decode':
         case 'read-patch':
           if (patchFile) {
-            return `The patch file ${patchFile} is damaged, so nothing was saved ` +
-              `(${report.detail.replace(/^[^:]*: /, '')}).`;
+            return `The patch file ${patchFile} is damaged or isn't a patch for this release, so ` +
+              'nothing was saved. Pick an undamaged copy of it, then convert again.';
           }
-          return `The patch ${report.patch} could not be applied, so nothing was saved (${report.detail}).`;
+          return `The patch ${report.patch} built into this page could not be applied, so nothing ` +
+            'was saved: the page itself may be damaged. Reload it and try again.';
         case 'read-input':
         case 'open-input':
           return 'The file changed or could not be read while it was being converted, so nothing ' +
             'was saved. Pick it again.';
         default:
-          return `The conversion failed, so nothing was saved: ${report.detail}.`;
+          return `The conversion failed, so nothing was saved: ${withoutPaths(report.detail)}.`;
       }
     default:
-      return `The conversion failed, so nothing was saved: ${report.detail}.`;
+      return `The conversion failed, so nothing was saved: ${withoutPaths(report.detail)}.`;
   }
 }
 
 export function saveFailedText(reason) {
   return `The converted file could not be saved, and nothing was left behind: ${reason}.`;
+}
+
+export function identifyingText(name, done, size) {
+  if (!(size > 0)) return `Identifying ${name}…`;
+  const mib = (bytes) => (bytes / 1048576).toFixed(bytes < 10485760 ? 1 : 0);
+  return `Identifying ${name}… ${Math.floor((done / size) * 100)}% (${mib(done)} of ${mib(size)} MiB)`;
+}
+
+export const identifyCancelledText = 'Identification cancelled. Choose an IWAD file, or drop it on the page.';
+
+export function dropIgnoredText(files) {
+  return `${files.map((file) => file.name).join(', ')}: ignored while converting. ` +
+    'Drop or pick it again once the conversion has ended.';
 }

@@ -24,6 +24,7 @@ const json = (name, types, args) => JSON.parse(call(name, types, args));
 
 let request = 0;
 let mounted = [];
+let pickedNames = new Map();
 
 function unmountAll() {
   for (const path of mounted.splice(0)) core.unmountBlobFs(path);
@@ -45,6 +46,8 @@ function mount(file, patches, onResultChange) {
     if (name.endsWith('.vcdiff') && !(name in named)) named[name] = patch;
   }
   const havePatches = Object.keys(named).length > 0;
+  // The names the user picked them under, for what the page says about them.
+  pickedNames = new Map(Object.entries(named).map(([name, patch]) => [`${root}/patches/${name}`, patch.name]));
   if (havePatches) core.mountBlobFs(`${root}/patches`, {files: named, writable: false});
   core.mountBlobFs(`${root}/out`, {writable: true, onChange: onResultChange});
   core.mountBlobFs(`${root}/temp`, {writable: true});
@@ -147,21 +150,47 @@ async function readPiecesHere(source, take) {
   return null;
 }
 
-async function digestFile(file) {
-  const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
-  return readPieces({blob: file}, (bytes) => {
-    core.HEAPU8.set(bytes, buffer);
-    core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
-  });
+// An identification's progress for the page, a few times a second, and whether it is still
+// wanted: the user may have picked another file or pressed Cancel since it began.
+function identifyWatch(id, size, post) {
+  let done = 0;
+  let last = 0;
+  return {
+    wanted: () => id === lastIdentify,
+    took(count) {
+      done += count;
+      const now = performance.now();
+      if (now - last > 100) {
+        last = now;
+        post({op: 'progress', done, size});
+      }
+    },
+  };
 }
 
-async function identify({file, entry, patches}) {
+// Resolves with what readPieces does, or 'stopped' once the identification isn't wanted.
+async function digestFile(file, watch) {
+  const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
+  let stopped = false;
+  const failed = await readPieces({blob: file}, (bytes) => {
+    if (!watch.wanted()) return !(stopped = true);
+    core.HEAPU8.set(bytes, buffer);
+    core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
+    watch.took(bytes.length);
+  });
+  return stopped ? 'stopped' : failed;
+}
+
+const unwanted = (id) => ({op: id === stoppedIdentify ? 'cancelled' : 'superseded'});
+
+async function identify({id, file, entry, patches}, post) {
   if (await isZip(file)) {
-    const zipped = await identifyZipped(file, entry, patches);
+    const zipped = await identifyZipped(id, file, entry, patches, post);
     if (zipped) return zipped;
   }
   const paths = mount(file, patches);
-  const failed = await digestFile(file);
+  const failed = await digestFile(file, identifyWatch(id, file.size, post));
+  if (failed === 'stopped') return unwanted(id);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, failed ? 1 : 0]);
   return {op: 'identified', answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null};
 }
@@ -194,21 +223,26 @@ const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
 // Unpacks an entry the core located (hashing it with `hash`, for identification), checked by the
 // core as it comes. Resolves to {file}, a Blob in the browser's storage named as the entry, or
 // {error: sentence}; nothing of a failed entry is kept.
-async function unpackEntry(archive, entry, hash) {
+async function unpackEntry(archive, entry, hash, watch = null) {
   const buffer = core.ccall('tvl_unpack_begin', 'number', ['number', 'number', 'number', 'number'],
                             [DIGEST_PIECE, entry.size, entry.crc32, hash ? 1 : 0]);
   const parts = [];
   const source = {blob: archive.slice(entry.offset, entry.offset + entry.compressed),
                   inflate: entry.method === 8, limit: entry.size};
+  let stopped = false;
   const failed = await readPieces(source, (bytes) => {
+    if (watch && !watch.wanted()) return !(stopped = true);
     core.HEAPU8.set(bytes, buffer);
     const taken = core.ccall('tvl_unpack_update', 'number', ['number'], [bytes.length]);
     if (taken > 0) parts.push(new Blob([taken === bytes.length ? bytes : bytes.subarray(0, taken)]));
+    if (watch) watch.took(taken);
     return taken === bytes.length;
   });
-  // The core lets go of its buffer either way, and keeps no digest of a failed entry.
-  const end = failed === 'read' ? 1 : failed ? 2 : 0;
+  // The core lets go of its buffer either way, and keeps no digest of a failed entry (nor of
+  // one stopped, told as a failed read).
+  const end = failed === 'read' || stopped ? 1 : failed ? 2 : 0;
   const verdict = json('tvl_unpack_end', ['string', 'string', 'number'], [archive.name, entry.name, end]);
+  if (stopped) return {stopped};
   if (failed === 'unsupported') return {error: unsupportedInflateText(archive.name, entry.name)};
   if (verdict.error) return {error: verdict.error};
   return {file: new File(parts, baseName(entry.name) || 'entry')};
@@ -217,7 +251,7 @@ async function unpackEntry(archive, entry, hash) {
 // An archive holding one game file is identified as that file; one holding several answers
 // 'choose' until `wanted` names one of them. Null for a file that only looks like an archive: a
 // .pk3 or .ipk3 holding no game file, identified whole as before.
-async function identifyZipped(file, wanted, patches) {
+async function identifyZipped(id, file, wanted, patches, post) {
   const listing = listEntries(file);
   if (listing.error) return {op: 'zip-failed', reason: listing.error};
   const wads = listing.entries.filter((entry) => entry.wad);
@@ -225,7 +259,8 @@ async function identifyZipped(file, wanted, patches) {
   const chosen = wads.length === 1 ? wads[0] : wads.find((entry) => entry.name === wanted);
   if (!chosen) return {op: 'choose', archive: file.name, entries: wads.map(({name, size}) => ({name, size}))};
   if (chosen.error) return {op: 'zip-failed', reason: chosen.error};
-  const unpacked = await unpackEntry(file, chosen, true);
+  const unpacked = await unpackEntry(file, chosen, true, identifyWatch(id, chosen.size, post));
+  if (unpacked.stopped) return unwanted(id);
   if (unpacked.error) return {op: 'zip-failed', reason: unpacked.error};
   const paths = mount(unpacked.file, patches);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, 0]);
@@ -287,6 +322,8 @@ function convert({file, source, target, patches, stream}, post) {
                       [paths.input, source, target, output, paths.temp, paths.patches]);
   core.onProgress = null;
   const memory = core.HEAPU8.length;
+  // The page names a picked patch as the user knows it, never by where it was mounted here.
+  if (report.patchFile) report.patchName = pickedNames.get(report.patchFile) || '';
   let answer = {op: 'failed', report, memory};
   if (report.status === 'converted') {
     if (result) result.finish(output);
@@ -314,7 +351,7 @@ async function handle(data) {
   try {
     await ready;
     if (loadFailed) return post({op: 'error', reason: 'core-failed'});
-    if (data.op === 'identify' && data.id !== lastIdentify) return post({op: 'superseded'});
+    if (data.op === 'identify' && data.id !== lastIdentify) return post(unwanted(data.id));
     post(await handlers[data.op](data, post));
   } catch (error) {
     post({op: 'error', reason: error && error.message ? error.message : String(error)});
@@ -325,9 +362,16 @@ async function handle(data) {
 // reads, and another request must not mount its files or use the core meanwhile.
 // An identification still waiting when another is asked for is passed over: the user went on to
 // another file or archive entry, and unpacking this one could take a while.
+// 'stop-identify' (the user's Cancel) is not queued: it stops the identification under way.
 let turn = Promise.resolve();
 let lastIdentify = 0;
+let stoppedIdentify = 0;
 self.onmessage = ({data}) => {
+  if (data.op === 'stop-identify') {
+    stoppedIdentify = lastIdentify;
+    lastIdentify = 0;
+    return;
+  }
   if (data.op === 'identify') lastIdentify = data.id;
   turn = turn.then(() => handle(data));
 };
