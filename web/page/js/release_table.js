@@ -2,12 +2,15 @@
 function row(release) {
   const tr = document.createElement('tr');
   const conversion = release.flags & 2 ? 'identification only' : release.flags & 1 ? 'base release' : 'via the base';
-  for (const [text, cls] of [[release.title], [release.id], [release.sha1, 'digest'], [conversion]]) {
+  for (const [text, cls] of [[release.title], [release.id, 'id'], [release.sha1, 'digest'], [conversion]]) {
     const td = document.createElement('td');
     td.textContent = text;
     if (cls) td.className = cls;
     tr.append(td);
   }
+  // An id may break after its underscores, so the table fits a phone's width.
+  const id = tr.children[1];
+  id.replaceChildren(...release.id.split(/(?<=_)/).flatMap((part) => [part, document.createElement('wbr')]).slice(0, -1));
   tr.dataset.search = `${release.title} ${release.id} ${release.sha1}`.toLowerCase();
   return tr;
 }
