@@ -118,9 +118,11 @@ void ShowStatus(HWND dialog, FindIwadsSession* session) {
   const wchar_t* state = running            ? L"Searching..."
                          : session->stopped ? L"Search stopped:"
                                             : L"Search finished:";
+  const size_t folders = session->folders_searched.load();
+  const size_t files = session->rows.size();
   wchar_t text[160] = {};
-  std::swprintf(text, std::size(text), L"%ls %zu folders searched, %zu files found", state,
-                session->folders_searched.load(), session->rows.size());
+  std::swprintf(text, std::size(text), L"%ls %zu %ls searched, %zu %ls found", state, folders,
+                folders == 1 ? L"folder" : L"folders", files, files == 1 ? L"file" : L"files");
   SetDlgItemTextW(dialog, IDC_FIND_IWADS_STATUS, text);
 
   HWND stop = GetDlgItem(dialog, IDC_FIND_IWADS_STOP);
@@ -230,7 +232,9 @@ void AddFolder(HWND dialog, FindIwadsSession* session) {
 }
 
 void AddColumns(HWND list) {
-  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  // Long paths are cut short in their column; the whole shows where the mouse rests.
+  const LPARAM styles = LVS_EX_FULLROWSELECT | LVS_EX_LABELTIP;
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, styles, styles);
   RECT room = {};
   GetClientRect(list, &room);
   const int width = room.right - GetSystemMetrics(SM_CXVSCROLL);

@@ -149,7 +149,7 @@ TEST_F(FindIwadsDialogTest, StopEndsTheSearchAfterTheFileAtHandAndEscapeClosesWi
                              [](HWND dialog) { PressKey(dialog, VK_ESCAPE); }});
   EXPECT_TRUE(while_searching.starts_with(L"Searching... ")) << while_searching;
   EXPECT_TRUE(stop_enabled_before);
-  EXPECT_EQ(after_stop, L"Search stopped: 1 folders searched, 1 files found");
+  EXPECT_EQ(after_stop, L"Search stopped: 1 folder searched, 1 file found");
   EXPECT_FALSE(stop_enabled_after);
   EXPECT_EQ(calls, 1);
   ASSERT_EQ(lines.size(), 1u);
