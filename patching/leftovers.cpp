@@ -35,6 +35,21 @@ bool Exists(const Path& path) {
   return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
+// "<id>.tarvelline-kept.wad", or while that is taken "<id>.tarvelline-kept-2.wad"...: ending in
+// ".wad", the file shows in the open dialog among the user's WAD files. Empty when none is free.
+Path FreeKeptPath(const Path& folder, const std::u16string& id) {
+  for (int number = 1; number < 100; ++number) {
+    std::u16string name = id + u".tarvelline-kept";
+    if (number > 1) {
+      name += u'-';
+      for (char digit : std::to_string(number)) name += static_cast<char16_t>(digit);
+    }
+    const Path candidate = folder / Path(name + u".wad");
+    if (!Exists(candidate)) return candidate;
+  }
+  return {};
+}
+
 }  // namespace
 
 LeftoverReport CleanUpLeftovers(const Path& folder) {
@@ -62,8 +77,7 @@ LeftoverReport CleanUpLeftovers(const Path& folder) {
     }
     // Where it came from is unknown; what it is, is not.
     const std::u16string id = FormatReleaseId(GetIwad(release));
-    const Path named =
-        FreeSiblingPath(folder / Path(std::u16string(id + u".wad")), ".tarvelline-kept");
+    const Path named = FreeKeptPath(folder, id);
     KeptFile kept = {file, {}, release, false};
     if (!named.empty() && MoveFileNoReplace(file, named)) kept.file = named;
     report.kept.push_back(kept);

@@ -40,12 +40,13 @@ uint64_t Ticks(const FILETIME& time) {
 }
 
 // Has the file's data reach the disk: a rename reaches it at once, and a power cut must not leave
-// the name on a file whose bytes never got there.
-void FlushFile(const std::wstring& path) {
+// the name on a file whose bytes never got there. False when that can't be made sure of.
+bool FlushFile(const std::wstring& path, FileError* error) {
+  if (CheckFileFault(FileOp::kFlush, error) != FileFault::kNone) return false;
   OwnedFile file(CreateFileW(path.c_str(), GENERIC_WRITE,
                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file.valid()) FlushFileBuffers(file.get());
+  return (file.valid() && FlushFileBuffers(file.get())) || FailWithLastError(error);
 }
 
 // What a replaced file had besides its bytes that a plain move would lose: its attributes
@@ -112,16 +113,22 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
   if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
     // As on POSIX, a file that replaces nothing risks nothing by waiting for the system's own
     // writeback.
-    FlushFile(source);
+    if (!FlushFile(source, error)) return false;
     CarryOverMetadata(source, target);
   }
   // One rename that replaces: at every instant the path holds the old file or the whole new one.
   // ReplaceFileW would keep more of the old file's metadata, but it moves the old file aside
   // first, and a program ended between its two moves would leave nothing at the path. Cut short,
   // the move has not happened.
-  if (CheckFileFault(FileOp::kSwap, nullptr) == FileFault::kCutShort) {
-    if (error) *error = ERROR_OPERATION_ABORTED;
-    return false;
+  switch (CheckFileFault(FileOp::kSwap, error)) {
+    case FileFault::kNone:
+    case FileFault::kEndOfFile:
+      break;
+    case FileFault::kFail:
+      return false;
+    case FileFault::kCutShort:
+      if (error) *error = ERROR_OPERATION_ABORTED;
+      return false;
   }
   // MOVEFILE_WRITE_THROUGH has the data and the new name reach the disk before this returns.
   return MoveFileExW(source.c_str(), target.c_str(),

@@ -32,6 +32,7 @@ struct Fault {
   // nothing, nor does a temporary file that can't be removed; a file cut short at its very end
   // is whole.
   bool must_fail = true;
+  bool cut_short = false;  // a swap stops just before its move, as when the program is ended
 };
 
 const Fault kFaults[] = {
@@ -43,6 +44,8 @@ const Fault kFaults[] = {
     {"close", FileOp::kClose, testing::kDiskFull, false, false},
     {"flush", FileOp::kFlush, testing::kDiskFull},
     {"rename", FileOp::kRename, testing::kDenied},
+    {"swap", FileOp::kSwap, testing::kDenied},
+    {"swap cut short", FileOp::kSwap, 0, false, true, true},
     {"temporary file", FileOp::kMakeTemp, testing::kDenied},
     {"remove", FileOp::kRemove, testing::kDenied, false, false},
 };
@@ -104,8 +107,11 @@ class FaultTest : public ::testing::Test {
       for (uint64_t n : points) {
         SCOPED_TRACE(::testing::Message() << fault.name << " " << n << " of " << total);
         Prepare(before);
-        FileFaultPlan plan{
-            .op = fault.op, .nth = n, .error = fault.error, .end_of_file = fault.end_of_file};
+        FileFaultPlan plan{.op = fault.op,
+                           .nth = n,
+                           .error = fault.error,
+                           .end_of_file = fault.end_of_file,
+                           .cut_short = fault.cut_short};
         const CliRun run = RunCommand(args, &plan);
         ASSERT_EQ(plan.hit, n <= total);
         if (!plan.hit || !fault.must_fail) {

@@ -9,6 +9,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "patching/convert.h"
+#include "patching/leftovers.h"
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "tests/cli/cli_run.h"
@@ -391,6 +392,70 @@ TEST_F(ConvertTest, AnEarlierVersionsHalfDoneSwapIsPutRight) {
   EXPECT_NE(next.err.find("it is back at " + input.string()), std::string::npos) << next.err;
   EXPECT_NE(next.err.find(converted.string()), std::string::npos) << next.err;
   EXPECT_FALSE(std::filesystem::exists(dir_ / "doom2.wad.tarvelline-backup"));
+}
+
+// In place, the swap failing or ended at each of its steps: the path holds the original, whole,
+// nothing else is left beside it, and the run says it failed.
+TEST_F(ConvertTest, InPlaceSwapFailingAtEachStepKeepsTheOriginal) {
+  struct Case {
+    const char* name;
+    FileOp op;
+    bool cut_short;
+  };
+  const Case cases[] = {{"flush", FileOp::kFlush, false},
+                        {"rename", FileOp::kRename, false},
+                        {"swap", FileOp::kSwap, false},
+                        {"swap cut short", FileOp::kSwap, true},
+                        {"nothing", FileOp::kSwap, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool fails = std::string_view(c.name) != "nothing";
+    Path input = Write(u"doom2_xbox", "doom2.wad");
+    FileFaultPlan plan;
+    plan.op = c.op;
+    plan.nth = fails ? 1 : 0;
+    plan.error = testing::kDenied;
+    plan.cut_short = c.cut_short;
+    CliRun run;
+    {
+      ScopedFileFaultPlan installed(&plan);
+      run = RunCommand({"convert", input.string(), "--to", "doom2_v1666", "--in-place"});
+    }
+    EXPECT_EQ(plan.hit, fails);
+    EXPECT_EQ(run.code, fails ? 1 : 0) << run.err;
+    EXPECT_EQ(testing::ReadFileBytes(input), Release(fails ? u"doom2_xbox" : u"doom2_v1666"));
+    EXPECT_EQ(testing::FileNames(dir_.path()), (std::set<std::string>{"doom2.wad", "temp"}));
+    EXPECT_EQ(CountFiles(temp_), 0u);
+  }
+}
+
+// An orphaned temporary file that holds a known release is kept under a name ending in ".wad",
+// so that the open dialog shows it, and never over another kept one.
+TEST_F(ConvertTest, OrphanedReleasesAreKeptAsWadFiles) {
+  const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::hours(1);
+  for (const char* name : {"Tarvelline-00000000000000c1.tmp", "Tarvelline-00000000000000c2.tmp"}) {
+    testing::WriteSyntheticRelease(temp_, u"doom2_v19", name);
+    std::filesystem::last_write_time(temp_ / name, old);
+  }
+  testing::WriteFileText(temp_ / "Tarvelline-00000000000000c3.tmp", "half a file");
+  std::filesystem::last_write_time(temp_ / "Tarvelline-00000000000000c3.tmp", old);
+  testing::WriteFileText(temp_ / "doom2_v19.tarvelline-kept.wad", "kept by an earlier run");
+
+  const LeftoverReport report = CleanUpLeftovers(temp_);
+  EXPECT_EQ(report.removed, 1);
+  ASSERT_EQ(report.kept.size(), 2u);
+  std::set<std::string> kept;
+  for (const KeptFile& file : report.kept) {
+    kept.insert(file.file.filename().string());
+    EXPECT_EQ(file.release, FindIwadByReleaseId(u"doom2_v19"));
+    EXPECT_FALSE(file.restored);
+    EXPECT_EQ(testing::ReadFileBytes(file.file), Release(u"doom2_v19"));
+  }
+  EXPECT_EQ(kept, (std::set<std::string>{"doom2_v19.tarvelline-kept-2.wad",
+                                         "doom2_v19.tarvelline-kept-3.wad"}));
+  EXPECT_EQ(testing::FileNames(temp_), (std::set<std::string>{"doom2_v19.tarvelline-kept.wad",
+                                                              "doom2_v19.tarvelline-kept-2.wad",
+                                                              "doom2_v19.tarvelline-kept-3.wad"}));
 }
 
 TEST_F(ConvertTest, UsageErrors) {
