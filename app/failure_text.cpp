@@ -15,9 +15,11 @@ namespace {
 
 std::wstring Quoted(const Path& path) { return L"\"" + path.wstring() + L"\""; }
 
-// "<file>: <system text>"
-std::wstring FileReason(const Path& path, FileError error) {
-  std::wstring text = Quoted(path);
+// "Could not <verb> "<file>": <system text>", or "...: it is read-only." for what players meet.
+std::wstring CouldNot(const wchar_t* verb, const Path& path, FileError error, bool changing) {
+  std::wstring text = std::wstring(L"Could not ") + verb + L" " + Quoted(path);
+  const std::wstring trouble = PlainFileTrouble(path, error, changing);
+  if (!trouble.empty()) return text + L": it " + trouble + L".";
   if (error != 0) text += L": " + SystemErrorText(error);
   return text;
 }
@@ -42,6 +44,36 @@ std::wstring SystemErrorText(FileError error) {
     text.pop_back();
   }
   return text.empty() ? L"System error " + std::to_wstring(error) + L"." : text;
+}
+
+std::wstring PlainFileTrouble(const Path& path, FileError error, bool changing) {
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return L"is in use by another program (close the game or the launcher and try again)";
+    case ERROR_ACCESS_DENIED: {
+      // The system says the same of a read-only file as of a folder the user may not change.
+      const DWORD attributes = GetFileAttributesW(path.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+          !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return L"is read-only";
+      }
+      return changing ? L"can't be changed here" : L"can't be read here";
+    }
+    default:
+      return {};
+  }
+}
+
+std::wstring FileErrorText(const Path& path, FileError error, bool changing) {
+  const std::wstring trouble = PlainFileTrouble(path, error, changing);
+  return trouble.empty() ? SystemErrorText(error) : Quoted(path) + L" " + trouble + L".";
+}
+
+std::wstring UnreadFileReason(const Path& path, FileError error) {
+  const std::wstring trouble = PlainFileTrouble(path, error, false);
+  if (!trouble.empty()) return Quoted(path) + L" " + trouble + L".";
+  return L"The file can't be read: " + SystemErrorText(error);
 }
 
 std::wstring WideFromUtf8(const std::string& text) {
@@ -86,15 +118,15 @@ std::wstring ConversionFailureReason(const ConvertReport& report, const Path& ou
         case ApplyFailure::kNoPatch:
           return MissingPatchText(report.failed_patch);
         case ApplyFailure::kOpenInput:
-          return L"Could not read " + FileReason(report.step_input, error.file_error);
+          return CouldNot(L"read", report.step_input, error.file_error, false);
         case ApplyFailure::kReadInput:
           // The input gave out under us: a USB stick pulled, another program at work.
           if (error.file_error == 0) return L"The input changed while it was being converted.";
-          return L"Could not read " + FileReason(report.step_input, error.file_error);
+          return CouldNot(L"read", report.step_input, error.file_error, false);
         case ApplyFailure::kCreateOutput:
-          return L"Could not create " + FileReason(report.step_output, error.file_error);
+          return CouldNot(L"create", report.step_output, error.file_error, true);
         case ApplyFailure::kWrite:
-          return L"Could not write " + FileReason(report.step_output, error.file_error);
+          return CouldNot(L"write", report.step_output, error.file_error, true);
         case ApplyFailure::kNone:
         case ApplyFailure::kDecode:
         case ApplyFailure::kReadPatch:  // patches come from memory here
@@ -111,7 +143,7 @@ std::wstring ConversionFailureReason(const ConvertReport& report, const Path& ou
       return L"The input changed while it was being converted.";
     case ConvertStatus::kCannotReplace:
     case ConvertStatus::kReplaceFailed:
-      return L"Could not replace " + FileReason(output, report.file_error);
+      return CouldNot(L"replace", output, report.file_error, true);
   }
   return {};
 }
@@ -124,7 +156,7 @@ std::wstring UnknownFileReason(const Path& path, const std::string& sha1_hex) {
   WadInspection inspection = InspectWadFile(path);
   std::wstring text;
   if (inspection.kind == WadKind::kUnreadable && inspection.error != 0) {
-    text = L"The file can't be read: " + SystemErrorText(inspection.error);
+    text = UnreadFileReason(path, inspection.error);
   } else {
     text = Sentence(WideFromUtf8(ExplainWad(inspection)));
   }

@@ -1,14 +1,20 @@
 #include "app/identify_step.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <system_error>
 
 #include "app/failure_text.h"
+#include "app/leftover_text.h"
 #include "app/program.h"
 #include "app/target_list.h"
 #include "app/ui_calls.h"
 #include "app/wait_cursor.h"
 #include "catalogue/identify.h"
+#include "patching/leftovers.h"
+#include "platform/file_ops.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "zip/zipped_file.h"
@@ -57,8 +63,9 @@ void ClearRelease(HWND window, bool archive) {
   CurrentIwad = nullptr;
 }
 
-IdentifyResult ShowFailure(HWND window, const std::wstring& reason) {
-  std::wstring text = std::wstring(kIdentifyFailedText) + L"\n" + reason;
+IdentifyResult ShowFailure(HWND window, const std::wstring& reason,
+                           const wchar_t* first_line = kIdentifyFailedText) {
+  std::wstring text = std::wstring(first_line) + L"\n" + reason;
   Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
   return IdentifyResult::kFailed;
 }
@@ -100,6 +107,13 @@ IdentifyResult IdentifyPath(HWND window, const Path& path, const std::string& en
   FileDigest digest = Sha1OfFile(path);
   const std::string sha1 = FormatDigest(digest.bytes);
   const int index = digest.complete ? FindIwadByDigest(sha1) : -1;
+  // A file that exists but could not be read whole (another program holds it, a drive gave out)
+  // may be a valid IWAD: the user is told why, not to try another.
+  std::error_code status_error;
+  if (!digest.complete && digest.error != 0 &&
+      std::filesystem::is_regular_file(path, status_error)) {
+    return ShowFailure(window, UnreadFileReason(path, digest.error), kIdentifyUnreadText);
+  }
   if (index < 0) {
     // The digest lets users report a release we lack; of an unreadable file it means nothing.
     return ShowFailure(window, UnknownFileReason(path, digest.complete ? sha1 : std::string()));
@@ -107,7 +121,62 @@ IdentifyResult IdentifyPath(HWND window, const Path& path, const std::string& en
   return ShowRelease(window, index);
 }
 
+constexpr std::string_view kSwapSuffixes[] = {kSwapBackupSuffix, kSwapNewSuffix};
+
+// The file that `path` is a swap's piece of, or `path` itself.
+Path SwapOrigin(const Path& path) {
+  for (std::string_view suffix : kSwapSuffixes) {
+    const Path origin = SiblingOrigin(path, suffix);
+    if (!origin.empty()) return origin;
+  }
+  return path;
+}
+
+bool SameName(const Path& a, const Path& b) {
+  return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// Whether the folder of `origin` holds a swap's piece made for it. Names only: nothing is
+// opened or hashed, so opening a file in a folder with nothing to put right costs one listing.
+bool HasSwapPieces(const Path& origin) {
+  const Path name = origin.filename();
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(FolderOf(origin), error), end; !error && it != end;
+       it.increment(error)) {
+    for (std::string_view suffix : kSwapSuffixes) {
+      const Path piece_of = SiblingOrigin(it->path().filename(), suffix);
+      if (!piece_of.empty() && SameName(piece_of, name)) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
+
+Path RepairInterruptedSwap(HWND window, const Path& path) {
+  const Path origin = SwapOrigin(path);
+  if (!HasSwapPieces(origin)) return path;
+  // The message runs a message loop of its own: a drop meanwhile waits, as during identification.
+  Identifying = true;
+  LeftoverReport report;
+  {
+    WaitCursor wait;
+    report = CleanUpLeftovers(FolderOf(origin));
+  }
+  if (!report.kept.empty()) {
+    Ui().message_box(window, LeftoverText(report).c_str(), L"Tarvelline",
+                     MB_ICONINFORMATION | MB_OK);
+  }
+  Identifying = false;
+  // The piece the user opened went back under its name: the window follows it there.
+  std::error_code error;
+  if (origin != path && !std::filesystem::exists(path, error)) {
+    for (const KeptFile& kept : report.kept) {
+      if (kept.restored && SameFile(kept.file, origin)) return origin;
+    }
+  }
+  return path;
+}
 
 Path ReadInputPath(HWND window) {
   HWND input = GetDlgItem(window, IDC_INPUT_PATH);

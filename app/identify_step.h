@@ -24,6 +24,12 @@ enum class IdentifyResult {
 // for as long as the window shows it. An archive's `entry` (UTF-8), when given, is the one opened.
 IdentifyResult IdentifyInputFile(HWND window, const std::string& entry = {});
 
+// An earlier version's swap, cut short, left the file at `path` as "<name>.tarvelline-backup"
+// and "<name>.tarvelline-new". When the folder holds such a piece of it (or `path` is one), the
+// clean-up puts it right there and the user is told what it did. Returns the path to open:
+// `path`, or the name the opened piece went back under.
+Path RepairInterruptedSwap(HWND window, const Path& path);
+
 // Whether IdentifyInputFile is under way: the choice of an archive's WAD file and the error
 // message run message loops of their own, which may bring a drop meanwhile.
 bool IdentifyingInput();

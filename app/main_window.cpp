@@ -84,7 +84,9 @@ void SetInputPath(HWND window, const wchar_t* path) {
 // Puts `path` into the input box and identifies the file. Of an archive, the tooltip then names
 // the entry shown too, as "archive//entry".
 IdentifyResult OpenInput(HWND window, const wchar_t* path, const std::string& entry = {}) {
-  SetInputPath(window, path);
+  // What an interrupted swap left of the file is put right first; the window follows the file.
+  const Path opened = RepairInterruptedSwap(window, Path(path));
+  SetInputPath(window, opened.c_str());
   const IdentifyResult result = IdentifyInputFile(window, entry);
   if (const ZipInput* zip = InputFromArchive()) {
     SetInputTooltip(window, WideFromUtf8(ZipEntryLabel(zip->archive, zip->entry)).c_str());

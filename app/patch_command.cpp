@@ -60,8 +60,8 @@ void ShowError(HWND window, const std::wstring& reason) {
 }
 
 // The system's text follows the designed first line, which keeps its own line ending.
-void ShowFileError(HWND window, const wchar_t* prefix, FileError error) {
-  std::wstring text = std::wstring(prefix) + SystemErrorText(error) + L"\r\n";
+void ShowFileError(HWND window, const wchar_t* prefix, const Path& file, FileError error) {
+  std::wstring text = std::wstring(prefix) + FileErrorText(file, error, true) + L"\r\n";
   Ui().message_box(window, text.c_str(), L"Error", MB_ICONERROR | MB_OK);
 }
 
@@ -163,13 +163,15 @@ void ReportConversion(HWND window, const ConvertReport& report, const Path& outp
     case ConvertStatus::kCannotReplace:
       // In place, the original could not be taken away and is untouched.
       if (replaces_input) {
-        ShowFileError(window, L"An error occurred while deleting the file:\n", report.file_error);
+        ShowFileError(window, L"An error occurred while deleting the file:\n", output,
+                      report.file_error);
         return;
       }
       break;
     case ConvertStatus::kReplaceFailed:
       if (replaces_input) {
-        ShowFileError(window, L"An error occurred while replacing the file:\n", report.file_error);
+        ShowFileError(window, L"An error occurred while replacing the file:\n", output,
+                      report.file_error);
         return;
       }
       break;

@@ -402,14 +402,153 @@ TEST_F(ConversionTest, ASwapCutShortIsPutRightByTheNextConversion) {
                 L"\" is back under its name (Doom 2 retail v1.666).\n\"" +
                 (work_ / "input.wad.tarvelline-new").wstring() +
                 L"\" holds Doom 2 retail v1.9; it keeps that name, as \"input.wad\" exists.\n\"" +
-                (temp / "doom2_v19.wad.tarvelline-kept").wstring() +
+                (temp / "doom2_v19.tarvelline-kept.wad").wstring() +
                 L"\" holds Doom 2 retail v1.9.");
   EXPECT_EQ(ui_.messages[0].caption, L"Tarvelline");
   EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
   EXPECT_EQ(ReadFileBytes(work_ / "input.wad.tarvelline-new"), Bytes(u"doom2_v19"));
-  EXPECT_EQ(ReadFileBytes(temp / "doom2_v19.wad.tarvelline-kept"), Bytes(u"doom2_v19"));
+  EXPECT_EQ(ReadFileBytes(temp / "doom2_v19.tarvelline-kept.wad"), Bytes(u"doom2_v19"));
   EXPECT_EQ(ReadFileBytes(work_ / "v19.wad"), Bytes(u"doom2_v19"));
+}
+
+// The window's in-place swap failing, or ended, at each of its steps: the path keeps the whole
+// original, nothing is left beside it, and the user is told in words a player understands.
+TEST_F(ConversionTest, AnInPlaceSwapFailingAtAnyStepKeepsTheOriginal) {
+  struct Case {
+    const char* name;
+    FileOp op;
+    bool cut_short;
+    FileError error;
+  };
+  const Case cases[] = {
+      {"flush", FileOp::kFlush, false, ERROR_DISK_FULL},
+      {"rename", FileOp::kRename, false, ERROR_SHARING_VIOLATION},
+      {"swap", FileOp::kSwap, false, ERROR_SHARING_VIOLATION},
+      {"swap cut short", FileOp::kSwap, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Prepare(u"doom2_v1666", u"doom2_v19", true);
+    FileFaultPlan plan;
+    plan.op = c.op;
+    plan.nth = 1;
+    plan.error = c.error;
+    plan.cut_short = c.cut_short;
+    {
+      ScopedFileFaultPlan installed(&plan);
+      Click(IDC_PATCH);
+    }
+    EXPECT_TRUE(plan.hit);
+    EXPECT_EQ(FilesIn(work_), std::vector<std::string>{"input.wad"});
+    EXPECT_TRUE(FilesIn(scratch_.path() / "temp").empty());
+    EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
+    ASSERT_FALSE(ui_.messages.empty());
+    const ShownMessage& shown = ui_.messages.back();
+    EXPECT_EQ(shown.caption, L"Error");
+    EXPECT_EQ(FirstLine(shown.text), L"An error occurred while replacing the file:");
+    if (c.error == ERROR_SHARING_VIOLATION) {
+      EXPECT_EQ(ReasonLines(shown.text),
+                L"\"" + input_.wstring() +
+                    L"\" is in use by another program (close the game or the launcher and try "
+                    L"again).\r\n");
+    }
+    EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
+    DestroyWindow(window_);
+    window_ = nullptr;
+    std::filesystem::remove(input_);
+    ui_.messages.clear();
+  }
+}
+
+// An earlier version's swap, cut short, left "x.wad" as its two pieces. Opening the file (or one
+// of its pieces) puts it back first and says so; the window shows the file under its own name.
+TEST_F(ConversionTest, OpeningAFileWhoseSwapWasCutShortPutsItBack) {
+  enum class How { kCommandLine, kBrowse, kDrop };
+  struct Case {
+    const char* name;
+    How how;
+    const char* opened;       // the name opened, in the folder
+    bool backup;              // whether "x.wad.tarvelline-backup" (Doom 2 v1.666) is there
+    const wchar_t* release;   // what the window then shows
+    const char* left_beside;  // the piece that stays as it is, or null
+  };
+  const Case cases[] = {
+      {"argument", How::kCommandLine, "x.wad", true, L"Doom 2 retail v1.666",
+       "x.wad.tarvelline-new"},
+      {"argument is the backup", How::kCommandLine, "x.wad.tarvelline-backup", true,
+       L"Doom 2 retail v1.666", "x.wad.tarvelline-new"},
+      {"argument is the new file", How::kCommandLine, "x.wad.tarvelline-new", false,
+       L"Doom 2 retail v1.9", nullptr},
+      {"browse", How::kBrowse, "x.wad.tarvelline-backup", true, L"Doom 2 retail v1.666",
+       "x.wad.tarvelline-new"},
+      {"drop", How::kDrop, "x.wad", true, L"Doom 2 retail v1.666", "x.wad.tarvelline-new"},
+  };
+  const Path x = work_ / "x.wad";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.backup) WriteSyntheticRelease(work_, u"doom2_v1666", "x.wad.tarvelline-backup");
+    WriteSyntheticRelease(work_, u"doom2_v19", "x.wad.tarvelline-new");
+    const Path opened = work_ / c.opened;
+    switch (c.how) {
+      case How::kCommandLine:
+        Open(opened.c_str());
+        break;
+      case How::kBrowse:
+        Open();
+        Browse(opened);
+        break;
+      case How::kDrop:
+        Open();
+        DropFiles({opened});
+        break;
+    }
+    ASSERT_TRUE(IsWindow(window_)) << "the window ended";
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].caption, L"Tarvelline");
+    EXPECT_EQ(ui_.messages[0].type, UINT{MB_ICONINFORMATION | MB_OK});
+    std::wstring expected = L"A conversion that was cut short had left files behind:\n\"" +
+                            x.wstring() + L"\" is back under its name (" + c.release + L").";
+    if (c.left_beside) {
+      expected += L"\n\"" + (work_ / c.left_beside).wstring() +
+                  L"\" holds Doom 2 retail v1.9; it keeps that name, as \"x.wad\" exists.";
+    }
+    EXPECT_EQ(ui_.messages[0].text, expected);
+    EXPECT_EQ(ItemText(window_, IDC_INPUT_PATH), x.wstring());
+    EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), c.release);
+    EXPECT_EQ(ReadFileBytes(x), Bytes(c.backup ? u"doom2_v1666" : u"doom2_v19"));
+    if (c.left_beside) {
+      EXPECT_EQ(ReadFileBytes(work_ / c.left_beside), Bytes(u"doom2_v19"));
+    }
+    std::vector<std::string> files = FilesIn(work_);
+    std::sort(files.begin(), files.end());
+    std::vector<std::string> expected_files = {"x.wad"};
+    if (c.left_beside) expected_files.push_back(c.left_beside);
+    EXPECT_EQ(files, expected_files);
+    DestroyWindow(window_);
+    window_ = nullptr;
+    for (const auto& entry : std::filesystem::directory_iterator(work_)) {
+      std::filesystem::remove(entry.path());
+    }
+    ui_.messages.clear();
+  }
+}
+
+// With no piece of a swap beside the file, opening it runs no clean-up: an old temporary file
+// in its folder stays (the next conversion takes it), and nothing is said.
+TEST_F(ConversionTest, OpeningAFileWithNothingToPutRightCleansNothing) {
+  const Path input = WriteSyntheticRelease(work_, u"doom2_v1666", "input.wad");
+  WriteSyntheticRelease(work_, u"doom2_v19", "Tarvelline-00000000000000dd.tmp");
+  Age(work_ / "Tarvelline-00000000000000dd.tmp", 3600);
+  // Another file's piece is that file's to put right.
+  WriteSyntheticRelease(work_, u"doom2_v19", "other.wad.tarvelline-new");
+  Open(input.c_str());
+  EXPECT_TRUE(ui_.messages.empty());
+  EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
+  std::vector<std::string> files = FilesIn(work_);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{"Tarvelline-00000000000000dd.tmp", "input.wad",
+                                             "other.wad.tarvelline-new"}));
 }
 
 }  // namespace

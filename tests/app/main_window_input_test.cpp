@@ -67,12 +67,13 @@ TEST_F(MainWindowTest, ALongPathShowsItsFileNameAndTheWholeAsATooltip) {
 
 TEST_F(MainWindowTest, AnUnidentifiedFileIsDescribed) {
   Open();
-  auto reason = [&](const Path& file) {
+  // A file that could not be read may be valid: the user is not told to try another.
+  auto reason = [&](const Path& file, const wchar_t* first_line = kIdentifyFailedText) {
     ui_.messages.clear();
     Browse(file);
     EXPECT_EQ(ui_.messages.size(), 1u);
     if (ui_.messages.empty()) return std::wstring();
-    EXPECT_EQ(FirstLine(ui_.messages[0].text), kIdentifyFailedText);
+    EXPECT_EQ(FirstLine(ui_.messages[0].text), first_line);
     return ReasonLines(ui_.messages[0].text);
   };
   EXPECT_EQ(reason(scratch_ / "missing.wad"), L"There is no such file.");
@@ -104,9 +105,15 @@ TEST_F(MainWindowTest, AnUnidentifiedFileIsDescribed) {
   HANDLE locked = CreateFileW((scratch_ / "text.wad").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(locked, INVALID_HANDLE_VALUE);
-  std::wstring unreadable = reason(scratch_ / "text.wad");
+  std::wstring unreadable = reason(scratch_ / "text.wad", kIdentifyUnreadText);
   CloseHandle(locked);
-  EXPECT_EQ(unreadable, L"The file can't be read: " + SystemErrorText(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(unreadable,
+            L"\"" + (scratch_ / "text.wad").wstring() +
+                L"\" is in use by another program (close the game or the launcher and try again).");
+  EXPECT_EQ(UnreadFileReason(scratch_ / "text.wad", ERROR_LOCK_VIOLATION), unreadable);
+  // Other errors keep the system's text.
+  EXPECT_EQ(UnreadFileReason(scratch_ / "text.wad", ERROR_CRC),
+            L"The file can't be read: " + SystemErrorText(ERROR_CRC));
 }
 
 }  // namespace

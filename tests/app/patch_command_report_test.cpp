@@ -62,22 +62,32 @@ TEST_F(PatchCommandReportTest, EachOutcomeHasItsMessage) {
   EXPECT_EQ(ReasonLines(Report(ConvertStatus::kVerifyFailed, false).text),
             L"The input changed while it was being converted.");
 
+  // Another program holding the file, or a place that can't be changed, in a player's words.
+  const std::wstring out = L"\"" + (scratch_ / "out.wad").wstring() + L"\"";
   ShownMessage locked = Report(ConvertStatus::kCannotReplace, true, ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(locked.text,
-            L"An error occurred while deleting the file:\n" + SystemText(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(
+      locked.text,
+      L"An error occurred while deleting the file:\n" + out +
+          L" is in use by another program (close the game or the launcher and try again).\r\n");
   EXPECT_EQ(locked.caption, L"Error");
   EXPECT_EQ(locked.type, UINT{MB_ICONERROR | MB_OK});
   EXPECT_EQ(locked.owner, window_);
 
   ShownMessage move = Report(ConvertStatus::kReplaceFailed, true, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(move.text,
-            L"An error occurred while replacing the file:\n" + SystemText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(move.text, L"An error occurred while replacing the file:\n" + out +
+                           L" can't be changed here.\r\n");
+  // Other errors keep the system's text.
+  EXPECT_EQ(Report(ConvertStatus::kReplaceFailed, true, ERROR_DISK_FULL).text,
+            L"An error occurred while replacing the file:\n" + SystemText(ERROR_DISK_FULL));
   EXPECT_EQ(move.caption, L"Error");
 
   // Into a new file, a failed move is a failed conversion like any other, naming the file.
   EXPECT_EQ(Report(ConvertStatus::kReplaceFailed, false, ERROR_ACCESS_DENIED).text,
-            L"An error occured while patching.\nCould not replace \"" +
-                (scratch_ / "out.wad").wstring() + L"\": " + SystemErrorText(ERROR_ACCESS_DENIED));
+            L"An error occured while patching.\nCould not replace " + out +
+                L": it can't be changed here.");
+  EXPECT_EQ(Report(ConvertStatus::kReplaceFailed, false, ERROR_DISK_FULL).text,
+            L"An error occured while patching.\nCould not replace " + out + L": " +
+                SystemErrorText(ERROR_DISK_FULL));
 }
 
 TEST_F(PatchCommandReportTest, FailedStepsSayWhy) {
@@ -101,9 +111,19 @@ TEST_F(PatchCommandReportTest, FailedStepsSayWhy) {
   EXPECT_EQ(reason({ApplyFailure::kWrite, "Couldn't write output", ERROR_DISK_FULL}),
             L"Could not write \"" + (scratch_ / "out.wad").wstring() + L"\": " +
                 SystemErrorText(ERROR_DISK_FULL));
-  EXPECT_EQ(reason({ApplyFailure::kOpenInput, "Couldn't open for read", ERROR_SHARING_VIOLATION}),
-            L"Could not read \"" + (scratch_ / "in.wad").wstring() + L"\": " +
-                SystemErrorText(ERROR_SHARING_VIOLATION));
+  EXPECT_EQ(
+      reason({ApplyFailure::kOpenInput, "Couldn't open for read", ERROR_SHARING_VIOLATION}),
+      L"Could not read \"" + (scratch_ / "in.wad").wstring() +
+          L"\": it is in use by another program (close the game or the launcher and try again).");
+  EXPECT_EQ(
+      reason({ApplyFailure::kReadInput, "Couldn't read input", ERROR_LOCK_VIOLATION}),
+      L"Could not read \"" + (scratch_ / "in.wad").wstring() +
+          L"\": it is in use by another program (close the game or the launcher and try again).");
+  EXPECT_EQ(reason({ApplyFailure::kOpenInput, "Couldn't open for read", ERROR_ACCESS_DENIED}),
+            L"Could not read \"" + (scratch_ / "in.wad").wstring() + L"\": it can't be read here.");
+  EXPECT_EQ(
+      reason({ApplyFailure::kCreateOutput, "Couldn't create output", ERROR_ACCESS_DENIED}),
+      L"Could not create \"" + (scratch_ / "out.wad").wstring() + L"\": it can't be changed here.");
   EXPECT_EQ(reason({ApplyFailure::kDecode, "target window checksum mismatch", 0}),
             L"The patch doom2_v1666_to_doom2_v19 could not be applied: target window checksum "
             L"mismatch.");

@@ -25,13 +25,6 @@ std::vector<uint8_t> Bytes(std::u16string_view id) {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-std::wstring SystemText(DWORD error) {
-  wchar_t text[512] = {};
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                 MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, 512, nullptr);
-  return text;
-}
-
 class PatchCommandTest : public MainWindowTest {
  protected:
   void SetUp() override {
@@ -175,8 +168,8 @@ TEST_F(PatchCommandTest, ReadOnlyInputInPlaceIsLeftAlone) {
   Click(IDC_PATCH);
 
   ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(ui_.messages[1].text,
-            L"An error occurred while deleting the file:\n" + SystemText(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(ui_.messages[1].text, L"An error occurred while deleting the file:\n\"" +
+                                      input_.wstring() + L"\" is read-only.\r\n");
   EXPECT_EQ(ui_.messages[1].caption, L"Error");
   EXPECT_EQ(ui_.messages[1].type, UINT{MB_ICONERROR | MB_OK});
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
