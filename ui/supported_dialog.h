@@ -13,7 +13,8 @@ INT_PTR ShowSupportedIwadsDialog(HWND owner);
 INT_PTR CALLBACK SupportedIwadsDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
 // Refills the release list with the releases of the filter's game, or all of them for "(all)",
-// in catalogue order, with no selection. The details stay as they are.
+// in catalogue order, with no selection, scrolling sideways as far as the widest title. The
+// details stay as they are.
 void FillSupportedList(HWND dialog);
 
 // Shows the id, digest and flags of the selected release; nothing when none is selected.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,51 @@ TEST_F(SupportedDialogTest, CheckBoxesCannotBeChanged) {
   SendMessageW(Item(IDC_SUPPORTED_NO_PATCH), WM_KEYDOWN, VK_SPACE, 0);
   SendMessageW(Item(IDC_SUPPORTED_NO_PATCH), WM_KEYUP, VK_SPACE, 0);
   EXPECT_TRUE(Checked(IDC_SUPPORTED_NO_PATCH));
+}
+
+// The longest titles are wider than the list: it scrolls sideways as far as the widest of the
+// releases it shows, measured in its own font, for every filter.
+TEST_F(SupportedDialogTest, TheWidestTitleCanBeScrolledTo) {
+  Open();
+  HWND list = Item(IDC_SUPPORTED_LIST);
+  EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL);
+  struct Case {
+    const wchar_t* filter;
+    const char16_t* game;  // null for every release
+    bool wider_than_list;
+  };
+  const Case cases[] = {
+      {L"(all)", nullptr, true}, {L"doom", u"doom", true}, {L"voices", u"voices", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
+    Filter(c.filter);
+    HDC dc = GetDC(list);
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    for (const ListLine& line : Releases(c.game)) {
+      SIZE size = {};
+      ASSERT_TRUE(
+          GetTextExtentPoint32W(dc, line.text.c_str(), static_cast<int>(line.text.size()), &size));
+      widest = std::max(widest, size.cx);
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(list, dc);
+    const LRESULT extent = SendMessageW(list, LB_GETHORIZONTALEXTENT, 0, 0);
+    EXPECT_GE(extent, widest);
+    RECT client = {};
+    GetClientRect(list, &client);
+    EXPECT_EQ(widest > client.right, c.wider_than_list) << widest << " " << client.right;
+    // The scroll bar reaches the end of the widest title.
+    SendMessageW(list, WM_HSCROLL, SB_RIGHT, 0);
+    SCROLLINFO info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(list, SB_HORZ, &info);
+    if (c.wider_than_list) {
+      EXPECT_GE(info.nPos + client.right, widest);
+    }
+  }
 }
 
 INT_PTR RunSupported(std::vector<DialogStep> steps) {
