@@ -84,6 +84,8 @@ void SetInputPath(HWND window, const wchar_t* path) {
 // Puts `path` into the input box and identifies the file. Of an archive, the tooltip then names
 // the entry shown too, as "archive//entry".
 IdentifyResult OpenInput(HWND window, const wchar_t* path, const std::string& entry = {}) {
+  // How the last conversion ended was about the file before.
+  ClearRunStatus(window);
   // What an interrupted swap left of the file is put right first; the window follows the file.
   const Path opened = RepairInterruptedSwap(window, Path(path));
   SetInputPath(window, opened.c_str());
@@ -165,9 +167,14 @@ void OpenDroppedFile(HWND window, const std::wstring& path) {
 
 namespace {
 
+// While a conversion runs the button reads "Stop" and asks as Escape does.
 void OnPatch(HWND window) {
+  if (ConversionRunning()) {
+    OfferToStopConversion(window, false);
+    return;
+  }
   int target = SelectedTarget(window);
-  if (target < 0 || ConversionRunning()) return;
+  if (target < 0) return;
   RunPatchCommand(window, target);
 }
 

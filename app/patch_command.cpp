@@ -12,9 +12,9 @@
 #include "app/failure_text.h"
 #include "app/identify_step.h"
 #include "app/leftover_text.h"
+#include "app/patch_availability.h"
 #include "app/program.h"
 #include "app/ui_calls.h"
-#include "patches/patch_folder.h"
 #include "patching/leftovers.h"
 #include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
@@ -26,14 +26,16 @@ namespace {
 constexpr wchar_t kInPlaceQuestion[] =
     L"Are you sure you want to do an in-place patch?\nThe original file will be lost!";
 constexpr wchar_t kStopQuestion[] = L"Stop the conversion?\nThe original file stays as it was.";
+constexpr wchar_t kPatchButtonText[] = L"Patch!";
+constexpr wchar_t kStopButtonText[] = L"Stop";
 
 // The progress bar's id; it exists only while a conversion runs, below the target list and left
 // of Patch!, where the template has nothing.
 constexpr int kProgressId = 1008;
 constexpr RECT kProgressUnits = {7, 179, 112, 189};
 
-// The controls a conversion disables, and gives back as they were.
-constexpr int kLockedControls[] = {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE, IDC_PATCH};
+// The controls a conversion disables, and gives back as they were. Patch! stays, as Stop.
+constexpr int kLockedControls[] = {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE};
 
 void DestroyWindowOf(HWND window) { DestroyWindow(window); }
 using OwnedWindow = Owned<HWND, DestroyWindowOf>;
@@ -53,6 +55,13 @@ struct PatchRun {
 
 std::unique_ptr<PatchRun> Run;
 
+// A new file is named in full: the save dialog may have started far from where it went.
+void ShowSuccess(HWND window, const Path& written) {
+  std::wstring text = L"IWAD patched successfully!";
+  if (!written.empty()) text += L"\n" + written.wstring();
+  Ui().message_box(window, text.c_str(), L"Tarvelline", MB_ICONINFORMATION | MB_OK);
+}
+
 void ShowError(HWND window, const std::wstring& reason) {
   std::wstring text = kPatchFailedText;
   if (!reason.empty()) text += L"\n" + reason;
@@ -71,8 +80,13 @@ void LockWindow(HWND window, PatchRun* run) {
     run->enabled[i] = IsWindowEnabled(control) != FALSE;
     EnableWindow(control, FALSE);
   }
-  // Escape still reaches the dialog with every control disabled.
-  SetFocus(window);
+  ClearRunStatus(window);
+  // Patch! becomes Stop, with the focus, so the keyboard reaches it as the mouse does; Escape
+  // still asks the same.
+  HWND patch = GetDlgItem(window, IDC_PATCH);
+  SetWindowTextW(patch, kStopButtonText);
+  EnableWindow(patch, TRUE);
+  SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(patch), TRUE);
 
   INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&classes);
@@ -102,6 +116,7 @@ void UnlockWindow(HWND window, PatchRun* run) {
     EnableWindow(GetDlgItem(window, kLockedControls[i]), run->enabled[i]);
   }
   HWND patch = GetDlgItem(window, IDC_PATCH);
+  SetWindowTextW(patch, kPatchButtonText);
   SendMessageW(
       window, WM_NEXTDLGCTL,
       reinterpret_cast<WPARAM>(IsWindowEnabled(patch) ? patch : GetDlgItem(window, IDC_BROWSE)),
@@ -154,8 +169,7 @@ void ReportConversion(HWND window, const ConvertReport& report, const Path& outp
     case ConvertStatus::kConverted:
       // The file in the input box is now the target release: show it as such.
       if (replaces_input) IdentifyInputFile(window);
-      Ui().message_box(window, L"IWAD patched successfully!", L"Tarvelline",
-                       MB_ICONINFORMATION | MB_OK);
+      ShowSuccess(window, replaces_input ? Path() : output);
       return;
     case ConvertStatus::kCancelled:
       // The user asked for it; everything is as it was.
@@ -189,11 +203,11 @@ void RunPatchCommand(HWND window, int target_index) {
   request.target = target_index;
   request.temp_folder = Ui().temp_folder();
   request.make_temp = MakeTempFileName;
-  request.patch_folder = PatchFolderBesideProgram();
+  request.patch_folder = RunTimePatchFolder();
   // Before the user is asked anything: a conversion that can't run says so at once.
   std::u16string missing = FirstMissingPatch(request);
   if (!missing.empty()) {
-    ShowError(window, MissingPatchText(missing));
+    ShowError(window, MissingPatchSentence(request.source, request.target, missing));
     return;
   }
   std::optional<Path> output = ChooseOutputPath(window, target_index);
@@ -228,6 +242,18 @@ void RunPatchCommand(HWND window, int target_index) {
 
 bool ConversionRunning() { return Run != nullptr; }
 
+void ShowRunStatus(HWND window, const wchar_t* text) {
+  HWND status = GetDlgItem(window, IDC_RUN_STATUS);
+  SetWindowTextW(status, text);
+  ShowWindow(status, SW_SHOWNA);
+}
+
+void ClearRunStatus(HWND window) {
+  HWND status = GetDlgItem(window, IDC_RUN_STATUS);
+  ShowWindow(status, SW_HIDE);
+  SetWindowTextW(status, L"");
+}
+
 void OnConversionProgress(HWND window, int permille) {
   if (!Run) return;
   SendMessageW(Run->progress_bar.get(), PBM_SETPOS, static_cast<WPARAM>(permille), 0);
@@ -244,6 +270,8 @@ void OnConversionDone(HWND window) {
   ConvertReport report = Run->worker.Finish();
   std::unique_ptr<PatchRun> run = std::move(Run);
   UnlockWindow(window, run.get());
+  // A stop shows no message box, so the window itself says how it ended.
+  if (report.status == ConvertStatus::kCancelled) ShowRunStatus(window, kStoppedText);
   // A conversion that ended before the stop reached it still says what became of the file.
   ReportConversion(window, report, run->output, run->replaces_input);
   if (run->close_when_done) PostMessageW(window, WM_CLOSE, 0, 0);

@@ -14,13 +14,22 @@ namespace tvl {
 // Converts the input file (release CurrentIwad) into the release at `target_index`, into a new
 // file chosen in the save dialog or in place of the input. A zip archive's entry is converted
 // from its unpacked copy into a new file: the archive is neither written nor replaced. Returns once
-// the conversion has started; the window's controls stay disabled until it ends, and the outcome is
-// reported then (OnConversionDone). A route with a missing patch is reported at once, before
-// anything is asked.
+// the conversion has started; the window's controls stay disabled until it ends, but for Patch!,
+// which reads "Stop" meanwhile, and the outcome is reported then (OnConversionDone). A route with a
+// missing patch is reported at once, before anything is asked.
 void RunPatchCommand(HWND window, int target_index);
 
 // Whether a conversion runs (from its start until its report has been shown).
 bool ConversionRunning();
+
+// What the window's status line says after a confirmed stop: a stopped conversion removes what
+// it wrote, and in place the original was never touched.
+inline constexpr wchar_t kStoppedText[] = L"Stopped: nothing was written";
+
+// The status line below the target list, where the progress bar is during a conversion: shows
+// `text`, or hides it again.
+void ShowRunStatus(HWND window, const wchar_t* text);
+void ClearRunStatus(HWND window);
 
 // kConversionProgressMessage: moves the progress bar and the taskbar button.
 void OnConversionProgress(HWND window, int permille);
@@ -29,8 +38,8 @@ void OnConversionProgress(HWND window, int permille);
 // replaced the input file the window identifies it again.
 void OnConversionDone(HWND window);
 
-// Escape or the close box while a conversion runs: asks whether to stop it. True when the user
-// chose to stop; the conversion then ends at its next window, removing its temporary files.
+// Stop, Escape or the close box while a conversion runs: asks whether to stop it. True when the
+// user chose to stop; the conversion then ends at its next window, removing its temporary files.
 // `then_close` closes the window once it has ended.
 bool OfferToStopConversion(HWND window, bool then_close);
 
@@ -47,7 +56,7 @@ std::optional<Path> ChooseOutputPath(HWND window, int target_index);
 Path MakeTempFileName(const Path& folder, FileError* error);
 
 // Shows the message box for a finished conversion, none for a stopped one. `replaces_input` says
-// the output was the input file itself.
+// the output was the input file itself; otherwise the success message names the new file.
 void ReportConversion(HWND window, const ConvertReport& report, const Path& output,
                       bool replaces_input);
 

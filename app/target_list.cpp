@@ -1,5 +1,8 @@
 #include "app/target_list.h"
 
+#include <string>
+
+#include "app/patch_availability.h"
 #include "app/program.h"
 #include "catalogue/routes.h"
 #include "platform/wide_text.h"
@@ -31,7 +34,11 @@ void FillTargetList(HWND window) {
   }
   TargetList targets = BuildTargetList(*CurrentIwad);
   for (const TargetItem& item : targets.items) {
-    AddLine(list, AsWide(item.text.c_str()), item.item_data ? *item.item_data : kNoRelease);
+    std::wstring text = AsWide(item.text.c_str());
+    if (item.item_data && !MissingPatchOf(CurrentIwad->index, *item.item_data).empty()) {
+      text += kPatchMissingMark;
+    }
+    AddLine(list, text.c_str(), item.item_data ? *item.item_data : kNoRelease);
   }
   EnableWindow(list, targets.enabled);
 }

@@ -8,6 +8,8 @@
 #define IDC_TARGET_LIST 1006
 #define IDC_IN_PLACE 1007
 #define IDC_FIND_IWADS 1105
+// How the last conversion ended when the window says so (a stop); hidden otherwise.
+#define IDC_RUN_STATUS 1150
 
 // Appended to the window's system menu.
 #define IDM_ABOUT 1001

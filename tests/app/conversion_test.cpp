@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +27,11 @@ namespace {
 
 constexpr wchar_t kStopQuestion[] = L"Stop the conversion?\nThe original file stays as it was.";
 constexpr int kProgressId = 1008;
+constexpr wchar_t kStoppedText[] = L"Stopped: nothing was written";
+
+bool Shown(HWND window, int id) {
+  return (GetWindowLongW(GetDlgItem(window, id), GWL_STYLE) & WS_VISIBLE) != 0;
+}
 
 std::vector<uint8_t> Bytes(std::u16string_view id) {
   auto bytes = SyntheticReleaseBytes(id);
@@ -120,9 +126,14 @@ TEST_F(ConversionTest, WindowAnswersWhileAConversionRuns) {
   // The click has returned with the worker held: the conversion is not on this thread.
   ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
   EXPECT_TRUE(ConversionRunning());
-  for (int id : {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE, IDC_PATCH}) {
+  for (int id : {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE}) {
     EXPECT_FALSE(ItemEnabled(window_, id)) << id;
   }
+  // Patch! is Stop meanwhile, and the default button.
+  EXPECT_TRUE(ItemEnabled(window_, IDC_PATCH));
+  EXPECT_EQ(ItemText(window_, IDC_PATCH), L"Stop");
+  EXPECT_EQ(LOWORD(SendMessageW(window_, DM_GETDEFID, 0, 0)), IDC_PATCH);
+  EXPECT_FALSE(Shown(window_, IDC_RUN_STATUS));
   HWND bar = GetDlgItem(window_, kProgressId);
   ASSERT_NE(bar, nullptr);
   EXPECT_TRUE(GetWindowLongW(bar, GWL_STYLE) & WS_VISIBLE);
@@ -150,10 +161,12 @@ TEST_F(ConversionTest, WindowAnswersWhileAConversionRuns) {
   gate.Release();
   ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ui_.messages[0].text, PatchedText(work_ / "output.wad"));
   EXPECT_EQ(ReadFileBytes(work_ / "output.wad"), Bytes(u"doom2_zodiac"));
   EXPECT_EQ(GetDlgItem(window_, kProgressId), nullptr);
   EXPECT_TRUE(ItemEnabled(window_, IDC_PATCH));
+  EXPECT_EQ(ItemText(window_, IDC_PATCH), L"Patch!");
+  EXPECT_FALSE(Shown(window_, IDC_RUN_STATUS));
   EXPECT_TRUE(ItemEnabled(window_, IDC_BROWSE));
   EXPECT_TRUE(ItemEnabled(window_, IDC_TARGET_LIST));
 }
@@ -162,21 +175,27 @@ TEST_F(ConversionTest, StoppingAtAnyPointLeavesTheOriginalAndNoTemporaryFile) {
   const int reports = CountReports(u"doom2_xbox", u"doom2_zodiac");
   ASSERT_GE(reports, 3) << "a two-step route reports at least once per step and before the move";
   for (bool in_place : {true, false}) {
-    // The first window, the middle of the route, and the last moment before the result moves.
+    // The first window, the middle of the route, and the last moment before the result moves;
+    // asked with Escape, or with the Stop button.
     for (int point : {1, reports / 2, reports}) {
-      SCOPED_TRACE(::testing::Message() << (in_place ? "in place" : "new file") << ", report "
-                                        << point << " of " << reports);
+      const int stop = point == reports / 2 ? IDC_PATCH : IDCANCEL;
+      SCOPED_TRACE(::testing::Message()
+                   << (in_place ? "in place" : "new file") << ", report " << point << " of "
+                   << reports << ", " << (stop == IDC_PATCH ? "Stop" : "Escape"));
       Gate gate(point);
       ui_.messages.clear();
       Prepare(u"doom2_xbox", u"doom2_zodiac", in_place);
       StartPatch();
       ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
-      // Escape asks; "No" goes on, "Yes" stops.
+      // Escape or Stop asks; "No" goes on, "Yes" stops.
       ui_.AnswerMessage(IDNO);
-      SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+      SendMessageW(window_, WM_COMMAND, MAKEWPARAM(stop, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Item(stop)));
       EXPECT_TRUE(ConversionRunning());
+      EXPECT_EQ(ItemText(window_, IDC_PATCH), L"Stop");
       ui_.AnswerMessage(IDYES);
-      SendMessageW(window_, WM_COMMAND, IDCANCEL, 0);
+      SendMessageW(window_, WM_COMMAND, MAKEWPARAM(stop, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(Item(stop)));
       gate.Release();
       ASSERT_TRUE(PumpUntil([] { return !ConversionRunning(); }));
 
@@ -191,6 +210,13 @@ TEST_F(ConversionTest, StoppingAtAnyPointLeavesTheOriginalAndNoTemporaryFile) {
       EXPECT_TRUE(FilesIn(scratch_.path() / "temp").empty());
       EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 (Xbox)");
       EXPECT_TRUE(ItemEnabled(window_, IDC_PATCH));
+      // The window itself says how it ended, there being no message box.
+      EXPECT_EQ(ItemText(window_, IDC_PATCH), L"Patch!");
+      EXPECT_EQ(ItemText(window_, IDC_RUN_STATUS), kStoppedText);
+      EXPECT_TRUE(Shown(window_, IDC_RUN_STATUS));
+      // Until another file is opened.
+      Browse(input_);
+      EXPECT_FALSE(Shown(window_, IDC_RUN_STATUS));
       DestroyWindow(window_);
       window_ = nullptr;
     }
@@ -233,7 +259,7 @@ TEST_F(ConversionTest, NothingMovesWhileTheStopQuestionIsOpen) {
           EXPECT_EQ(FilesIn(work_), (std::vector<std::string>{"input.wad"}));
         } else {
           ASSERT_EQ(ui_.messages.size(), asked + 2);
-          EXPECT_EQ(ui_.messages[asked + 1].text, L"IWAD patched successfully!");
+          EXPECT_EQ(ui_.messages[asked + 1].text, PatchedText(in_place ? Path() : result));
           EXPECT_EQ(ReadFileBytes(result), Bytes(u"doom2_zodiac"));
           std::filesystem::remove(work_ / "output.wad");
         }
@@ -300,6 +326,74 @@ TEST_F(ConversionTest, TheCloseBoxStopsAndThenCloses) {
   EXPECT_FALSE(ConversionRunning());
 }
 
+// A keyboard user: the focus is on Stop while the conversion runs, Enter asks, and the window
+// then says it stopped and gives Patch! back.
+TEST_F(ConversionTest, StopHasTheFocusAndEnterAsks) {
+  Gate gate(1);
+  input_ = WriteSyntheticRelease(work_, u"doom2_xbox", "input.wad");
+  ui_.ChooseFile(work_ / "output.wad");
+  ui_.AnswerMessage(IDYES);  // stop
+  bool was_held = false;
+  int focus = 0;
+  std::wstring during, after, status;
+  bool status_shown = false;
+  auto idle = [](HWND) {};
+  // The dialog's loop goes on meanwhile, as it would between steps.
+  auto pump_until = [](HWND window, const std::function<bool()>& done) {
+    for (int i = 0; i < 1000 && !done(); ++i) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!IsDialogMessageW(window, &message)) {
+          TranslateMessage(&message);
+          DispatchMessageW(&message);
+        }
+      }
+      Sleep(10);
+    }
+  };
+  INT_PTR result =
+      RunModal(input_.c_str(),
+               {[&](HWND window) {
+                  HWND list = GetDlgItem(window, IDC_TARGET_LIST);
+                  std::vector<std::wstring> lines = ListTexts(list);
+                  auto zodiac = std::find(lines.begin(), lines.end(), L"Doom 2 (Zodiac)");
+                  ASSERT_NE(zodiac, lines.end());
+                  SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(zodiac - lines.begin()), 0);
+                  SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_TARGET_LIST, LBN_SELCHANGE),
+                               reinterpret_cast<LPARAM>(list));
+                  PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_PATCH, BN_CLICKED), 0);
+                },
+                idle, idle, idle, idle, idle,
+                [&](HWND window) {
+                  pump_until(window, [&] { return gate.held(); });
+                  was_held = gate.held();
+                  focus = GetDlgCtrlID(GetFocus());
+                  during = ItemText(window, IDC_PATCH);
+                  // Enter on the focused button, through the dialog's own loop.
+                  PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+                  PostMessageW(GetFocus(), WM_KEYUP, VK_RETURN, 0);
+                },
+                [&](HWND) { gate.Release(); },
+                [&](HWND window) {
+                  pump_until(window, [] { return !ConversionRunning(); });
+                  after = ItemText(window, IDC_PATCH);
+                  status = ItemText(window, IDC_RUN_STATUS);
+                  status_shown = Shown(window, IDC_RUN_STATUS);
+                  PostMessageW(window, WM_CLOSE, 0, 0);
+                }});
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(was_held);
+  EXPECT_EQ(focus, IDC_PATCH);
+  EXPECT_EQ(during, L"Stop");
+  ASSERT_EQ(ui_.messages.size(), 1u);
+  EXPECT_EQ(ui_.messages[0].text, kStopQuestion);
+  EXPECT_EQ(after, L"Patch!");
+  EXPECT_EQ(status, kStoppedText);
+  EXPECT_TRUE(status_shown);
+  EXPECT_EQ(FilesIn(work_), (std::vector<std::string>{"input.wad"}));
+  EXPECT_FALSE(ConversionRunning());
+}
+
 TEST_F(ConversionTest, TheWorkerNeverOutlivesTheWindow) {
   Gate gate(2);
   Prepare(u"doom2_xbox", u"doom2_zodiac", true);
@@ -352,7 +446,7 @@ TEST_F(ConversionTest, LeftoversOfAKilledRunGoTheNextTime) {
   Click(IDC_PATCH);
   CloseHandle(held);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ui_.messages[0].text, PatchedText(work_ / "output.wad"));
   std::vector<std::string> files = FilesIn(work_);
   std::sort(files.begin(), files.end());
   EXPECT_EQ(files, (std::vector<std::string>{"Tarvelline-00000000000000aa.tmp",
@@ -405,7 +499,7 @@ TEST_F(ConversionTest, ASwapCutShortIsPutRightByTheNextConversion) {
                 (temp / "doom2_v19.tarvelline-kept.wad").wstring() +
                 L"\" holds Doom 2 retail v1.9.");
   EXPECT_EQ(ui_.messages[0].caption, L"Tarvelline");
-  EXPECT_EQ(ui_.messages[1].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ui_.messages[1].text, PatchedText(work_ / "v19.wad"));
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
   EXPECT_EQ(ReadFileBytes(work_ / "input.wad.tarvelline-new"), Bytes(u"doom2_v19"));
   EXPECT_EQ(ReadFileBytes(temp / "doom2_v19.tarvelline-kept.wad"), Bytes(u"doom2_v19"));

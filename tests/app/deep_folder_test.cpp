@@ -55,9 +55,10 @@ class DeepFolderTest : public MainWindowTest {
     ASSERT_TRUE(ItemEnabled(window_, IDC_PATCH));
   }
 
-  void ExpectSuccessOnly(size_t messages) {
+  // The success message last; a new file named in full, however deep.
+  void ExpectSuccessOnly(size_t messages, const Path& new_file = {}) {
     ASSERT_EQ(ui_.messages.size(), messages);
-    EXPECT_EQ(ui_.messages.back().text, L"IWAD patched successfully!");
+    EXPECT_EQ(ui_.messages.back().text, PatchedText(new_file));
   }
 
   // Nothing but `names` in the deep folder, and nothing in the temporary folder.
@@ -104,7 +105,7 @@ TEST_F(DeepFolderTest, IntoANewFileBesideTheInput) {
   Prepare(u"doom2_v1666", u"doom2_v19");
   ui_.ChooseFile(deep_->path() / L"doom2-v19.wad");
   Click(IDC_PATCH);
-  ExpectSuccessOnly(1);
+  ExpectSuccessOnly(1, deep_->path() / L"doom2-v19.wad");
   EXPECT_EQ(ReadFileBytes(deep_->path() / L"doom2-v19.wad"), Bytes(u"doom2_v19"));
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
   ExpectOnly({L"doom2-v19.wad", L"input.wad"});
@@ -194,8 +195,9 @@ TEST_F(SystemDialogTest, SaveDialogFromTheDeepFolderWritesAVerifiedResult) {
     Click(IDC_PATCH);
     EXPECT_TRUE(user.found());
   }
-  ExpectSuccessOnly(1);
   ASSERT_TRUE(Chosen());
+  // The shell started short of the input's folder: the message says where the file went.
+  ExpectSuccessOnly(1, *Chosen());
   // On the way from the scratch folder to the input's, not where the shell starts by itself.
   const Path written = WrittenOnTheWay(L"input-doom2_v19.wad");
   ASSERT_FALSE(written.empty()) << Chosen()->string();

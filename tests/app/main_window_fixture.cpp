@@ -9,6 +9,7 @@
 #include "app/main_window.h"
 #include "app/patch_command.h"
 #include "app/program.h"
+#include "app/target_list.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
@@ -90,7 +91,7 @@ int MainWindowTest::LineOf(std::u16string_view title) {
   std::wstring wide(title.begin(), title.end());
   std::vector<std::wstring> texts = ListTexts(Item(IDC_TARGET_LIST));
   for (size_t i = 0; i < texts.size(); ++i) {
-    if (texts[i] == wide) return static_cast<int>(i);
+    if (texts[i] == wide || texts[i] == wide + kPatchMissingMark) return static_cast<int>(i);
   }
   return -1;
 }

@@ -39,7 +39,7 @@ class MainWindowTest : public ::testing::Test {
   // Selects line `line` whatever the list's state and sends the notification a user's selection
   // would: for checking the enabling rule where the user could not select.
   void ForceSelect(int line);
-  // The line of the target list showing `title`, or -1.
+  // The line of the target list showing `title`, marked as lacking a patch or not, or -1.
   int LineOf(std::u16string_view title);
   // Drops files on the window as the shell does without OLE (WM_DROPFILES).
   void DropFiles(const std::vector<Path>& files);
@@ -56,6 +56,11 @@ std::wstring TooltipText(HWND tooltip, HWND owner, int id);
 
 // The first line of a message: the program's own text, before any reason line.
 inline std::wstring FirstLine(const std::wstring& text) { return text.substr(0, text.find(L'\n')); }
+// The success message; a new file is named on its second line.
+inline std::wstring PatchedText(const Path& new_file = {}) {
+  return new_file.empty() ? L"IWAD patched successfully!"
+                          : L"IWAD patched successfully!\n" + new_file.wstring();
+}
 // The lines after the first: the reason.
 inline std::wstring ReasonLines(const std::wstring& text) {
   size_t end = text.find(L'\n');

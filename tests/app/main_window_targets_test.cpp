@@ -3,15 +3,21 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/main_window.h"
+#include "app/patch_availability.h"
 #include "app/program.h"
 #include "app/target_list.h"
+#include "catalogue/routes.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
+#include "tests/app/test_zip.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tvl_version.h"
 
@@ -26,15 +32,34 @@ int Release(std::u16string_view id) {
 
 std::wstring Title(int index) { return AsWide(GetIwad(index).title); }
 
-// Every other release of the game, in catalogue order, with its index as item data.
+// The patches the synthetic store holds (cmake/SyntheticData.cmake); every other route lacks one.
+const std::u16string kStoredPatches[] = {u"doom2_v19_to_doom2_v1666",  u"doom2_v1666_to_doom2_v19",
+                                         u"doom2_v19_to_doom2_xbox",   u"doom2_xbox_to_doom2_v19",
+                                         u"doom2_v19_to_doom2_zodiac", u"doom2_zodiac_to_doom2_v19",
+                                         u"tnt_v19_to_tnt_psnusa",     u"tnt_psnusa_to_tnt_v19"};
+
+bool Stored(const std::u16string& name) {
+  return std::find(std::begin(kStoredPatches), std::end(kStoredPatches), name) !=
+         std::end(kStoredPatches);
+}
+
+// Every other release of the game, in catalogue order, with its index as item data, marked when
+// the store lacks a patch of its route.
 std::vector<ListLine> OtherReleases(int index) {
   std::vector<ListLine> lines;
   for (int i = 0; i < kIwadCount; ++i) {
     if (i != index && std::u16string_view(GetIwad(i).game_id) == GetIwad(index).game_id) {
-      lines.push_back({Title(i), i});
+      const std::vector<std::u16string> route = FindPatchRoute(GetIwad(index), GetIwad(i));
+      const bool missing = std::any_of(route.begin(), route.end(),
+                                       [](const std::u16string& name) { return !Stored(name); });
+      lines.push_back({Title(i) + (missing ? kPatchMissingMark : L""), i});
     }
   }
   return lines;
+}
+
+bool Shows(const std::vector<std::wstring>& lines, const std::wstring& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 class MainWindowTargetsTest : public MainWindowTest {
@@ -65,7 +90,7 @@ TEST_F(MainWindowTargetsTest, IdentifiedFileOffersTheOtherReleasesOfItsGame) {
   EXPECT_TRUE(ItemEnabled(window_, IDC_TARGET_LIST));
   std::vector<std::wstring> titles = ListTexts(Item(IDC_TARGET_LIST));
   ASSERT_EQ(titles.size(), 16u);
-  EXPECT_EQ(titles.front(), L"Doom 2 retail v1.666 (German)");
+  EXPECT_EQ(titles.front(), L"Doom 2 retail v1.666 (German) (patch missing)");
   EXPECT_EQ(titles.back(), L"Doom 2 (Zodiac)");
 
   // Choosing a target enables Patch!; a double click only selects.
@@ -177,6 +202,66 @@ TEST_F(MainWindowTargetsTest, DroppedFileIsIdentified) {
   DropFiles({file});
   EXPECT_TRUE(ui_.messages.empty());
   ExpectIdentified(file, Release(u"doom2_zodiac"));
+}
+
+// A patch the build lacks counts as present when the "patches" folder beside the program has
+// it, loose or in a patch pack; anything else there (another name, a folder of that name, a pack
+// without it) leaves the release marked. A route through the base needs both of its patches.
+TEST_F(MainWindowTargetsTest, ReleasesWhosePatchIsNowhereAreMarked) {
+  const Path patches = scratch_ / "patches";
+  SetRunTimePatchFolder(patches);
+  const std::vector<uint8_t> bytes = {'p', 'a', 't', 'c', 'h'};
+  struct Row {
+    const char* what;
+    std::function<void()> make;
+    bool marked;
+  };
+  const Row rows[] = {
+      {"no folder", [] {}, true},
+      {"an empty folder", [] {}, true},
+      {"another patch", [&] { WriteFileBytes(patches / "tnt_v19_to_tnt_psneur.vcdiff", bytes); },
+       true},
+      {"a folder of that name",
+       [&] { std::filesystem::create_directories(patches / "tnt_psneur_to_tnt_v19.vcdiff"); },
+       true},
+      {"a pack without it",
+       [&] {
+         WriteTestZip(patches / "pack.zip", {{"tnt_v19_to_tnt_psneur.vcdiff", bytes}});
+       },
+       true},
+      {"the loose file", [&] { WriteFileBytes(patches / "tnt_psneur_to_tnt_v19.vcdiff", bytes); },
+       false},
+      {"a pack with it",
+       [&] {
+         WriteTestZip(patches / "pack.zip", {{"tnt_psneur_to_tnt_v19.vcdiff", bytes}});
+       },
+       false},
+  };
+  const Path file = Write(u"tnt_psneur", "tnt.wad");
+  Open();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::filesystem::remove_all(patches);
+    if (&row != &rows[0]) std::filesystem::create_directory(patches);
+    row.make();
+    Browse(file);
+    const std::wstring mark = row.marked ? kPatchMissingMark : L"";
+    // One step to the base; two to the USA release, through the base; the others' patches are
+    // nowhere.
+    const std::vector<std::wstring> lines = ListTexts(Item(IDC_TARGET_LIST));
+    EXPECT_TRUE(Shows(lines, L"TNT: Evilution" + mark));
+    EXPECT_TRUE(Shows(lines, L"TNT: Evilution (PSN, USA)" + mark));
+    EXPECT_TRUE(Shows(lines, L"TNT: Evilution (id Anthology) (patch missing)"));
+    EXPECT_EQ(MissingPatchOf(Release(u"tnt_psneur"), Release(u"tnt_v19")).empty(), !row.marked);
+  }
+  // From the USA release the store has the patch to the base, but not on from it to Europe's.
+  std::filesystem::remove_all(patches);
+  Browse(Write(u"tnt_psnusa", "usa.wad"));
+  const std::vector<std::wstring> lines = ListTexts(Item(IDC_TARGET_LIST));
+  EXPECT_TRUE(Shows(lines, L"TNT: Evilution"));
+  EXPECT_TRUE(Shows(lines, L"TNT: Evilution (PSN, Europe) (patch missing)"));
+  EXPECT_EQ(ListLines(Item(IDC_TARGET_LIST)), OtherReleases(Release(u"tnt_psnusa")));
+  SetRunTimePatchFolder({});
 }
 
 }  // namespace

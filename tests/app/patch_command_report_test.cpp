@@ -36,8 +36,10 @@ class PatchCommandReportTest : public MainWindowTest {
 
 TEST_F(PatchCommandReportTest, EachOutcomeHasItsMessage) {
   Open();
+  // A new file is named on the second line (in place, the window shows it: see below).
   ShownMessage success = Report(ConvertStatus::kConverted, false);
-  EXPECT_EQ(success.text, L"IWAD patched successfully!");
+  EXPECT_EQ(FirstLine(success.text), L"IWAD patched successfully!");
+  EXPECT_EQ(ReasonLines(success.text), (scratch_ / "out.wad").wstring());
   EXPECT_EQ(success.caption, L"Tarvelline");
   EXPECT_EQ(success.type, UINT{MB_ICONINFORMATION | MB_OK});
 

@@ -10,6 +10,7 @@
 
 #include "app/failure_text.h"
 #include "app/program.h"
+#include "app/target_list.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
@@ -93,7 +94,9 @@ TEST_F(PatchCommandTest, ToTheBaseIntoANewFile) {
   EXPECT_EQ(request.name, L"input-doom2_v19.wad");
   EXPECT_EQ(request.folder, work_);
 
-  ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
+  // The new file named in full: the dialog may have started elsewhere.
+  ExpectOneMessage(L"IWAD patched successfully!\n" + output.wstring(), L"Tarvelline",
+                   MB_ICONINFORMATION | MB_OK);
   EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_v19"));
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v1666"));
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"doom2-v19.wad", "input.wad"}));
@@ -107,7 +110,7 @@ TEST_F(PatchCommandTest, ThroughTheBaseIntoANewFile) {
   Path output = work_ / "zodiac.wad";
   ui_.ChooseFile(output);
   Click(IDC_PATCH);
-  ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
+  ExpectOneMessage(PatchedText(output), L"Tarvelline", MB_ICONINFORMATION | MB_OK);
   EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_zodiac"));
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad", "zodiac.wad"}));
   // The intermediate base release came and went.
@@ -179,29 +182,62 @@ TEST_F(PatchCommandTest, ReadOnlyInputInPlaceIsLeftAlone) {
   EXPECT_EQ(ItemText(window_, IDC_RELEASE_LABEL), L"Doom 2 retail v1.666");
 }
 
+// One sentence under the designed line: which patch, where patches come from, how one is made.
+// Through the base it says why a patch the user never chose is needed.
 TEST_F(PatchCommandTest, MissingPatchFailsAndLeavesNoFile) {
-  Prepare(u"tnt_psneur", u"tnt_v19");
-  Path output = work_ / "tnt.wad";
-  ui_.ChooseFile(output);
-  Click(IDC_PATCH);
-  // Said at once: no save dialog, no file made.
-  EXPECT_TRUE(ui_.save_dialogs.empty());
-  ExpectOneMessage(std::wstring(kPatchFailedText) +
-                       L"\nThe patch from TNT: Evilution (PSN, Europe) to TNT: Evilution is "
-                       L"missing.\nPut tnt_psneur_to_tnt_v19.vcdiff in the \"patches\" folder "
-                       L"beside tarvelline.exe.",
-                   L"Error", MB_ICONERROR | MB_OK);
-  EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
-  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"tnt_psneur"));
-  EXPECT_TRUE(ui_.temp_files.empty());
-  ExpectNoTemporaryFiles();
+  constexpr wchar_t kWhereFrom[] =
+      L" is missing: patches come from the \"patches\" folder beside tarvelline.exe, or from a "
+      L"patch pack (a .zip of .vcdiff files) put there, and one can be made with tarvelline-cli "
+      L"build-store by someone who owns both releases.";
+  struct Row {
+    std::u16string_view source, target;
+    std::wstring sentence;
+  };
+  const Row rows[] = {
+      {u"tnt_psneur", u"tnt_v19",
+       L"The patch from TNT: Evilution (PSN, Europe) to TNT: Evilution "
+       L"(tnt_psneur_to_tnt_v19.vcdiff)" +
+           std::wstring(kWhereFrom)},
+      {u"tnt_psneur", u"tnt_psnusa",
+       L"Converting TNT: Evilution (PSN, Europe) to TNT: Evilution (PSN, USA) goes through TNT: "
+       L"Evilution, and the patch from TNT: Evilution (PSN, Europe) to TNT: Evilution "
+       L"(tnt_psneur_to_tnt_v19.vcdiff)" +
+           std::wstring(kWhereFrom)},
+      {u"tnt_psnusa", u"tnt_psneur",
+       L"Converting TNT: Evilution (PSN, USA) to TNT: Evilution (PSN, Europe) goes through TNT: "
+       L"Evilution, and the patch from TNT: Evilution to TNT: Evilution (PSN, Europe) "
+       L"(tnt_v19_to_tnt_psneur.vcdiff)" +
+           std::wstring(kWhereFrom)},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::string(row.target.begin(), row.target.end()));
+    ui_.messages.clear();
+    Prepare(row.source, row.target);
+    // The list said so before Patch! was pressed.
+    const LRESULT line = SendMessageW(Item(IDC_TARGET_LIST), LB_GETCURSEL, 0, 0);
+    ASSERT_GE(line, 0);
+    EXPECT_EQ(
+        ListTexts(Item(IDC_TARGET_LIST))[static_cast<size_t>(line)],
+        AsWide(GetIwad(FindIwadByReleaseId(row.target)).title) + std::wstring(kPatchMissingMark));
+    Click(IDC_PATCH);
+    // Said at once: no save dialog, no file made.
+    EXPECT_TRUE(ui_.save_dialogs.empty());
+    ExpectOneMessage(std::wstring(kPatchFailedText) + L"\n" + row.sentence, L"Error",
+                     MB_ICONERROR | MB_OK);
+    EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
+    EXPECT_EQ(ReadFileBytes(input_), Bytes(row.source));
+    EXPECT_TRUE(ui_.temp_files.empty());
+    ExpectNoTemporaryFiles();
 
-  // In place, it comes before the warning.
-  SetInPlace();
-  Click(IDC_PATCH);
-  ASSERT_EQ(ui_.messages.size(), 2u);
-  EXPECT_EQ(FirstLine(ui_.messages[1].text), kPatchFailedText);
-  EXPECT_EQ(ReadFileBytes(input_), Bytes(u"tnt_psneur"));
+    // In place, it comes before the warning.
+    SetInPlace();
+    Click(IDC_PATCH);
+    ASSERT_EQ(ui_.messages.size(), 2u);
+    EXPECT_EQ(FirstLine(ui_.messages[1].text), kPatchFailedText);
+    EXPECT_EQ(ReadFileBytes(input_), Bytes(row.source));
+    DestroyWindow(window_);
+    window_ = nullptr;
+  }
 }
 
 TEST_F(PatchCommandTest, UnwritableOutputFails) {
@@ -267,7 +303,8 @@ TEST_F(PatchCommandTest, SavingOverTheInputConvertsItInPlace) {
   Prepare(u"doom2_v1666", u"doom2_v19");
   ui_.ChooseFile(input_);
   Click(IDC_PATCH);
-  ExpectOneMessage(L"IWAD patched successfully!", L"Tarvelline", MB_ICONINFORMATION | MB_OK);
+  // The file is the one the window shows: no second line.
+  ExpectOneMessage(PatchedText(), L"Tarvelline", MB_ICONINFORMATION | MB_OK);
   EXPECT_EQ(ReadFileBytes(input_), Bytes(u"doom2_v19"));
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"input.wad"}));
   ExpectNoTemporaryFiles();

@@ -172,7 +172,7 @@ TEST_F(ZippedInputTest, ResultIsAPlainVerifiedWadBesideTheArchive) {
   EXPECT_EQ(ui_.save_dialogs[0].name, L"DOOM2-doom2_zodiac.wad");
   EXPECT_EQ(ui_.save_dialogs[0].folder, work_);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ui_.messages[0].text, PatchedText(output));
   EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_zodiac"));
   EXPECT_EQ(ReadFileBytes(archive), MakeTestZip(entries));
   EXPECT_EQ(FileNames(work_), (std::set<std::string>{"DOOM2-doom2_zodiac.wad", "iwads.zip"}));
@@ -350,7 +350,7 @@ TEST_F(ZippedInputTest, HeldCopyIsNoLeftoverHoweverOld) {
   ui_.ChooseFile(output);
   Click(IDC_PATCH);
   ASSERT_EQ(ui_.messages.size(), 1u);
-  EXPECT_EQ(ui_.messages[0].text, L"IWAD patched successfully!");
+  EXPECT_EQ(ui_.messages[0].text, PatchedText(output));
   EXPECT_EQ(ReadFileBytes(output), Bytes(u"doom2_v19"));
   EXPECT_EQ(TempFiles(), std::vector<Path>{copy});
   EXPECT_EQ(ReadFileBytes(copy), Bytes(u"doom2_v1666"));

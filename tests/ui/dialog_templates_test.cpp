@@ -60,6 +60,8 @@ const Dialog kDialogs[] = {
          {IDC_TARGET_LIST, kListBoxClass, L"", 7, 54, 161, 103, kTab},
          {IDC_IN_PLACE, kButtonClass, L"Patch in-place (overwrite original file)", 7, 162, 135, 10,
           kTab | BS_AUTOCHECKBOX},
+         // Shown only after a stopped conversion, where the progress bar was.
+         {IDC_RUN_STATUS, kStaticClass, L"", 7, 180, 107, 8, SS_LEFT},
      }},
     {IDD_ABOUT,
      L"About",

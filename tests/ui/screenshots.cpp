@@ -226,8 +226,8 @@ void SaveFromADeepFolder() {
   ++g_failures;
 }
 
-// Escape during an in-place conversion, the worker let go while the question is open: the
-// question stays true, and "Yes" leaves the original.
+// Stop during an in-place conversion, the worker let go while the question is open: the
+// question stays true, and "Yes" leaves the original, which the window then says.
 void StopQuestion() {
   const Path file = WriteSyntheticRelease(TempPath(), u"doom2_xbox", "doom2.wad");
   HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -241,7 +241,8 @@ void StopQuestion() {
     Press(window, IDC_PATCH);
     Press(WaitForWindow(L"Tarvelline"), IDYES);
     for (int i = 0; i < 200 && !held; ++i) Sleep(50);
-    Press(window, IDCANCEL);
+    Save(window, L"stop-button-running.png");
+    Press(window, IDC_PATCH);
     HWND question = WaitForWindow(L"Tarvelline");
     SetEvent(release);
     // The worker would have finished by now, had it not waited for the answer.
@@ -263,6 +264,8 @@ void MissingPatch() {
   const Path file = WriteSyntheticRelease(TempPath(), u"tnt_psneur", "tnt.wad");
   WithMainWindow(file, [&](HWND window) {
     SelectTarget(window, L"TNT: Evilution");
+    // The list marks it before Patch! is pressed.
+    Save(window, L"target-list-patch-missing.png");
     Press(window, IDC_PATCH);
     HWND error = WaitForWindow(L"Error");
     Save(window, L"missing-patch.png", error);
