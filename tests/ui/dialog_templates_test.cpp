@@ -102,7 +102,7 @@ const Dialog kDialogs[] = {
      {
          {IDC_FIND_IWADS_STATUS, kStaticClass, L"", 7, 7, 306, 8, kText},
          {IDC_FIND_IWADS_LIST_LABEL, kStaticClass, L"Files found:", 7, 20, 306, 8, kText},
-         {IDC_FIND_IWADS_LIST, L"SysListView32", L"", 7, 30, 306, 139, kTab},
+         {IDC_FIND_IWADS_LIST, L"SYSLISTVIEW32", L"", 7, 30, 306, 139, kTab},
          {IDOK, kButtonClass, L"Open", 7, 175, 50, 14, kTab | BS_DEFPUSHBUTTON},
          {IDC_FIND_IWADS_ADD_FOLDER, kButtonClass, L"Add folder...", 61, 175, 60, 14,
           kTab | BS_PUSHBUTTON},
