@@ -43,18 +43,21 @@ TEST_F(MainWindowTest, StartsWithNoFile) {
   // Without an OLE drop target the window takes the shell's plain file drops.
   EXPECT_TRUE(GetWindowLongW(window_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
 
-  // A separator, "About..." and "Supported IWADs..." end the system menu.
+  // A separator, "About...", "Supported IWADs..." and "Find IWADs..." end the system menu.
   HMENU menu = GetSystemMenu(window_, FALSE);
   int count = GetMenuItemCount(menu);
-  ASSERT_GE(count, 3);
-  EXPECT_EQ(GetMenuState(menu, count - 3, MF_BYPOSITION) & MF_SEPARATOR, UINT{MF_SEPARATOR});
+  ASSERT_GE(count, 4);
+  EXPECT_EQ(GetMenuState(menu, count - 4, MF_BYPOSITION) & MF_SEPARATOR, UINT{MF_SEPARATOR});
   wchar_t text[64] = {};
-  GetMenuStringW(menu, count - 2, text, 64, MF_BYPOSITION);
+  GetMenuStringW(menu, count - 3, text, 64, MF_BYPOSITION);
   EXPECT_STREQ(text, L"About...");
-  EXPECT_EQ(GetMenuItemID(menu, count - 2), UINT{IDM_ABOUT});
-  GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
+  EXPECT_EQ(GetMenuItemID(menu, count - 3), UINT{IDM_ABOUT});
+  GetMenuStringW(menu, count - 2, text, 64, MF_BYPOSITION);
   EXPECT_STREQ(text, L"Supported IWADs...");
-  EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT{IDM_SUPPORTED_IWADS});
+  EXPECT_EQ(GetMenuItemID(menu, count - 2), UINT{IDM_SUPPORTED_IWADS});
+  GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"Find IWADs...");
+  EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT{IDM_FIND_IWADS});
 }
 
 TEST_F(MainWindowTest, SystemMenuOpensAboutAndSupportedIwadsModally) {
