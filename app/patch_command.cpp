@@ -35,7 +35,7 @@ constexpr int kProgressId = 1008;
 constexpr RECT kProgressUnits = {7, 179, 112, 189};
 
 // The controls a conversion disables, and gives back as they were. Patch! stays, as Stop.
-constexpr int kLockedControls[] = {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE};
+constexpr int kLockedControls[] = {IDC_BROWSE, IDC_FIND_IWADS, IDC_TARGET_LIST, IDC_IN_PLACE};
 
 void DestroyWindowOf(HWND window) { DestroyWindow(window); }
 using OwnedWindow = Owned<HWND, DestroyWindowOf>;

@@ -126,7 +126,7 @@ TEST_F(ConversionTest, WindowAnswersWhileAConversionRuns) {
   // The click has returned with the worker held: the conversion is not on this thread.
   ASSERT_TRUE(PumpUntil([&] { return gate.held(); }));
   EXPECT_TRUE(ConversionRunning());
-  for (int id : {IDC_BROWSE, IDC_TARGET_LIST, IDC_IN_PLACE}) {
+  for (int id : {IDC_BROWSE, IDC_FIND_IWADS, IDC_TARGET_LIST, IDC_IN_PLACE}) {
     EXPECT_FALSE(ItemEnabled(window_, id)) << id;
   }
   // Patch! is Stop meanwhile, and the default button.
@@ -167,8 +167,9 @@ TEST_F(ConversionTest, WindowAnswersWhileAConversionRuns) {
   EXPECT_TRUE(ItemEnabled(window_, IDC_PATCH));
   EXPECT_EQ(ItemText(window_, IDC_PATCH), L"Patch!");
   EXPECT_FALSE(Shown(window_, IDC_RUN_STATUS));
-  EXPECT_TRUE(ItemEnabled(window_, IDC_BROWSE));
-  EXPECT_TRUE(ItemEnabled(window_, IDC_TARGET_LIST));
+  for (int id : {IDC_BROWSE, IDC_FIND_IWADS, IDC_TARGET_LIST}) {
+    EXPECT_TRUE(ItemEnabled(window_, id)) << id;
+  }
 }
 
 TEST_F(ConversionTest, StoppingAtAnyPointLeavesTheOriginalAndNoTemporaryFile) {
