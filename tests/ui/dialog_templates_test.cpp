@@ -141,19 +141,18 @@ TEST(DialogTemplatesTest, EachDialogShowsItsControlsInTabOrder) {
   }
 }
 
+BOOL CALLBACK AddDialogId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
+  if (IS_INTRESOURCE(name)) {
+    reinterpret_cast<std::vector<int>*>(ids)->push_back(
+        static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
+  }
+  return TRUE;
+}
+
 // Every dialog this program carries, by its resource id, so a new one is checked without a row.
 std::vector<int> AllDialogIds() {
   std::vector<int> ids;
-  EnumResourceNamesW(
-      nullptr, RT_DIALOG,
-      [](HMODULE, LPCWSTR, LPWSTR name, LONG_PTR found) -> BOOL {
-        if (IS_INTRESOURCE(name)) {
-          reinterpret_cast<std::vector<int>*>(found)->push_back(
-              static_cast<int>(reinterpret_cast<ULONG_PTR>(name)));
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LONG_PTR>(&ids));
+  EnumResourceNamesW(nullptr, RT_DIALOG, AddDialogId, reinterpret_cast<LONG_PTR>(&ids));
   return ids;
 }
 
