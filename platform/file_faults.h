@@ -57,6 +57,20 @@ void SetFileFaultPlan(FileFaultPlan* plan);
 // and says what to do. On kFail, `*error` (when given) holds the plan's error.
 FileFault CheckFileFault(FileOp op, FileError* error);
 
+// For the one move of MoveFileReplacing: true when the plan stops it, failing with the plan's
+// error or, cut short, with `cancelled` (the system's own "operation cancelled").
+inline bool SwapFaultStops(FileError* error, FileError cancelled) {
+  switch (CheckFileFault(FileOp::kSwap, error)) {
+    case FileFault::kFail:
+      return true;
+    case FileFault::kCutShort:
+      if (error) *error = cancelled;
+      return true;
+    default:
+      return false;
+  }
+}
+
 // For a read: true when the plan takes this read over, with what the read returns then (-1 for a
 // failure, 0 for the end of the file).
 inline bool InjectedRead(FileError* error, int64_t* result) {

@@ -114,16 +114,7 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
   }
   if (CheckFileFault(FileOp::kRename, error) != FileFault::kNone) return false;
   // One move here: cut short, it has not happened.
-  switch (CheckFileFault(FileOp::kSwap, error)) {
-    case FileFault::kNone:
-    case FileFault::kEndOfFile:
-      break;
-    case FileFault::kFail:
-      return false;
-    case FileFault::kCutShort:
-      if (error) *error = ECANCELED;
-      return false;
-  }
+  if (SwapFaultStops(error, ECANCELED)) return false;
   if (::rename(from.c_str(), to.c_str()) != 0) return FailWithErrno(error);
   SyncPath(FolderOf(to), O_RDONLY | O_DIRECTORY);
   return true;

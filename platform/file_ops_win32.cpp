@@ -120,16 +120,7 @@ bool MoveFileReplacing(const Path& from, const Path& to, FileError* error) {
   // ReplaceFileW would keep more of the old file's metadata, but it moves the old file aside
   // first, and a program ended between its two moves would leave nothing at the path. Cut short,
   // the move has not happened.
-  switch (CheckFileFault(FileOp::kSwap, error)) {
-    case FileFault::kNone:
-    case FileFault::kEndOfFile:
-      break;
-    case FileFault::kFail:
-      return false;
-    case FileFault::kCutShort:
-      if (error) *error = ERROR_OPERATION_ABORTED;
-      return false;
-  }
+  if (SwapFaultStops(error, ERROR_OPERATION_ABORTED)) return false;
   // MOVEFILE_WRITE_THROUGH has the data and the new name reach the disk before this returns.
   return MoveFileExW(source.c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ||
