@@ -7,6 +7,7 @@
 #include "catalogue/routes.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
+#include "ui/list_box_width.h"
 
 namespace tvl {
 namespace {
@@ -40,6 +41,8 @@ void FillTargetList(HWND window) {
     }
     AddLine(list, text.c_str(), item.item_data ? *item.item_data : kNoRelease);
   }
+  // The longest titles with their " (patch missing)" mark are wider than the list.
+  FitHorizontalExtent(list);
   EnableWindow(list, targets.enabled);
 }
 

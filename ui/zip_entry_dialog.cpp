@@ -1,9 +1,8 @@
 #include "ui/zip_entry_dialog.h"
 
-#include <algorithm>
-
 #include "resources/zip_entry_dialog_ids.h"
 #include "ui/accessibility.h"
+#include "ui/list_box_width.h"
 
 namespace tvl {
 namespace {
@@ -21,28 +20,6 @@ std::wstring ShortName(const std::wstring& name) {
   return name.substr(0, half) + L"..." + name.substr(name.size() - half);
 }
 
-// Entry names may be long paths inside the archive: the list scrolls sideways to show them whole.
-void FitListWidth(HWND list) {
-  HDC context = GetDC(list);
-  if (!context) return;
-  HGDIOBJ previous =
-      SelectObject(context, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
-  LONG widest = 0;
-  const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-  for (LRESULT line = 0; line < count; ++line) {
-    std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, line, 0)), L'\0');
-    SendMessageW(list, LB_GETTEXT, line, reinterpret_cast<LPARAM>(text.data()));
-    SIZE size = {};
-    if (GetTextExtentPoint32W(context, text.c_str(), static_cast<int>(text.size()), &size)) {
-      widest = std::max(widest, size.cx);
-    }
-  }
-  SelectObject(context, previous);
-  ReleaseDC(list, context);
-  // Room for the selection's margin on either side.
-  SendMessageW(list, LB_SETHORIZONTALEXTENT, static_cast<WPARAM>(widest + 8), 0);
-}
-
 void OnInitDialog(HWND dialog, ZipEntryChoice* choice) {
   if (!choice) return;
   SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(choice));
@@ -55,7 +32,8 @@ void OnInitDialog(HWND dialog, ZipEntryChoice* choice) {
   }
   // The first is chosen unless the user moves on: Enter alone opens it.
   SendMessageW(list, LB_SETCURSEL, 0, 0);
-  FitListWidth(list);
+  // Entry names may be long paths inside the archive: the list scrolls sideways to show them.
+  FitHorizontalExtent(list);
   // The prompt before the list is long, and names the archive only in part.
   SetAccessibleName(list, (L"WAD files in " + choice->archive_name).c_str());
 }

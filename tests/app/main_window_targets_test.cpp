@@ -92,6 +92,10 @@ TEST_F(MainWindowTargetsTest, IdentifiedFileOffersTheOtherReleasesOfItsGame) {
   ASSERT_EQ(titles.size(), 16u);
   EXPECT_EQ(titles.front(), L"Doom 2 retail v1.666 (German) (patch missing)");
   EXPECT_EQ(titles.back(), L"Doom 2 (Zodiac)");
+  // That first line is wider than the list, which scrolls sideways to show it whole.
+  RECT box = {};
+  GetClientRect(Item(IDC_TARGET_LIST), &box);
+  EXPECT_GT(SendMessageW(Item(IDC_TARGET_LIST), LB_GETHORIZONTALEXTENT, 0, 0), box.right);
 
   // Choosing a target enables Patch!; a double click only selects.
   int zodiac = LineOf(u"Doom 2 (Zodiac)");
