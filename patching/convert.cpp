@@ -5,6 +5,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "catalogue/routes.h"
+#include "catalogue/sha1.h"
 #include "patches/patch_directory.h"
 #include "patches/patch_folder.h"
 #include "patching/apply_patch.h"
@@ -32,9 +33,9 @@ uint64_t StepOutputLimit(const Path& input) {
 // A patch the built-in directory lacks is read from the folder or pack; `patch_file` is then set
 // to the file (a pack's entry as Label names it), unless there is none.
 bool ApplyStep(const Path& input, const std::u16string& name, const Path& output,
-               const ConvertRequest& request, const WindowWritten& window_written, Path* patch_file,
+               const ConvertRequest& request, DecodeControl control, Path* patch_file,
                ApplyError* error) {
-  const DecodeControl control{StepOutputLimit(input), window_written};
+  control.output_limit = StepOutputLimit(input);
   const uint8_t* data = nullptr;
   uint32_t length = 0;
   if (LookUpPatch(request.find_patch, name, &data, &length)) {
@@ -144,14 +145,22 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
     };
   }
 
+  Sha1Context result_hash;
+  Sha1Init(&result_hash);
   Path step_input = request.input;
   std::vector<Path> folder_patches;
   for (size_t step = 0; step < route.size(); ++step) {
     const bool last = step + 1 == route.size();
     const Path& step_output = last ? result.temp_path() : intermediate.path();
+    DecodeControl control{kNoOutputLimit, window_written, {}};
+    if (last && request.verify_as_decoded) {
+      control.window_decoded = [&](std::span<const uint8_t> window) {
+        Sha1Update(&result_hash, window.data(), window.size());
+      };
+    }
     ApplyError apply_error;
     Path patch_file;
-    if (!ApplyStep(step_input, route[step], step_output, request, window_written, &patch_file,
+    if (!ApplyStep(step_input, route[step], step_output, request, std::move(control), &patch_file,
                    &apply_error)) {
       if (apply_error.failure == ApplyFailure::kStopped) return ReportOf(ConvertStatus::kCancelled);
       // A source that no longer matches its release fails the window checksums: say what happened.
@@ -175,7 +184,13 @@ ConvertReport ConvertRelease(const ConvertRequest& request) {
 
   // The checksums catch a damaged patch or source window by window; this catches everything,
   // including an input that changed after it was identified.
-  FileDigest digest = Sha1OfFile(result.temp_path());
+  FileDigest digest;
+  if (request.verify_as_decoded) {
+    Sha1Final(&result_hash, digest.bytes);
+    digest.complete = true;
+  } else {
+    digest = Sha1OfFile(result.temp_path());
+  }
   if (!digest.complete || FormatDigest(digest.bytes) != target.sha1_hex) {
     ConvertReport report = ReportOf(ConvertStatus::kVerifyFailed, digest.error);
     report.folder_patches = std::move(folder_patches);

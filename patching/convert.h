@@ -67,6 +67,10 @@ struct ConvertRequest {
   // built-in directory (or `find_patch`) lacks; empty: none. Its files are untrusted like any
   // input.
   Path patch_folder;
+  // Checks the result by hashing it as it is decoded instead of reading it back. For storage the
+  // program holds itself (the page's), where a read-back only repeats what was written; a file on
+  // disk is read back, which also catches what the disk got wrong.
+  bool verify_as_decoded = false;
 };
 
 // The first patch of the route that the request's patch finder lacks; empty when all are there

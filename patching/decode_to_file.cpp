@@ -163,6 +163,9 @@ bool PutWindow(DecodeStream* stream, WindowOutput* out, ApplyError* error) {
     return FailApply(error, ApplyFailure::kDecode, kOutputLimitMessage);
   }
   out->written += size;
+  if (out->control->window_decoded && size > 0) {
+    out->control->window_decoded(std::span<const uint8_t>(stream->output_data, size));
+  }
   if (out->threaded && size > 0 && size <= kMaxOverlappedWindow) {
     ExchangeWindowBuffer(stream, &out->spare, &out->spare_capacity);
     out->writer.Write(out->spare, size);

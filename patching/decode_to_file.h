@@ -35,10 +35,15 @@ inline constexpr char kOutputLimitMessage[] =
 // Told the size of each window once it is written; false stops the run (ApplyFailure::kStopped).
 using WindowWritten = std::function<bool(size_t window_size)>;
 
+// Shown each finished window's bytes just before they are written, e.g. to hash the output as it
+// is made rather than read it back.
+using WindowDecoded = std::function<void(std::span<const uint8_t> window)>;
+
 // What a run may do besides decoding: how much it may write, and whom it tells of each window.
 struct DecodeControl {
   uint64_t output_limit = kNoOutputLimit;
   WindowWritten window_written;  // empty: nobody is told, and nothing stops the run
+  WindowDecoded window_decoded;  // empty: nobody looks
 };
 
 // A patch's bytes: in memory, or in a file open for reading, read as the decoder goes. A

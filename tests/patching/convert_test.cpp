@@ -246,47 +246,65 @@ TEST_F(ConvertTest, AResultThatIsNotTheTargetIsNeverPutInPlace) {
   InitIwadCatalogue();
   Path input = Write(u"tnt_v19", "tnt.wad");
   const std::vector<uint8_t> target = Release(u"tnt_psnusa");
-  for (bool in_place : {false, true}) {
-    for (bool wrong : {true, false}) {
-      SCOPED_TRACE(::testing::Message() << "in place " << in_place << ", wrong " << wrong);
-      testing::WindowBuilder window;
-      window.indicator = 0;  // no source, no checksum
-      std::vector<uint8_t> bytes = target;
-      if (wrong) bytes[bytes.size() / 2] ^= 1;
-      window.Add(bytes);
-      const std::vector<uint8_t> patch = testing::EncodeStream({window});
+  // Each both with the result read back and with it hashed as it is decoded.
+  for (int run = 0; run < 8; ++run) {
+    const bool in_place = run & 1, wrong = run & 2, as_decoded = run & 4;
+    SCOPED_TRACE(::testing::Message() << "in place " << in_place << ", wrong " << wrong
+                                      << ", hashed as decoded " << as_decoded);
+    testing::WindowBuilder window;
+    window.indicator = 0;  // no source, no checksum
+    std::vector<uint8_t> bytes = target;
+    if (wrong) bytes[bytes.size() / 2] ^= 1;
+    window.Add(bytes);
+    const std::vector<uint8_t> patch = testing::EncodeStream({window});
 
-      ConvertRequest request;
-      request.input = input;
-      request.source = FindIwadByReleaseId(u"tnt_v19");
-      request.target = FindIwadByReleaseId(u"tnt_psnusa");
-      request.output = in_place ? input : dir_ / "out.wad";
-      request.temp_folder = temp_;
-      std::u16string asked;
-      request.find_patch = [&](const char16_t* name, const uint8_t** data, uint32_t* length) {
-        asked = name;
-        *data = patch.data();
-        *length = static_cast<uint32_t>(patch.size());
-        return true;
-      };
-      ConvertReport report = ConvertRelease(request);
-      EXPECT_EQ(asked, u"tnt_v19_to_tnt_psnusa");
-      if (wrong) {
-        EXPECT_EQ(report.status, ConvertStatus::kVerifyFailed);
-        EXPECT_EQ(DescribeConvertFailure(report, request),
-                  "the result is not the target release (was the input changed after it was "
-                  "identified?)");
-        EXPECT_EQ(testing::ReadFileBytes(input), Release(u"tnt_v19"));
-        EXPECT_EQ(CountFiles(dir_.path()), 1u) << "no output, no temporary file";
-      } else {
-        EXPECT_EQ(report.status, ConvertStatus::kConverted);
-        EXPECT_EQ(testing::ReadFileBytes(request.output), target);
-        if (in_place) testing::WriteFileBytes(input, Release(u"tnt_v19"));
-        std::filesystem::remove(dir_ / "out.wad");
-      }
-      EXPECT_EQ(CountFiles(temp_), 0u);
+    ConvertRequest request;
+    request.input = input;
+    request.source = FindIwadByReleaseId(u"tnt_v19");
+    request.target = FindIwadByReleaseId(u"tnt_psnusa");
+    request.output = in_place ? input : dir_ / "out.wad";
+    request.temp_folder = temp_;
+    request.verify_as_decoded = as_decoded;
+    std::u16string asked;
+    request.find_patch = [&](const char16_t* name, const uint8_t** data, uint32_t* length) {
+      asked = name;
+      *data = patch.data();
+      *length = static_cast<uint32_t>(patch.size());
+      return true;
+    };
+    ConvertReport report = ConvertRelease(request);
+    EXPECT_EQ(asked, u"tnt_v19_to_tnt_psnusa");
+    if (wrong) {
+      EXPECT_EQ(report.status, ConvertStatus::kVerifyFailed);
+      EXPECT_EQ(DescribeConvertFailure(report, request),
+                "the result is not the target release (was the input changed after it was "
+                "identified?)");
+      EXPECT_EQ(testing::ReadFileBytes(input), Release(u"tnt_v19"));
+      EXPECT_EQ(CountFiles(dir_.path()), 1u) << "no output, no temporary file";
+    } else {
+      EXPECT_EQ(report.status, ConvertStatus::kConverted);
+      EXPECT_EQ(testing::ReadFileBytes(request.output), target);
+      if (in_place) testing::WriteFileBytes(input, Release(u"tnt_v19"));
+      std::filesystem::remove(dir_ / "out.wad");
     }
+    EXPECT_EQ(CountFiles(temp_), 0u);
   }
+}
+
+// Hashed as decoded, a two-step route checks only the last step's output, the target.
+TEST_F(ConvertTest, HashingAsDecodedChecksTheLastStepOfTwo) {
+  InitIwadCatalogue();
+  ConvertRequest request;
+  request.input = Write(u"doom2_v1666", "doom2.wad");
+  request.source = FindIwadByReleaseId(u"doom2_v1666");
+  request.target = FindIwadByReleaseId(u"doom2_xbox");
+  request.output = dir_ / "out.wad";
+  request.temp_folder = temp_;
+  request.verify_as_decoded = true;
+  ConvertReport report = ConvertRelease(request);
+  ASSERT_EQ(report.status, ConvertStatus::kConverted) << DescribeConvertFailure(report, request);
+  EXPECT_EQ(testing::ReadFileBytes(request.output), Release(u"doom2_xbox"));
+  EXPECT_EQ(CountFiles(temp_), 0u);
 }
 
 // Progress is told of each window once it is in the file, and stopping at any window leaves
