@@ -19,8 +19,18 @@ std::string ReleaseJson(const IwadRecord& release);
 std::string TargetJson(const IwadRecord& target, const std::vector<std::u16string>& route,
                        bool convertible, const std::function<bool(const std::u16string&)>& have);
 
-// {"status","failure","patch","patchFile","detail"}: how a conversion ended, in words the page
-// maps to its own; `detail` is the command line's description.
+// How a conversion ended, as fields the page words itself (no sentence of the core's reaches
+// it): {"kind","source","target","patch","patchFile","patchRole","suspects":[...],"reason"}.
+// `kind` is one of the names FailureKind gives; `source` and `target` are release ids; `patch`
+// the failed step's patch; `patchFile` the picked file it came from and `patchRole` "picked",
+// "built-in" or "" (found nowhere); `suspects` the picked files a wrong result may come from;
+// `reason` the system's words for a file error, or "".
 std::string ReportJson(const ConvertReport& report, const ConvertRequest& request);
+
+// The kind of ending, one word: "converted", "cancelled", "no-route", "temp-failed",
+// "patch-missing", "patch-too-large", "patch-unreadable", "patch-damaged", "input-unreadable",
+// "write-failed", "not-target", "result-unreadable" or "replace-failed". `patch_too_large`
+// says whether the failed step's picked file is over the size any patch may have.
+const char* FailureKind(const ConvertReport& report, bool patch_too_large);
 
 }  // namespace tvl::web

@@ -2,6 +2,8 @@
 // ends the worker outright, so nothing it was making can be offered. Every request ends: a worker
 // that fails (or can't even load its files, say offline) answers what it holds with an error, and
 // the next request starts a new one, which answers it the same way if it fails too.
+import {Note, Reply, coreFailed} from './protocol.js';
+
 let worker = null;
 let nextId = 1;
 const pending = new Map();
@@ -21,7 +23,7 @@ export function startCore(failed = onFailure) {
   mine.onmessage = ({data}) => {
     const request = pending.get(data.id);
     if (!request) return;
-    if (data.op === 'progress' || data.op === 'chunk') {
+    if (data.op === Note.progress || data.op === Note.chunk) {
       if (request.onNote) request.onNote(data);
       return;
     }
@@ -36,7 +38,7 @@ export function startCore(failed = onFailure) {
     mine.terminate();
     worker = null;
     const waiting = pending.size > 0;
-    fail({op: 'error', reason: 'core-failed'});
+    fail({op: Reply.error, reason: coreFailed});
     if (!waiting) onFailure();
   };
 }
@@ -61,6 +63,6 @@ export function tell(message) {
 export function cancelCore() {
   if (worker) worker.terminate();
   worker = null;
-  fail({op: 'cancelled'});
+  fail({op: Reply.cancelled});
   startCore();
 }

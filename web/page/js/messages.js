@@ -6,10 +6,6 @@ function sentence(text) {
   return text.endsWith('.') ? text : text + '.';
 }
 
-function baseName(path) {
-  return path.slice(path.lastIndexOf('/') + 1);
-}
-
 export const noWasmText =
   "This browser can't run WebAssembly, which Tarvelline needs to read and convert game files. " +
   'A current version of Firefox, Chrome, Edge or Safari can.';
@@ -47,7 +43,16 @@ export function readingText(files) {
 }
 
 export function patchCountText(count) {
-  return count === 0 ? 'No patch files chosen.' : `${count} patch file${count === 1 ? '' : 's'} chosen.`;
+  return count === 0 ? 'No patch files chosen.'
+    : `${count} patch file${count === 1 ? '' : 's'} chosen, kept in this browser until removed.`;
+}
+
+export function patchRemovedText(name) {
+  return `${name} removed: this browser no longer keeps it.`;
+}
+
+export function notKeptText(reason) {
+  return `This browser can't keep patches for the next visit (${reason}): they are used until the page is closed.`;
 }
 
 export function patchesAddedText(count, total) {
@@ -97,50 +102,51 @@ export function savedText(target, fileName) {
 export const cancelledText = 'Cancelled: nothing was saved.';
 export const noSaveChosenText = 'Not converted: no place to save the result was chosen.';
 
-// The core's words with the worker's own folders ("/r3/patches/...") cut down to file names.
-function withoutPaths(text) {
-  return String(text || '').replace(/\/[rz]\d+\/\S*\/([^/\s:]+)/g, '$1');
+// How a conversion that failed is said, by the kind of failure the core reports (see
+// web_report.h): each from the report's fields alone, so the core's own sentences never reach
+// the player. A picked patch is named as the player picked it (`patchName`, `suspectNames`).
+const failureWords = {
+  'cancelled': () => cancelledText,
+  'no-route': () => 'There is no conversion between these releases.',
+  'patch-missing': (report) => missingPatchText(report.patch),
+  'patch-too-large': (report) => `The patch file ${report.patchName} can't be used: it is larger ` +
+    'than any patch (over 256 MiB), so it was not read and nothing was saved.',
+  'patch-unreadable': (report) => `The patch file ${report.patchName} could not be read` +
+    `${because(report.reason)}, so nothing was saved. Pick it again, then convert again.`,
+  'patch-damaged': (report) => report.patchRole === 'picked'
+    ? `The patch file ${report.patchName} is damaged or isn't a patch for this release, so nothing ` +
+      'was saved. Pick an undamaged copy of it, then convert again.'
+    : `The patch ${report.patch} built into this page could not be applied, so nothing was saved: ` +
+      'the page itself may be damaged. Reload it and try again.',
+  'input-unreadable': () => 'The file changed or could not be read while it was being converted, so ' +
+    'nothing was saved. Pick it again.',
+  'not-target': (report) => report.suspectNames.length > 0
+    ? 'The result is not the release it should be, so nothing was saved: a patch file you picked ' +
+      `(${report.suspectNames.join(' or ')}) may be another patch renamed, or the input changed ` +
+      'while it was converted.'
+    : 'The file changed while it was being converted, so nothing was saved. Pick it again.',
+  'result-unreadable': (report) => `The result could not be read back to check it${because(report.reason)}, ` +
+    'so nothing was saved. Try again.',
+  'temp-failed': (report) => `The browser's storage could not take the intermediate release` +
+    `${because(report.reason)}, so nothing was saved. Free some space and try again.`,
+  'write-failed': (report) => `The browser's storage could not take the result${because(report.reason)}, ` +
+    'so nothing was saved. Free some space and try again.',
+  'replace-failed': (report) => `The result could not be put in place${because(report.reason)}, so ` +
+    'nothing was saved. Try again.',
+};
+
+function because(reason) {
+  return reason ? ` (${reason.toLowerCase()})` : '';
 }
 
-// A conversion's report from the core, as the user should hear it: a picked patch is named as
-// the user picked it, and what the decoder saw is said as what it means for the user.
+// A conversion's report, as the player should hear it.
 export function failureText(report) {
-  const patchFile = report.patchFile ? report.patchName || baseName(report.patchFile) : '';
-  switch (report.status) {
-    case 'cancelled':
-      return cancelledText;
-    case 'no-route':
-      return 'There is no conversion between these releases.';
-    case 'verify-failed':
-      if (/not the patch its name says/.test(report.detail)) {
-        return 'The result is not the release it should be, so nothing was saved: a patch file ' +
-          'you picked may be another patch renamed, or the input changed while it was converted.';
-      }
-      return 'The file changed while it was being converted, so nothing was saved. Pick it again.';
-    case 'patch-failed':
-      switch (report.failure) {
-        case 'no-patch':
-          if (patchFile) return `The patch file ${patchFile} can't be used: ${sentence(withoutPaths(report.detail).replace(/^[^:]*: /, ''))}`;
-          return missingPatchText(report.patch);
-        case 'decode':
-        case 'read-patch':
-          if (patchFile) {
-            return `The patch file ${patchFile} is damaged or isn't a patch for this release, so ` +
-              'nothing was saved. Pick an undamaged copy of it, then convert again.';
-          }
-          return `The patch ${report.patch} built into this page could not be applied, so nothing ` +
-            'was saved: the page itself may be damaged. Reload it and try again.';
-        case 'read-input':
-        case 'open-input':
-          return 'The file changed or could not be read while it was being converted, so nothing ' +
-            'was saved. Pick it again.';
-        default:
-          return `The conversion failed, so nothing was saved: ${withoutPaths(report.detail)}.`;
-      }
-    default:
-      return `The conversion failed, so nothing was saved: ${withoutPaths(report.detail)}.`;
-  }
+  const words = failureWords[report.kind];
+  const fields = {patchName: '', suspectNames: [], ...report};
+  return words ? words(fields) : 'The conversion failed, so nothing was saved. Try again.';
 }
+
+export const failureKinds = Object.keys(failureWords);
 
 export function saveFailedText(reason) {
   return `The converted file could not be saved, and nothing was left behind: ${reason}.`;

@@ -5,6 +5,7 @@
 import createTvlCore from '../tvl_core.mjs';
 import {unsupportedInflateText} from './messages.js';
 import {piecesOf} from './pieces.js';
+import {Ask, Note, Reply, coreFailed} from './protocol.js';
 
 let core = null;
 let loadFailed = false;
@@ -71,15 +72,15 @@ function resultStream(post) {
       if (followed === null) followed = change.file;
       if (change.file !== followed) return;
       const {type, position, size, data} = change;
-      post(type === 'write' ? {op: 'chunk', type, position, data} : {op: 'chunk', type, size});
+      post(type === 'write' ? {op: Note.chunk, type, position, data} : {op: Note.chunk, type, size});
     },
     // Once the core is done: if the file at the output isn't the one followed (not the core's
     // way), the page is sent it whole, so what it saves is the output either way.
     finish(output) {
       const node = core.FS.lookupPath(output).node;
       if (node.id === followed) return;
-      post({op: 'chunk', type: 'truncate', size: 0});
-      post({op: 'chunk', type: 'write', position: 0, data: core.blobOf(output)});
+      post({op: Note.chunk, type: 'truncate', size: 0});
+      post({op: Note.chunk, type: 'write', position: 0, data: core.blobOf(output)});
     },
   };
 }
@@ -162,7 +163,7 @@ function identifyWatch(id, size, post) {
       const now = performance.now();
       if (now - last > 100) {
         last = now;
-        post({op: 'progress', done, size});
+        post({op: Note.progress, done, size});
       }
     },
   };
@@ -181,7 +182,7 @@ async function digestFile(file, watch) {
   return stopped ? 'stopped' : failed;
 }
 
-const unwanted = (id) => ({op: id === stoppedIdentify ? 'cancelled' : 'superseded'});
+const unwanted = (id) => ({op: id === stoppedIdentify ? Reply.cancelled : Reply.superseded});
 
 async function identify({id, file, entry, patches}, post) {
   if (await isZip(file)) {
@@ -192,7 +193,7 @@ async function identify({id, file, entry, patches}, post) {
   const failed = await digestFile(file, identifyWatch(id, file.size, post));
   if (failed === 'stopped') return unwanted(id);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, failed ? 1 : 0]);
-  return {op: 'identified', answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null};
+  return {op: Reply.identified, answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null};
 }
 
 // A zip archive by its first bytes ("PK\3\4") or by its name: an empty archive has no entry to
@@ -253,18 +254,18 @@ async function unpackEntry(archive, entry, hash, watch = null) {
 // .pk3 or .ipk3 holding no game file, identified whole as before.
 async function identifyZipped(id, file, wanted, patches, post) {
   const listing = listEntries(file);
-  if (listing.error) return {op: 'zip-failed', reason: listing.error};
+  if (listing.error) return {op: Reply.zipFailed, reason: listing.error};
   const wads = listing.entries.filter((entry) => entry.wad);
-  if (wads.length === 0) return /\.zip$/i.test(file.name) ? {op: 'no-wad', archive: file.name} : null;
+  if (wads.length === 0) return /\.zip$/i.test(file.name) ? {op: Reply.noWad, archive: file.name} : null;
   const chosen = wads.length === 1 ? wads[0] : wads.find((entry) => entry.name === wanted);
-  if (!chosen) return {op: 'choose', archive: file.name, entries: wads.map(({name, size}) => ({name, size}))};
-  if (chosen.error) return {op: 'zip-failed', reason: chosen.error};
+  if (!chosen) return {op: Reply.choose, archive: file.name, entries: wads.map(({name, size}) => ({name, size}))};
+  if (chosen.error) return {op: Reply.zipFailed, reason: chosen.error};
   const unpacked = await unpackEntry(file, chosen, true, identifyWatch(id, chosen.size, post));
   if (unpacked.stopped) return unwanted(id);
-  if (unpacked.error) return {op: 'zip-failed', reason: unpacked.error};
+  if (unpacked.error) return {op: Reply.zipFailed, reason: unpacked.error};
   const paths = mount(unpacked.file, patches);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, 0]);
-  return {op: 'identified', answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null,
+  return {op: Reply.identified, answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null,
           entry: {name: chosen.name, file: unpacked.file}};
 }
 
@@ -293,12 +294,12 @@ async function sortPatches({files}) {
       else patches.push(unpacked.file);
     }
   }
-  return {op: 'patches', patches, notes, others};
+  return {op: Reply.patches, patches, notes, others};
 }
 
 function relist({source, patches}) {
   const paths = mount(null, patches);
-  return {op: 'targets', targets: targets(source, paths.patches)};
+  return {op: Reply.targets, targets: targets(source, paths.patches)};
 }
 
 // With `stream`, the result goes to the page piece by piece as it is decoded ('chunk' messages,
@@ -307,13 +308,13 @@ function convert({file, source, target, patches, stream}, post) {
   const result = stream ? resultStream(post) : null;
   const paths = mount(file, patches, result ? result.onChange : undefined);
   const missing = call('tvl_first_missing', ['number', 'number', 'string'], [source, target, paths.patches]);
-  if (missing) return {op: 'missing', name: missing};
+  if (missing) return {op: Reply.missing, name: missing};
   let last = 0;
   core.onProgress = (written, expected) => {
     const now = performance.now();
     if (now - last > 50) {
       last = now;
-      post({op: 'progress', written, expected});
+      post({op: Note.progress, written, expected});
     }
     return true;
   };
@@ -322,39 +323,44 @@ function convert({file, source, target, patches, stream}, post) {
                       [paths.input, source, target, output, paths.temp, paths.patches]);
   core.onProgress = null;
   const memory = core.HEAPU8.length;
-  // The page names a picked patch as the user knows it, never by where it was mounted here.
-  if (report.patchFile) report.patchName = pickedNames.get(report.patchFile) || '';
-  let answer = {op: 'failed', report, memory};
-  if (report.status === 'converted') {
+  let answer = {op: Reply.failed, report: forPage(report), memory};
+  if (report.kind === 'converted') {
     if (result) result.finish(output);
-    answer = result ? {op: 'converted', memory} : {op: 'converted', blob: core.blobOf(output), memory};
+    answer = result ? {op: Reply.converted, memory} : {op: Reply.converted, blob: core.blobOf(output), memory};
   }
   // The written files are let go now: the page has the result, or it failed.
   unmountAll();
   return answer;
 }
 
+// The core's report with the picked patches named as the user knows them, and none of the
+// places they were mounted at here.
+function forPage({patchFile, suspects, ...report}) {
+  const named = (path) => pickedNames.get(path) || baseName(path);
+  return {...report, patchName: patchFile ? named(patchFile) : '', suspectNames: suspects.map(named)};
+}
+
 const handlers = {
-  hello: () => ({
-    op: 'hello',
+  [Ask.hello]: () => ({
+    op: Reply.hello,
     version: core.ccall('tvl_version', 'string', [], []),
     catalogue: json('tvl_catalogue', [], []),
   }),
-  identify,
-  patches: sortPatches,
-  targets: relist,
-  convert,
+  [Ask.identify]: identify,
+  [Ask.patches]: sortPatches,
+  [Ask.targets]: relist,
+  [Ask.convert]: convert,
 };
 
 async function handle(data) {
   const post = (message) => self.postMessage({id: data.id, ...message});
   try {
     await ready;
-    if (loadFailed) return post({op: 'error', reason: 'core-failed'});
-    if (data.op === 'identify' && data.id !== lastIdentify) return post(unwanted(data.id));
+    if (loadFailed) return post({op: Reply.error, reason: coreFailed});
+    if (data.op === Ask.identify && data.id !== lastIdentify) return post(unwanted(data.id));
     post(await handlers[data.op](data, post));
   } catch (error) {
-    post({op: 'error', reason: error && error.message ? error.message : String(error)});
+    post({op: Reply.error, reason: error && error.message ? error.message : String(error)});
   }
 }
 
@@ -367,11 +373,11 @@ let turn = Promise.resolve();
 let lastIdentify = 0;
 let stoppedIdentify = 0;
 self.onmessage = ({data}) => {
-  if (data.op === 'stop-identify') {
+  if (data.op === Ask.stopIdentify) {
     stoppedIdentify = lastIdentify;
     lastIdentify = 0;
     return;
   }
-  if (data.op === 'identify') lastIdentify = data.id;
+  if (data.op === Ask.identify) lastIdentify = data.id;
   turn = turn.then(() => handle(data));
 };
