@@ -12,6 +12,7 @@ const types = {
   '.css': 'text/css; charset=utf-8',
   '.wasm': 'application/wasm',
   '.png': 'image/png',
+  '.webmanifest': 'application/manifest+json',
 };
 
 // `headers` go with every file: the browser tests send the page's Content-Security-Policy.

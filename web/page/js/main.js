@@ -1,229 +1,313 @@
 // The page: what the user picks goes to the worker, what comes back is shown. Nothing here reads
-// a file or does any of the work.
+// a file or does any of the work. Handlers change `state` and call render(state), which alone puts it
+// on the page; each request's token is checked after every await, so a late answer can't
+// overwrite what a newer request has shown.
 import {ask, cancelCore, startCore, tell} from './core_client.js';
 import {installDropZone} from './drop_zone.js';
 import {showEntries} from './entry_list.js';
+import {installLaunchQueue} from './launch_files.js';
 import * as say from './messages.js';
+import {showPatchList} from './patch_list.js';
+import {Ask, Note, Reply, coreFailed} from './protocol.js';
 import {showReleaseTable} from './release_table.js';
-import {entrySaveName, offerDownload, openSaveStream, pickSaveFile, suggestedName, usesSavePicker, withdrawResult} from './save_result.js';
+import {forget, loadRemembered, patchKey, remember} from './remembered_patches.js';
+import {entrySaveName, openSaveStream, pickSaveFile, showResult, suggestedName, usesSavePicker} from './save_result.js';
 import {showStatus} from './status_line.js';
 import {showTargets} from './target_list.js';
+import {registerServiceWorker} from './site_cache.js';
 
 const byId = (id) => document.getElementById(id);
+const noFile = {title: 'No file chosen', sha1: '-'};
 const state = {
+  ready: false,
+  unusable: false,  // the browser lacks what the page needs: nothing can be pressed
   catalogue: [],
+  version: '-',
   file: null,     // what the user picked: a game file, or a zip holding one
   entries: null,  // a zip's game files when it holds several: [{name, size}]
   entry: null,    // the entry asked for, of those
   unpacked: null, // the zip entry identified: {name, file}, the file unpacked in the browser's storage
   release: null,  // the identified release, or null
+  title: noFile.title,
+  sha1: noFile.sha1,
   targets: null,
   selected: -1,
-  patches: [],
+  patches: [],    // the player's patch files, kept in the browser where it can
+  patchNotes: [], // why some of the last ones picked can't be used
+  keptNote: '',   // why the browser can't keep them, if it can't
+  keeping: 0,     // changes to the kept patches under way
+  kept: 0,        // and done, since the page opened
   running: false,
-  runText: '',        // what the status says of the run under way
   identifying: false, // a file is being identified: Cancel stops that
+  runText: '',        // what the status says of the run under way
+  status: {text: 'Loading…', kind: 'info'},
+  progress: {done: 0, size: 0},
+  result: null,       // {blob, name}: a verified result to download
+  wasmMemory: null,
+  focus: null,        // an element's id to move the focus to, once
+  reveal: false,      // bring the progress into view, once
+  openPatches: false, // open the patch section, once (patches were kept from an earlier visit)
 };
+
+let shownCatalogue = null;
+
+// Tokens: each request is one of a lane's, and only the lane's newest may change the page.
+const tokens = {file: 0, patches: 0};
+const fresh = (lane) => ++tokens[lane];
+const stale = (lane, token) => token !== tokens[lane];
 
 function selectedTarget() {
   return state.targets ? state.targets.items.find((item) => item.index === state.selected) : undefined;
 }
 
-function render() {
+function setStatus(text, kind = 'info') {
+  state.status = {text, kind};
+}
+
+function render(state) {
+  if (state.catalogue.length > 0 && state.catalogue !== shownCatalogue) showReleaseTable((shownCatalogue = state.catalogue));
   const target = selectedTarget();
-  byId('convert').disabled = state.running || !state.release || !target || !target.convertible;
   const cancel = byId('cancel');
   const hadFocus = document.activeElement === cancel;
+  byId('convert').disabled = state.running || !state.release || !target || !target.convertible;
   cancel.hidden = !state.running && !state.identifying;
-  for (const id of ['input-file', 'drop-zone', 'patch-files', 'patch-folder']) byId(id).disabled = state.running;
+  const locked = state.running || state.unusable;
+  for (const id of ['input-file', 'drop-zone', 'patch-files', 'patch-folder']) byId(id).disabled = locked;
+  byId('release-title').textContent = state.title;
+  byId('sha1').textContent = state.sha1;
+  byId('version').textContent = state.version;
   showEntries(byId('entry-choice'), state.entries, state.entry, state.running, (name) => onFile(state.file, name));
   const placeholder = !state.file ? 'Choose a file first.'
     : state.identifying ? 'Identifying the file…' : 'Nothing to convert: no known release was identified.';
   showTargets(byId('targets'), state.targets, state.selected, state.running, onSelect, placeholder);
-  // A hidden Cancel would leave the focus nowhere, and the next Tab at the page's start.
-  if (hadFocus && cancel.hidden) {
-    const convert = byId('convert');
-    (convert.disabled ? byId('drop-zone') : convert).focus();
-  }
-}
-
-function showProgress(done, size) {
+  byId('patch-count').textContent = [say.patchCountText(state.patches.length), ...state.patchNotes, state.keptNote]
+      .filter(Boolean).join('\n');
+  showPatchList(byId('patch-list'), state.patches, state.running, onRemovePatch);
+  byId('patch-list').setAttribute('aria-busy', String(state.keeping > 0));
+  byId('patch-list').dataset.changes = String(state.kept);
+  if (state.openPatches) byId('patch-source').open = true;
+  const {done, size} = state.progress;
   const progress = byId('progress');
   progress.value = size > 0 ? done / size : 0;
   progress.textContent = `${Math.round(progress.value * 100)}%`;
-}
-
-function resetProgress() {
-  showProgress(0, 0);
+  showStatus(state.status.text, state.status.kind);
+  showResult(state.result);
+  if (state.wasmMemory !== null) document.body.dataset.wasmMemory = String(state.wasmMemory);
+  if (state.ready) document.body.dataset.ready = 'true';
+  if (state.reveal) byId('run').scrollIntoView({block: 'nearest'});
+  // A hidden Cancel would leave the focus nowhere, and the next Tab at the page's start.
+  if (!state.focus && hadFocus && cancel.hidden) state.focus = byId('convert').disabled ? 'drop-zone' : 'convert';
+  if (state.focus) byId(state.focus)?.focus();
+  state.focus = null;
+  state.reveal = false;
+  state.openPatches = false;
 }
 
 function onSelect(item) {
   state.selected = item.index;
-  withdrawResult();
-  resetProgress();
-  render();
-  if (item.convertible && !item.present) showStatus(say.targetNeedsText(item, item.missing), 'warning');
-  else showStatus(`Convert to ${item.title}: press Convert.`);
+  state.result = null;
+  state.progress = {done: 0, size: 0};
+  if (item.convertible && !item.present) setStatus(say.targetNeedsText(item, item.missing), 'warning');
+  else setStatus(`Convert to ${item.title}: press Convert.`);
+  render(state);
 }
 
-// Each new file to identify (or patch pick) counts; an answer for an older one is dropped.
-let inputs = 0;
-let patchPicks = 0;
-
-// What was dropped or picked as the IWAD. Patches (.vcdiff files, or zips of them) are added to the
-// patches and leave the identified file, or the one being identified, as it is; the first other
-// file is identified, unless another was picked meanwhile. Only names that may be patches go
-// through the worker first: any other file is identified at once.
+// What was dropped or picked as the IWAD (or opened with the installed app). Patches (.vcdiff
+// files, or zips of them) are added to the patches and leave the identified file, or the one
+// being identified, as it is; the first other file is identified, unless another was picked
+// meanwhile. Only names that may be patches go through the worker first: any other file is
+// identified at once.
 async function onInput(files) {
   if (files.length === 0) return;
   // The run keeps its files: a drop now is said to be passed over, not lost in silence.
-  if (state.running) return showStatus(`${state.runText}\n${say.dropIgnoredText(files)}`);
+  if (state.running) {
+    setStatus(`${state.runText}\n${say.dropIgnoredText(files)}`);
+    return render(state);
+  }
   if (!files.some((file) => /\.(vcdiff|zip)$/i.test(file.name))) return onFile(files[0]);
-  const picked = inputs;
-  showStatus(say.readingText(files));
-  const answer = await ask({op: 'patches', files});
-  if (answer.op !== 'patches') return showWorkerFailure(answer);
+  const token = tokens.file;
+  setStatus(say.readingText(files));
+  render(state);
+  const answer = await ask({op: Ask.patches, files});
+  // The patches are the player's whatever was picked since; a failure is told only if nothing was.
+  if (answer.op !== Reply.patches) return stale('file', token) ? undefined : showWorkerFailure(answer);
   if (answer.patches.length > 0 || answer.notes.length > 0) await usePatches(answer, false);
-  if (answer.others.length > 0 && picked === inputs) onFile(answer.others[0].file);
+  if (answer.others.length > 0 && !stale('file', token)) onFile(answer.others[0].file);
 }
 
 // Identifies `file`, or with `entry` that game file of the zip `file`.
 async function onFile(file, entry = null) {
   if (state.running) return;
-  const mine = ++inputs;
-  state.file = file;
-  state.entry = entry;
+  const token = fresh('file');
+  Object.assign(state, {file, entry, unpacked: null, release: null, targets: null, selected: -1, result: null,
+                        title: entry ? `${entry} (in ${file.name})` : file.name, sha1: 'working…',
+                        identifying: true, progress: {done: 0, size: 0}});
   if (!entry) state.entries = null;
-  state.unpacked = null;
-  state.release = null;
-  state.targets = null;
-  state.selected = -1;
-  withdrawResult();
-  byId('release-title').textContent = entry ? `${entry} (in ${file.name})` : file.name;
-  byId('sha1').textContent = 'working…';
-  state.identifying = true;
-  resetProgress();
-  render();
   const name = entry || file.name;
-  showStatus(say.identifyingText(name));
-  const answer = await ask({op: 'identify', file, entry, patches: state.patches}, (note) => {
-    if (mine !== inputs) return;
-    showProgress(note.done, note.size);
-    showStatus(say.identifyingText(name, note.done, note.size));
+  setStatus(say.identifyingText(name));
+  render(state);
+  const answer = await ask({op: Ask.identify, file, entry, patches: state.patches}, (note) => {
+    if (stale('file', token)) return;
+    state.progress = {done: note.done, size: note.size};
+    setStatus(say.identifyingText(name, note.done, note.size));
+    render(state);
   });
-  if (mine !== inputs) return;  // another file (or entry) was picked meanwhile
+  if (stale('file', token)) return;  // another file (or entry) was picked meanwhile
   state.identifying = false;
-  resetProgress();
-  if (answer.op === 'cancelled') {
-    state.file = null;
-    state.entries = null;
-    byId('release-title').textContent = 'No file chosen';
-    byId('sha1').textContent = '-';
-    render();
-    return showStatus(say.identifyCancelledText, 'warning');
-  }
-  if (!['identified', 'choose', 'zip-failed', 'no-wad'].includes(answer.op)) {
-    byId('sha1').textContent = '-';
-    render();
-    return showWorkerFailure(answer);
-  }
-  if (answer.op !== 'identified') {
-    byId('sha1').textContent = '-';
-    if (answer.op === 'choose') {
-      state.entries = answer.entries;
-      byId('release-title').textContent = file.name;
-      render();
-      return showStatus(say.chooseEntryText(answer.archive, answer.entries.length));
-    }
-    byId('release-title').textContent = 'Unknown file';
-    render();
-    return showStatus(answer.op === 'no-wad' ? say.noWadEntryText(answer.archive) : say.zipFailedText(answer.reason), 'error');
+  state.progress = {done: 0, size: 0};
+  showIdentified(file, answer);
+  render(state);
+}
+
+function showIdentified(file, answer) {
+  switch (answer.op) {
+    case Reply.cancelled:
+      Object.assign(state, {file: null, entries: null, ...noFile});
+      return setStatus(say.identifyCancelledText, 'warning');
+    case Reply.choose:
+      Object.assign(state, {entries: answer.entries, title: file.name, sha1: '-'});
+      return setStatus(say.chooseEntryText(answer.archive, answer.entries.length));
+    case Reply.noWad:
+    case Reply.zipFailed:
+      Object.assign(state, {title: 'Unknown file', sha1: '-'});
+      return setStatus(answer.op === Reply.noWad ? say.noWadEntryText(answer.archive) : say.zipFailedText(answer.reason), 'error');
+    case Reply.identified:
+      break;
+    default:
+      state.sha1 = '-';
+      return workerFailure(answer);
   }
   state.unpacked = answer.entry || null;
-  byId('sha1').textContent = answer.answer.sha1 || '-';
+  state.sha1 = answer.answer.sha1 || '-';
   if (answer.answer.index < 0) {
-    byId('release-title').textContent = 'Unknown file';
-    render();
-    return showStatus(say.unknownFileText(answer.answer), 'error');
+    state.title = 'Unknown file';
+    return setStatus(say.unknownFileText(answer.answer), 'error');
   }
   state.release = state.catalogue[answer.answer.index];
   state.targets = answer.targets;
-  byId('release-title').textContent = state.release.title;
-  render();
-  showStatus(say.identifiedText(state.release, state.targets), state.release.flags & 2 ? 'error' : 'info');
+  state.title = state.release.title;
+  setStatus(say.identifiedText(state.release, state.targets), state.release.flags & 2 ? 'error' : 'info');
 }
 
 async function onPatches(files, fromFolder) {
   // A folder's own files only, as the command line's --patches reads its folder.
   const own = [...files].filter((file) => !fromFolder || file.webkitRelativePath.split('/').length === 2);
-  const mine = ++patchPicks;
-  const answer = await ask({op: 'patches', files: own});
-  if (answer.op !== 'patches') return showWorkerFailure(answer);
-  if (mine !== patchPicks) return;
+  const token = fresh('patches');
+  const answer = await ask({op: Ask.patches, files: own});
+  if (stale('patches', token)) return;
+  if (answer.op !== Reply.patches) return showWorkerFailure(answer);
   // Here an archive that can't be read was meant as patches: say why it gave none.
   const notes = [...answer.notes, ...answer.others.filter((other) => other.error).map((other) => other.error)];
   await usePatches({...answer, notes}, true);
 }
 
-// Takes the patches the worker sorted out: in place of the chosen ones for the patch pickers,
-// which name the whole set, else added to them (a later file of the same name wins).
-async function usePatches({patches, notes}, replace) {
-  const key = (file) => file.name.replace(/\.vcdiff$/i, '.vcdiff');
-  const added = new Set(patches.map(key));
-  state.patches = replace ? patches : [...state.patches.filter((file) => !added.has(key(file))), ...patches];
+// Adds the patches the worker sorted out to the player's (a later file of the same name wins),
+// keeps them in the browser, and lists the targets again with them. `picked`: from the patch
+// pickers, whose target choice then stands.
+async function usePatches({patches, notes}, picked) {
+  const token = fresh('patches');
+  const added = new Set(patches.map((file) => patchKey(file.name)));
+  state.patches = [...state.patches.filter((file) => !added.has(patchKey(file.name))), ...patches];
   // The notes stay beside the count: a dropped game file's identification takes the status line.
-  byId('patch-count').textContent = [say.patchCountText(state.patches.length), ...notes].join('\n');
-  if (notes.length > 0) showStatus(say.patchNotesText(notes), 'error');
-  else if (!replace) showStatus(say.patchesAddedText(patches.length, state.patches.length));
+  state.patchNotes = notes;
+  if (notes.length > 0) setStatus(say.patchNotesText(notes), 'error');
+  else if (!picked) setStatus(say.patchesAddedText(patches.length, state.patches.length));
+  render(state);
+  const [notKept] = await Promise.all([keep(() => patches.length > 0 ? remember(patches) : null), relist(token)]);
+  if (notKept && !stale('patches', token)) {
+    state.keptNote = say.notKeptText(notKept);
+    render(state);
+  }
+  const target = selectedTarget();
+  if (target && picked && notes.length === 0 && !stale('patches', token)) onSelect(target);
+}
+
+// Runs a change to the kept patches, the list marked busy meanwhile. Resolves as `change` does.
+async function keep(change) {
+  state.keeping += 1;
+  render(state);
+  try {
+    return await change();
+  } finally {
+    state.keeping -= 1;
+    state.kept += 1;
+    render(state);
+  }
+}
+
+// Lists the identified release's targets again, with the patches as they are now.
+async function relist(token) {
   const release = state.release;
   if (!release) return;
-  const answer = await ask({op: 'targets', source: release.index, patches: state.patches});
-  if (answer.op !== 'targets') return showWorkerFailure(answer);
-  if (state.release !== release) return;  // another file was picked meanwhile
+  const fileToken = tokens.file;
+  const answer = await ask({op: Ask.targets, source: release.index, patches: state.patches});
+  if (stale('patches', token) || stale('file', fileToken)) return;  // newer patches, or another file
+  if (answer.op !== Reply.targets) return showWorkerFailure(answer);
   state.targets = answer.targets;
-  render();
-  const target = selectedTarget();
-  if (target && replace && notes.length === 0) onSelect(target);
+  render(state);
+}
+
+async function onRemovePatch(name) {
+  if (state.running) return;
+  const token = fresh('patches');
+  const at = state.patches.findIndex((file) => file.name === name);
+  state.patches = state.patches.filter((file) => file.name !== name);
+  state.patchNotes = [];
+  setStatus(say.patchRemovedText(name));
+  // The focus goes to the next line's Remove, or to the picker once none is left.
+  state.focus = state.patches.length === 0 ? 'patch-files' : `remove-patch-${Math.min(at, state.patches.length - 1)}`;
+  render(state);
+  const [failed] = await Promise.all([keep(() => forget(name)), relist(token)]);
+  if (failed && !stale('patches', token)) {
+    state.keptNote = say.notKeptText(failed);
+    render(state);
+  }
 }
 
 async function onConvert() {
   const target = selectedTarget();
   if (!target || state.running) return;
   if (!target.present) {
-    resetProgress();
-    return showStatus(say.missingPatchText(target.missing), 'error');
+    state.progress = {done: 0, size: 0};
+    setStatus(say.missingPatchText(target.missing), 'error');
+    return render(state);
   }
+  const fileToken = tokens.file;
   const name = state.unpacked ? entrySaveName(state.unpacked.name, target.id) : suggestedName(state.file.name, target.id);
   // The picker first, while the click still counts as the user's: it needs that.
   let save = null;
   if (usesSavePicker()) {
     const handle = await pickSaveFile(name);
-    if (!handle) return showStatus(say.noSaveChosenText, 'warning');
+    if (stale('file', fileToken)) return;
+    if (!handle) {
+      setStatus(say.noSaveChosenText, 'warning');
+      return render(state);
+    }
     // A file that can't take the result stops the run: nothing else could come of it.
     const opened = await openSaveStream(handle, () => cancelCore());
-    if (!opened.stream) return showStatus(say.saveFailedText(opened.reason), 'error');
+    if (!opened.stream) {
+      setStatus(say.saveFailedText(opened.reason), 'error');
+      return render(state);
+    }
     save = opened.stream;
   }
-  withdrawResult();
-  state.running = true;
-  const progress = byId('progress');
-  resetProgress();
-  render();
-  byId('cancel').focus();
+  // The file or target may have changed while the picker was open: this run is not wanted then.
+  if (state.running || stale('file', fileToken) || state.selected !== target.index) return save?.discard();
   state.runText = say.convertingText(target);
-  showStatus(state.runText);
-  // The bar and the status in sight, however far down the page they are.
-  byId('run').scrollIntoView({block: 'nearest'});
+  Object.assign(state, {running: true, result: null, progress: {done: 0, size: 0}, focus: 'cancel', reveal: true});
+  setStatus(state.runText);
+  render(state);
   let answer = await ask(
-      {op: 'convert', file: state.unpacked ? state.unpacked.file : state.file, source: state.release.index, target: target.index,
-       patches: state.patches, stream: save !== null},
+      {op: Ask.convert, file: state.unpacked ? state.unpacked.file : state.file, source: state.release.index,
+       target: target.index, patches: state.patches, stream: save !== null},
       (note) => {
-        if (note.op === 'chunk') return save.write(note);
-        showProgress(note.written, note.expected);
+        if (note.op === Note.chunk) return save.write(note);
+        state.progress = {done: note.written, size: note.expected};
+        render(state);
       });
   if (save) {
     // Only a verified result is kept: anything else, Cancel too, leaves the file as it was.
-    if (answer.op !== 'converted') {
+    if (answer.op !== Reply.converted) {
       await save.discard();
       if (save.failure) answer = {op: 'save-failed', reason: save.failure};
     } else {
@@ -232,44 +316,55 @@ async function onConvert() {
     }
   }
   state.running = false;
-  if ('memory' in answer) document.body.dataset.wasmMemory = String(answer.memory);
-  render();
+  if ('memory' in answer) state.wasmMemory = answer.memory;
+  const done = answer.op === Reply.converted || answer.op === 'saved';
+  state.progress = done ? {done: 1, size: 1} : {done: 0, size: 0};
   switch (answer.op) {
-    case 'converted':
-      progress.value = 1;
-      offerDownload(answer.blob, name);
-      return showStatus(say.convertedText(target, name), 'done');
+    case Reply.converted:
+      state.result = {blob: answer.blob, name};
+      state.focus = 'save';
+      setStatus(say.convertedText(target, name), 'done');
+      break;
     case 'saved':
-      progress.value = 1;
-      return showStatus(say.savedText(target, name), 'done');
-    case 'missing':
-      progress.value = 0;
-      return showStatus(say.missingPatchText(answer.name), 'error');
-    case 'failed':
-      progress.value = 0;
-      return showStatus(say.failureText(answer.report), 'error');
+      setStatus(say.savedText(target, name), 'done');
+      break;
+    case Reply.missing:
+      setStatus(say.missingPatchText(answer.name), 'error');
+      break;
+    case Reply.failed:
+      setStatus(say.failureText(answer.report), 'error');
+      break;
     case 'save-failed':
-      progress.value = 0;
-      return showStatus(say.saveFailedText(answer.reason), 'error');
-    case 'cancelled':
-      progress.value = 0;
-      return showStatus(say.cancelledText, 'warning');
+      setStatus(say.saveFailedText(answer.reason), 'error');
+      break;
+    case Reply.cancelled:
+      setStatus(say.cancelledText, 'warning');
+      break;
     default:
-      progress.value = 0;
-      return showWorkerFailure(answer);
+      workerFailure(answer);
   }
+  render(state);
+}
+
+// Says what went wrong with the worker (nothing for a request that was cancelled or superseded).
+function workerFailure(answer) {
+  if (answer.op === Reply.cancelled || answer.op === Reply.superseded) return;
+  setStatus(answer.reason === coreFailed ? say.coreFailedText : `Something went wrong: ${answer.reason}`, 'error');
 }
 
 function showWorkerFailure(answer) {
-  if (answer.op === 'cancelled' || answer.op === 'superseded') return;
-  showStatus(answer.reason === 'core-failed' ? say.coreFailedText : `Something went wrong: ${answer.reason}`, 'error');
+  workerFailure(answer);
+  render(state);
 }
 
 async function start() {
   if (typeof WebAssembly !== 'object' || typeof Worker !== 'function') {
-    for (const id of ['input-file', 'drop-zone', 'patch-files', 'patch-folder']) byId(id).disabled = true;
-    return showStatus(say.noWasmText, 'error');
+    state.unusable = true;
+    setStatus(say.noWasmText, 'error');
+    return render(state);
   }
+  registerServiceWorker();
+  render(state);
   const input = byId('input-file');
   input.addEventListener('change', () => onInput([...input.files]));
   installDropZone(input, onInput);
@@ -278,19 +373,29 @@ async function start() {
   byId('convert').addEventListener('click', onConvert);
   byId('cancel').addEventListener('click', () => {
     if (state.running) cancelCore();
-    else if (state.identifying) tell({op: 'stop-identify'});
+    else if (state.identifying) tell({op: Ask.stopIdentify});
   });
   // A worker that fails between requests (it couldn't load after Cancel) is told at once.
   startCore(() => {
-    if (!state.running) showStatus(say.coreFailedText, 'error');
+    if (state.running) return;
+    setStatus(say.coreFailedText, 'error');
+    render(state);
   });
-  const hello = await ask({op: 'hello'});
-  if (hello.op !== 'hello') return showWorkerFailure(hello);
+  const [hello, kept] = await Promise.all([ask({op: Ask.hello}), loadRemembered()]);
+  if (hello.op !== Reply.hello) return showWorkerFailure(hello);
   state.catalogue = hello.catalogue;
-  byId('version').textContent = hello.version;
-  showReleaseTable(hello.catalogue);
-  document.body.dataset.ready = 'true';
-  showStatus('Choose an IWAD file, or drop it on the page.');
+  state.version = hello.version;
+  // Patches kept from an earlier visit, unless the player picked some meanwhile.
+  if (tokens.patches === 0) {
+    state.patches = kept.files;
+    state.openPatches = kept.files.length > 0;
+  }
+  if (kept.reason) state.keptNote = say.notKeptText(kept.reason);
+  state.ready = true;
+  setStatus('Choose an IWAD file, or drop it on the page.');
+  render(state);
+  // Files the installed app was asked to open, once it can take them.
+  installLaunchQueue(onInput);
 }
 
 start();

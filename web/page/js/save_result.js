@@ -1,6 +1,6 @@
 // Where the verified result goes: the save-file picker where the browser has one (and the page
 // wasn't told otherwise), else a download of the Blob the worker made from the decoded windows.
-let offeredUrl = null;
+let offered = null;  // {result, url}: the result the link offers
 
 export function usesSavePicker() {
   const forced = new URLSearchParams(location.search).get('save') === 'download';
@@ -88,19 +88,17 @@ export async function openSaveStream(handle, onWriteFailed) {
   };
 }
 
-export function withdrawResult() {
-  document.getElementById('result').hidden = true;
-  if (offeredUrl) URL.revokeObjectURL(offeredUrl);
-  offeredUrl = null;
-}
-
-export function offerDownload(blob, name) {
-  withdrawResult();
-  offeredUrl = URL.createObjectURL(blob);
+// Shows the verified result as a link to save it (`result`: {blob, name}), or no link for null.
+// The Blob's address lives as long as the link offers it.
+export function showResult(result) {
+  if (offered && offered.result === result) return;
+  if (offered) URL.revokeObjectURL(offered.url);
+  offered = null;
+  document.getElementById('result').hidden = !result;
+  if (!result) return;
+  offered = {result, url: URL.createObjectURL(result.blob)};
   const link = document.getElementById('save');
-  link.href = offeredUrl;
-  link.download = name;
-  link.textContent = `Save ${name}`;
-  document.getElementById('result').hidden = false;
-  link.focus();
+  link.href = offered.url;
+  link.download = result.name;
+  link.textContent = `Save ${result.name}`;
 }

@@ -1,0 +1,20 @@
+# Writes a site's service worker from its template: the list of the site's files and a version
+# that is a digest of all of them, so each build that changes any file gets a worker of its own.
+# Usage: cmake -DSITE=<site folder> -DTEMPLATE=<service_worker.js.in> -P stamp_site.cmake
+file(GLOB_RECURSE files RELATIVE "${SITE}" "${SITE}/*")
+list(REMOVE_ITEM files service_worker.js)
+list(SORT files)
+set(digests "")
+set(listed "")
+foreach(file IN LISTS files)
+  file(SHA256 "${SITE}/${file}" digest)
+  string(APPEND digests "${file} ${digest}\n")
+  if(listed)
+    string(APPEND listed ", ")
+  endif()
+  string(APPEND listed "'./${file}'")
+endforeach()
+string(SHA256 version "${digests}")
+string(SUBSTRING "${version}" 0 16 SITE_VERSION)
+set(SITE_FILES "${listed}")
+configure_file("${TEMPLATE}" "${SITE}/service_worker.js" @ONLY)
