@@ -1,10 +1,13 @@
 // Encoder figures on real IWADs: patch size, time and round trip, for
 //   freedoom1.wad -> freedoom2.wad   and   freedoom2.wad -> freedm.wad
 // from Debian's freedoom and freedm packages (free software). The directory comes from
-// TVL_FREEDOOM_DIR, else the packages' install directory. A synthetic pair runs everywhere.
+// TVL_FREEDOOM_DIR, else the packages' install directory. A synthetic pair runs everywhere, and
+// so do large edited pairs of 100, 300 and 1000 MB (the web bench's shape), whose patch is
+// weighed against the fresh bytes their edits brought (patch_per_fresh: 1.0 is the floor).
 //
 // Peak memory: run one case under a resource meter, e.g.
 //   time -v vcdiff_encode_bench --benchmark_filter=Freedoom1To2
+// An edited pair of N MB holds 2N MB itself, and its round trip decodes N MB more.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -14,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/edited_pair.h"
 #include "vcdiff/encoder/encoder.h"
 #include "vcdiff/encoder/round_trip.h"
 
@@ -92,9 +96,25 @@ void BM_EncodeSynthetic(benchmark::State& state) {
   RunEncode(state, source, target, "target.bin", "source.bin");
 }
 
+void BM_EncodeEditedPair(benchmark::State& state) {
+  const tvl::bench::EditedPair pair =
+      tvl::bench::MakeEditedPair(static_cast<uint64_t>(state.range(0)) * 1000000, 22);
+  RunEncode(state, pair.source, pair.target, "target.wad", "source.wad");
+  state.counters["fresh_bytes"] = static_cast<double>(pair.fresh_bytes);
+  state.counters["patch_per_fresh"] =
+      state.counters["patch_bytes"] / static_cast<double>(pair.fresh_bytes);
+}
+
 BENCHMARK(BM_EncodeFreedoom1To2)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_EncodeFreedoom2ToFreedm)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_EncodeSynthetic)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Source sizes in MB; one encoding each, as a 1000 MB pair alone takes 3 GB with its round trip.
+BENCHMARK(BM_EncodeEditedPair)
+    ->Arg(100)
+    ->Arg(300)
+    ->Arg(1000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 

@@ -17,9 +17,9 @@ constexpr uint64_t kMinRun = 4;
 constexpr int64_t kLeastCopyCost = 2;
 // Largest window index: 2^20 buckets of 16 slots, two slots per byte of an 8 MiB window.
 constexpr uint32_t kMaxWindowBucketBits = 20;
-// Largest source index: 2^21 buckets of 16 slots (256 MiB), which keeps the encoding of a
-// 110 MB release well under 1 GiB.
-constexpr uint32_t kMaxSourceBucketBits = 21;
+// The source index's memory: 256 MiB (2^21 buckets of 16 slots), or for sources of 1 GiB and more
+// up to half a byte per source byte (a power of two), so that it grows no faster than the source.
+constexpr uint64_t kLeastSourceIndexBytes = uint64_t{256} << 20;
 
 enum class CandidateKind : uint8_t { kNone, kCopy, kRun };
 
@@ -170,7 +170,23 @@ void ExtendBackwards(const Matcher& m, Candidate& c, uint64_t& pos, uint64_t lit
   }
 }
 
+// log2 of the most buckets the source index may have.
+uint32_t MaxSourceBucketBits(uint64_t source_size) {
+  const uint64_t bytes = std::max(kLeastSourceIndexBytes, source_size / 2);
+  return static_cast<uint32_t>(std::bit_width(bytes / (kBucketWays * sizeof(HashSlot))) - 1);
+}
+
 }  // namespace
+
+// Buckets full past their ways would push out the oldest positions, and with them every match in
+// the start of a large source. Filing fewer positions loses little instead: a match that pays for
+// a source address is long, so it is still found at most one step after it starts, and grown back.
+uint64_t SourceStepFor(uint64_t source_size, const MatcherParams& params) {
+  const uint64_t slots = uint64_t{kBucketWays} << MaxSourceBucketBits(source_size);
+  uint64_t step = std::max<uint32_t>(params.source_step, 1);
+  while (2 * (source_size / step) > slots) step *= 2;  // two slots per position, as BucketBitsFor
+  return step;
+}
 
 void BuildSourceIndex(SourceIndex& index, std::span<const uint8_t> source,
                       const MatcherParams& params) {
@@ -179,9 +195,11 @@ void BuildSourceIndex(SourceIndex& index, std::span<const uint8_t> source,
     index.buckets = {};  // nothing to file: lookups are skipped
     return;
   }
+  const uint64_t step = SourceStepFor(source.size(), params);
   InitHashBuckets(index.buckets, params.source_hash_width,
-                  BucketBitsFor(source.size() / params.source_step, kMaxSourceBucketBits));
-  InsertRange(index.buckets, source.data(), source.size(), 0, source.size(), params.source_step);
+                  BucketBitsFor(source.size() / step, MaxSourceBucketBits(source.size())));
+  InsertRange(index.buckets, source.data(), source.size(), 0, source.size(),
+              static_cast<size_t>(step));
 }
 
 void MatchWindow(const SourceIndex& source, std::span<const uint8_t> window, WindowIndex& index,

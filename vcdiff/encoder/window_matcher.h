@@ -21,7 +21,7 @@ namespace tvl {
 // long enough to pay for a source address is still found one byte later and grown back.
 struct MatcherParams {
   uint32_t source_hash_width = 8;  // bytes hashed per source position
-  uint32_t source_step = 2;        // every how many source positions are indexed
+  uint32_t source_step = 2;        // every how many source positions are indexed, at least
   uint32_t target_hash_width = 4;  // bytes hashed per window position; all are indexed
   uint32_t good_length = 256;      // a match this long ends the search at its position
   int32_t min_score = 1;           // bytes a COPY or RUN must save to be taken
@@ -32,6 +32,10 @@ struct SourceIndex {
   std::span<const uint8_t> data;
   HashBuckets buckets;
 };
+
+// How far apart the source positions filed in its index lie: `params.source_step`, or a larger
+// power of two times it where the source is too large for the index's memory at that step.
+uint64_t SourceStepFor(uint64_t source_size, const MatcherParams& params);
 
 void BuildSourceIndex(SourceIndex& index, std::span<const uint8_t> source,
                       const MatcherParams& params);
