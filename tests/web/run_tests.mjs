@@ -802,7 +802,7 @@ const tests = {
     }
   },
 
-  'at 390 px wide nothing is wider than the screen': async (page) => {
+  'at 390 px wide nothing is wider than the screen': async (page, {folders}) => {
     await page.setViewportSize({width: 390, height: 844});
     const unknown = Buffer.from('Not a game file at all, just some text.\n'.repeat(50));
     const screens = [
@@ -810,6 +810,14 @@ const tests = {
       ['unknown file', () => pickBytes(page, 'notes-with-a-long-name-for-a-phone.wad', unknown)],
       ['identified with targets', () => pick(page, 'doom2_v19')],
       ['releases table', () => page.locator('#releases').scrollIntoViewIfNeeded()],
+      ['kept patches', async () => {
+        await page.click('#patch-source summary');
+        await page.setInputFiles('#patch-files', [
+          {name: `doom2_v19_to_doom2_v17-${'a-very-long-name-for-a-phone-'.repeat(3)}.vcdiff`, mimeType: 'application/octet-stream', buffer: folders.patch},
+          {name: 'tnt_v19_to_tnt_psneur.vcdiff', mimeType: 'application/octet-stream', buffer: folders.patch}]);
+        await page.waitForSelector('#patch-list li:nth-child(2)');
+        await page.locator('#patch-list').scrollIntoViewIfNeeded();
+      }],
     ];
     for (const [screen, reach] of screens) {
       await reach();
@@ -972,6 +980,127 @@ const tests = {
     check(failures.length === 0, failures.join('\n'));
   },
 
+  'patches picked are kept across visits until removed, and still checked': async (page, {url, folders}) => {
+    const listed = () => page.$$eval('#patch-list li', (lines) => lines.map((line) => line.dataset.patch));
+    // The list is busy until the browser has a change in its storage, and counts those done.
+    const kept = (changes = 1) => page.waitForFunction((changes) => {
+      const list = document.getElementById('patch-list');
+      return list.getAttribute('aria-busy') === 'false' && Number(list.dataset.changes) >= changes;
+    }, changes);
+    const reload = async () => {
+      await page.goto(`${url}?save=download`);
+      await page.waitForSelector('body[data-ready="true"]');
+    };
+    await pick(page, 'tnt_psnusa');
+    await page.setInputFiles('#patch-folder', folders.good);
+    await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="present"]');
+    check(JSON.stringify(await listed()) === '["tnt_v19_to_tnt_psneur.vcdiff"]', `listed: ${await listed()}`);
+    await kept();
+    // A new visit lists it, opens the patch section to show it, and converts with it.
+    await reload();
+    check(JSON.stringify(await listed()) === '["tnt_v19_to_tnt_psneur.vcdiff"]', `after reload: ${await listed()}`);
+    check(await page.isVisible('#patch-list') && /1 patch file chosen/.test(await page.textContent('#patch-count')),
+          await page.textContent('#patch-count'));
+    await shot(page, 'kept-patches');
+    await page.emulateMedia({colorScheme: 'dark'});
+    await shot(page, 'kept-patches-dark');
+    await page.emulateMedia({colorScheme: 'light'});
+    await pick(page, 'tnt_psnusa');
+    check((await page.getAttribute('#targets li[data-release-id="tnt_psneur"]', 'data-patches')) === 'present', 'not used');
+    const {bytes} = await convertAndDownload(page, 'tnt_psneur');
+    check(sha1(bytes) === sha1(readFileSync(release('tnt_psneur'))), 'not tnt_psneur');
+    // A damaged copy picked later takes the name's place, and is kept as untrusted as it came.
+    await page.setInputFiles('#patch-folder', folders.damaged);
+    await kept();
+    await reload();
+    check(JSON.stringify(await listed()) === '["tnt_v19_to_tnt_psneur.vcdiff"]', `one of a name: ${await listed()}`);
+    await pick(page, 'tnt_psnusa');
+    await page.check('#target-tnt_psneur');
+    await page.click('#convert');
+    const text = await waitStatus(page, /nothing was saved|checked by SHA-1/);
+    check(/tnt_v19_to_tnt_psneur\.vcdiff is damaged/.test(text), text);
+    // Remove forgets it: gone from the list, the targets and the next visit.
+    await page.click('#patch-list button[aria-label="Remove tnt_v19_to_tnt_psneur.vcdiff"]');
+    await page.waitForSelector('#targets li[data-release-id="tnt_psneur"][data-patches="missing"]');
+    check((await listed()).length === 0 && await page.isHidden('#patch-list'), `after Remove: ${await listed()}`);
+    check((await page.evaluate(() => document.activeElement.id)) === 'patch-files', 'the focus was lost with the line');
+    await kept();
+    await reload();
+    check((await listed()).length === 0 && /No patch files chosen/.test(await page.textContent('#patch-count')), 'Remove was forgotten');
+    const stored = await page.evaluate(async () => {
+      const names = [];
+      for await (const name of (await (await navigator.storage.getDirectory()).getDirectoryHandle('patches')).keys()) names.push(name);
+      return names;
+    });
+    check(stored.length === 0, `still stored: ${stored}`);
+  },
+
+  'the app installs: a manifest with icons, and files it is opened with are identified': async (page, {url}) => {
+    const manifestUrl = new URL(await page.getAttribute('link[rel="manifest"]', 'href'), url).href;
+    const response = await page.request.get(manifestUrl);
+    check(response.ok() && /manifest\+json/.test(response.headers()['content-type']), 'the manifest is not served as one');
+    const manifest = await response.json();
+    check(manifest.name === 'Tarvelline' && manifest.display === 'standalone' && manifest.start_url, JSON.stringify(manifest));
+    const sizes = [];
+    for (const icon of manifest.icons) {
+      const png = await (await page.request.get(new URL(icon.src, manifestUrl).href)).body();
+      const [width, height] = [png.readUInt32BE(16), png.readUInt32BE(20)];
+      check(png.subarray(1, 4).toString() === 'PNG' && icon.sizes === `${width}x${height}`, `${icon.src}: ${icon.sizes}, ${width}x${height}`);
+      sizes.push(width);
+    }
+    check(sizes.includes(192) && sizes.includes(512), `icon sizes: ${sizes}`);
+    const accepted = manifest.file_handlers.flatMap((handler) => Object.values(handler.accept).flat());
+    check(accepted.includes('.wad') && accepted.includes('.zip'), `file handlers: ${accepted}`);
+    // The launch queue as a browser with file handlers fills it: a .wad, then a .zip holding one.
+    const cases = [
+      ['doom2.wad', readFileSync(release('doom2_v19')), /Doom 2 retail v1\.9\./],
+      ['tnt.zip', makeZip([{name: 'TNT.WAD', data: readFileSync(release('tnt_v19'))}]), /TNT: Evilution\./],
+    ];
+    for (const [name, bytes, says] of cases) {
+      await page.addInitScript(() => Object.defineProperty(window, 'launchQueue', {
+        value: {setConsumer: (consumer) => (window.launchConsumer = consumer)}, configurable: true}));
+      await page.goto(`${url}?save=download`);
+      await page.waitForFunction(() => window.launchConsumer);
+      await page.evaluate(({name, base64}) => {
+        const file = new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name);
+        window.launchConsumer({files: [{kind: 'file', name, getFile: async () => file}]});
+      }, {name, base64: bytes.toString('base64')});
+      const text = await waitStatus(page, says);
+      check(says.test(text), `${name}: ${text}`);
+    }
+  },
+
+  'a failed conversion is worded by the page from the report\'s fields, for each kind': async (page) => {
+    const cases = [
+      [{kind: 'cancelled'}, /^Cancelled: nothing was saved\.$/],
+      [{kind: 'no-route'}, /no conversion between these releases/],
+      [{kind: 'patch-missing', patch: 'tnt_v19_to_tnt_psneur'}, /tnt_v19_to_tnt_psneur\.vcdiff is needed/],
+      [{kind: 'patch-too-large', patch: 'p', patchRole: 'picked', patchName: 'Big.VCDIFF'}, /Big\.VCDIFF can't be used: it is larger than any patch \(over 256 MiB\)/],
+      [{kind: 'patch-unreadable', patch: 'p', patchRole: 'picked', patchName: 'p.vcdiff', reason: 'Input/output error'}, /p\.vcdiff could not be read \(input\/output error\), so nothing was saved/],
+      [{kind: 'patch-damaged', patch: 'p', patchRole: 'picked', patchName: 'mine.vcdiff'}, /The patch file mine\.vcdiff is damaged or isn't a patch for this release/],
+      [{kind: 'patch-damaged', patch: 'doom2_v19_to_doom2_xbox', patchRole: 'built-in'}, /The patch doom2_v19_to_doom2_xbox built into this page could not be applied.*Reload/],
+      [{kind: 'input-unreadable', reason: 'No such file or directory'}, /The file changed or could not be read while it was being converted/],
+      [{kind: 'not-target', suspectNames: ['renamed.vcdiff']}, /not the release it should be.*\(renamed\.vcdiff\) may be another patch renamed/],
+      [{kind: 'not-target', suspectNames: []}, /^The file changed while it was being converted, so nothing was saved/],
+      [{kind: 'result-unreadable', reason: 'Input/output error'}, /could not be read back to check it \(input\/output error\)/],
+      [{kind: 'temp-failed', reason: 'No space left on device'}, /intermediate release \(no space left on device\).*Free some space/],
+      [{kind: 'write-failed', reason: 'No space left on device'}, /could not take the result \(no space left on device\).*Free some space/],
+      [{kind: 'replace-failed', reason: 'Permission denied'}, /could not be put in place \(permission denied\)/],
+      [{kind: 'a kind this page does not know'}, /^The conversion failed, so nothing was saved\. Try again\.$/],
+    ];
+    const said = await page.evaluate(async (reports) => {
+      const {failureText, failureKinds} = await import('./js/messages.js');
+      return {texts: reports.map((report) => failureText({source: 'doom2_v19', target: 'doom2_xbox', ...report})), kinds: failureKinds};
+    }, cases.map(([report]) => report));
+    const failures = [];
+    for (const [at, [report, says]] of cases.entries()) {
+      const text = said.texts[at];
+      if (!says.test(text) || /undefined|null|\/r\d+\//.test(text)) failures.push(`${JSON.stringify(report)}: "${text}"`);
+    }
+    const untested = said.kinds.filter((kind) => !cases.some(([report]) => report.kind === kind));
+    check(failures.length === 0 && untested.length === 0, `${failures.join('\n')}\nkinds without a case: ${untested}`);
+  },
+
   'the page keeps its Content-Security-Policy: a whole run breaks none of it': async (page, {url, folders}) => {
     const policy = pagePolicy();
     check(policy === "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'; worker-src 'self'; img-src 'self'", policy);
@@ -1004,6 +1133,129 @@ const tests = {
   },
 };
 
+// The installed app, with its service worker: each test serves its own copy of the site on an
+// origin of its own, so what one leaves in the browser's caches is not another's.
+const stampScript = join(here, '../../web/stamp_site.cmake');
+const swTemplate = join(here, '../../web/service_worker.js.in');
+
+// A copy of the site, served with the page's policy as a header; `reopen()` serves the folder
+// again on the same address once closed, as a new build of the site would be.
+async function serveCopy(name, sideOrigins) {
+  const folder = join(scratch, name);
+  cpSync(site, folder, {recursive: true});
+  let served = await serve(folder, 0, {'content-security-policy': pagePolicy()});
+  const port = served.server.address().port;
+  sideOrigins.add(new URL(served.url).origin);
+  return {
+    folder,
+    url: served.url,
+    // Closes at once, connections the browser keeps open too: from then on there is no network.
+    close: () => new Promise((done) => {
+      served.server.close(done);
+      served.server.closeAllConnections();
+    }),
+    reopen: async () => (served = await serve(folder, port, {'content-security-policy': pagePolicy()})),
+  };
+}
+
+// Opens the page and waits until its service worker has kept the site and controls the page.
+async function visitAndKeep(page, url) {
+  await page.goto(`${url}?save=download`);
+  await page.waitForSelector('body[data-ready="true"]');
+  await page.evaluate(() => navigator.serviceWorker.ready);
+  await page.reload();
+  await page.waitForSelector('body[data-ready="true"]');
+  await page.waitForFunction(() => navigator.serviceWorker.controller);
+}
+
+const cacheNames = (page) => page.evaluate(() => caches.keys());
+
+// Waits until `condition(arg)`, an async function run in the page, holds.
+async function until(page, condition, arg, what) {
+  for (let tries = 0; tries < 300; ++tries) {
+    if (await page.evaluate(condition, arg)) return;
+    await new Promise((done) => setTimeout(done, 100));
+  }
+  throw new Error(what);
+}
+
+const appTests = {
+  'after one visit the page loads, identifies and converts with no network': async (page, {context, sideOrigins}) => {
+    const copy = await serveCopy('offline-site', sideOrigins);
+    try {
+      await visitAndKeep(page, copy.url);
+      await copy.close();
+      await context.setOffline(true);
+      await page.reload();
+      await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
+      await pick(page, 'doom2_v1666');
+      check((await page.textContent('#release-title')) === 'Doom 2 retail v1.666', 'not identified offline');
+      await shot(page, 'offline-identified');
+      const {bytes} = await convertAndDownload(page, 'doom2_xbox');
+      check(sha1(bytes) === sha1(readFileSync(release('doom2_xbox'))), 'the offline run is not doom2_xbox');
+      // A Cancel starts the worker over: from the kept files too.
+      await page.check('#target-doom2_v19');
+      await cancelAtFirstProgress(page);
+      await page.click('#convert');
+      await waitStatus(page, /Cancelled/);
+      const {bytes: after} = await convertAndDownload(page, 'doom2_v19');
+      check(sha1(after) === sha1(readFileSync(release('doom2_v19'))), 'the run after Cancel, offline');
+    } finally {
+      await context.setOffline(false);
+    }
+  },
+
+  'a new build of the site replaces the kept one on the next visit, and the old cache goes': async (page, {sideOrigins}) => {
+    const copy = await serveCopy('build-a', sideOrigins);
+    await visitAndKeep(page, copy.url);
+    const before = await cacheNames(page);
+    check(before.length === 1, `caches after one visit: ${before}`);
+    // Build B: a page that reads otherwise, and its service worker stamped again by the build's
+    // own script.
+    await copy.close();
+    const index = join(copy.folder, 'index.html');
+    writeFileSync(index, readFileSync(index, 'utf8').replace('<h1>Tarvelline</h1>', '<h1>Tarvelline B</h1>'));
+    execFileSync('cmake', [`-DSITE=${copy.folder}`, `-DTEMPLATE=${swTemplate}`, '-P', stampScript]);
+    await copy.reopen();
+    await page.goto(`${copy.url}?save=download`);
+    await page.waitForSelector('body[data-ready="true"]');
+    check((await page.textContent('h1')) === 'Tarvelline B', `the old build shows: ${await page.textContent('h1')}`);
+    await until(page, async (old) => {
+      const names = await caches.keys();
+      return names.length === 1 && names[0] !== old && (await caches.open(names[0]).then((cache) => cache.keys())).length > 0;
+    }, before[0], 'the new build never replaced the old cache');
+    // And it is the new build that is kept: with the server gone, B opens.
+    await copy.close();
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]');
+    check((await page.textContent('h1')) === 'Tarvelline B', `offline: ${await page.textContent('h1')}`);
+    await pick(page, 'tnt_v19');
+    check((await page.textContent('#release-title')) === 'TNT: Evilution', 'build B does not identify');
+  },
+
+  'with the policy as a header, the service worker and the manifest break none of it': async (page, {sideOrigins}) => {
+    const copy = await serveCopy('policy-site', sideOrigins);
+    const errors = [];
+    page.on('console', (message) => {
+      if (message.type() === 'error' || /Content.Security.Policy/i.test(message.text())) errors.push(message.text());
+    });
+    await page.addInitScript(() => {
+      window.violations = [];
+      document.addEventListener('securitypolicyviolation', (event) =>
+        window.violations.push(`${event.violatedDirective} ${event.blockedURI}`));
+    });
+    await visitAndKeep(page, copy.url);
+    const response = await page.evaluate(() => fetch('manifest.webmanifest').then((answer) => answer.ok));
+    check(response, 'the manifest could not be fetched under the policy');
+    await pick(page, 'doom2_v1666');
+    const {bytes} = await convertAndDownload(page, 'doom2_xbox');
+    check(sha1(bytes) === sha1(readFileSync(release('doom2_xbox'))), 'not doom2_xbox');
+    check((await page.evaluate(() => window.violations)).length === 0 && errors.length === 0,
+          `violations: ${await page.evaluate(() => window.violations)}; console: ${errors}`);
+    await copy.close();
+  },
+};
+
 // A browser without WebAssembly: the page says so and offers nothing to press.
 async function withoutWebAssembly(context, url) {
   const page = await context.newPage();
@@ -1021,7 +1273,8 @@ async function withoutWebAssembly(context, url) {
 }
 
 const {server, url} = await serve(site, 0, {'content-security-policy': pagePolicy()});
-const browser = await launchBrowser();
+// The page on its own: the service worker is tried by the app's tests, in a browser of theirs.
+const browser = await launchBrowser({serviceWorkers: 'block'});
 const folders = makePatchFolders();
 const allowed = siteFiles();
 const strays = [];
@@ -1044,9 +1297,27 @@ browser.context.on('response', (response) => {
 // TVL_WEB_TESTS=<regular expression> runs only the tests whose names match it.
 const only = new RegExp(process.env.TVL_WEB_TESTS || '');
 const chosen = Object.entries(tests).filter(([name]) => only.test(name));
+const chosenApp = Object.entries(appTests).filter(([name]) => only.test(name));
 let failed = 0;
 let number = 0;
-const count = chosen.length + 2;
+const count = chosen.length + chosenApp.length + 2;
+
+// Patches a test left kept in the browser are not the next test's.
+async function forgetKeptPatches(page) {
+  const removed = await page.evaluate(async () => {
+    const root = await navigator.storage.getDirectory();
+    let count = 0;
+    for await (const name of root.keys()) {
+      await root.removeEntry(name, {recursive: true});
+      count += 1;
+    }
+    return count;
+  });
+  if (removed > 0) {
+    await page.reload();
+    await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
+  }
+}
 console.log(`1..${count}`);
 for (const [name, run] of chosen) {
   const page = await browser.context.newPage();
@@ -1057,6 +1328,7 @@ for (const [name, run] of chosen) {
   try {
     await page.goto(`${url}?save=download`);
     await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
+    await forgetKeptPatches(page);
     await run(page, {folders, downloads, url, sideOrigins, context: browser.context});
     check(errors.length === 0, `page errors: ${errors.join('; ')}`);
     console.log(`ok ${++number} - ${name}`);
@@ -1066,6 +1338,26 @@ for (const [name, run] of chosen) {
   }
   await page.close();
 }
+const app = await launchBrowser();
+app.context.on('request', (request) => {
+  const address = new URL(request.url());
+  if (!sideOrigins.has(address.origin) && address.protocol !== 'blob:') strays.push(request.url());
+});
+for (const [name, run] of chosenApp) {
+  const page = await app.context.newPage();
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(error.message));
+  try {
+    await run(page, {sideOrigins, context: app.context});
+    check(errors.length === 0, `page errors: ${errors.join('; ')}`);
+    console.log(`ok ${++number} - ${name}`);
+  } catch (error) {
+    failed += 1;
+    console.log(`not ok ${++number} - ${name}\n  # ${error.message.split('\n').join('\n  # ')}`);
+  }
+  await page.close();
+}
+await app.close();
 // The record covers the worker's own loads too, or it proves nothing.
 try {
   await withoutWebAssembly(browser.context, url);
