@@ -15,6 +15,8 @@ constexpr uint64_t kMinCopy = 4;
 constexpr uint64_t kMinRun = 4;
 // Opcode and a one-byte address are the least any COPY costs.
 constexpr int64_t kLeastCopyCost = 2;
+// A source COPY at least this long has its bytes filed in the window index only sparsely.
+constexpr uint64_t kSparseCopy = 256;
 // Largest window index: 2^20 buckets of 16 slots, two slots per byte of an 8 MiB window.
 constexpr uint32_t kMaxWindowBucketBits = 20;
 // The source index's memory: 256 MiB (2^21 buckets of 16 slots), or for sources of 1 GiB and more
@@ -196,6 +198,7 @@ void BuildSourceIndex(SourceIndex& index, std::span<const uint8_t> source,
     return;
   }
   const uint64_t step = SourceStepFor(source.size(), params);
+  index.step = step;
   InitHashBuckets(index.buckets, params.source_hash_width,
                   BucketBitsFor(source.size() / step, MaxSourceBucketBits(source.size())));
   InsertRange(index.buckets, source.data(), source.size(), 0, source.size(),
@@ -236,6 +239,14 @@ void MatchWindow(const SourceIndex& source, std::span<const uint8_t> window, Win
       EmitRun(emitter, m.target[pos], best.length);
     } else {
       EmitCopy(emitter, best.address, best.length);
+      if (best.address < m.source_size && best.length >= kSparseCopy) {
+        // Bytes the source holds are found there as well: the window files them only as often
+        // as the source index does, which spares most of its work on a largely copied target.
+        InsertRange(buckets, m.target, size, m.indexed, pos);
+        InsertRange(buckets, m.target, size, std::max(m.indexed, pos), pos + best.length,
+                    static_cast<size_t>(source.step));
+        m.indexed = std::max(m.indexed, pos + best.length);
+      }
       m.resume_valid = true;
       m.resume_position = pos + best.length;
       m.resume_address = best.address + best.length;

@@ -31,6 +31,7 @@ struct MatcherParams {
 struct SourceIndex {
   std::span<const uint8_t> data;
   HashBuckets buckets;
+  uint64_t step = 1;  // every how many positions `buckets` holds
 };
 
 // How far apart the source positions filed in its index lie: `params.source_step`, or a larger
