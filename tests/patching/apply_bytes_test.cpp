@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <vector>
 
 #include "patching/apply_patch.h"
@@ -71,12 +72,52 @@ std::vector<WindowBuilder> MixedWindows(const std::vector<uint8_t>& source) {
   return {first, second, third};
 }
 
-TEST_F(ApplyBytesTest, RebuildsMultiWindowTargetsFromSourceBlocks) {
-  const std::vector<uint8_t> source = RandomBytes(20000, 1);
-  const auto windows = MixedWindows(source);
-  ASSERT_TRUE(Apply(source, EncodeStream(windows, "b.wad//a.wad/"))) << error_.message;
-  EXPECT_EQ(error_.failure, ApplyFailure::kNone);
-  EXPECT_EQ(output(), ExpectedTarget(windows));
+// Sources of every size and copies of every kind rebuild the target.
+TEST_F(ApplyBytesTest, RebuildsTargetsFromSourceBlocks) {
+  const struct {
+    const char* name;
+    size_t source_size;
+    uint32_t seed;
+    std::function<std::vector<WindowBuilder>(const std::vector<uint8_t>&)> windows;
+  } rows[] = {
+      {"multi-window", 20000, 1, MixedWindows},
+      // Cross the 64 KiB pieces the read-ahead path takes, go back and forth between them, and
+      // end in a short last piece.
+      {"anywhere in a larger source", 200000, 15,
+       [](const std::vector<uint8_t>& source) {
+         WindowBuilder window(&source, 0, 200000);
+         window.Copy(65530, 20, 0);
+         window.Copy(131000, 70000 - 1000, 0);
+         window.Copy(100, 50, 0);
+         window.Copy(196600, 3400, 0);
+         window.Copy(65536 * 2 - 1, 2, 0);
+         window.Copy(0, 200000, 0);
+         return std::vector<WindowBuilder>{window};
+       }},
+      {"source shorter than one block", 100, 3,
+       [](const std::vector<uint8_t>& source) {
+         WindowBuilder window(&source, 0, 100);
+         window.Copy(0, 100, 0);
+         window.Copy(50, 50, 0);
+         return std::vector<WindowBuilder>{window};
+       }},
+      // The segment is declared past the source's end; the copies stay inside.
+      {"segment past the source end", 5000, 4,
+       [](const std::vector<uint8_t>& source) {
+         WindowBuilder window(&source, 0, 100000);
+         window.Copy(4000, 1000, 0);  // ends exactly at the end of the file
+         window.Copy(0, 10, 0);
+         return std::vector<WindowBuilder>{window};
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::vector<uint8_t> source = RandomBytes(row.source_size, row.seed);
+    const std::vector<WindowBuilder> windows = row.windows(source);
+    ASSERT_TRUE(Apply(source, EncodeStream(windows, "b.wad//a.wad/"))) << error_.message;
+    EXPECT_EQ(error_.failure, ApplyFailure::kNone);
+    EXPECT_EQ(output(), ExpectedTarget(windows));
+  }
 }
 
 TEST_F(ApplyBytesTest, EveryPieceSizeGivesTheSameOutput) {
@@ -94,21 +135,6 @@ TEST_F(ApplyBytesTest, EveryPieceSizeGivesTheSameOutput) {
     ASSERT_TRUE(Apply(source, patch, size)) << "piece " << size << ": " << error_.message;
     ASSERT_EQ(output(), expected) << "piece " << size;
   }
-}
-
-TEST_F(ApplyBytesTest, CopiesAnywhereInALargerSource) {
-  // Cross the 64 KiB pieces the read-ahead path takes, go back and forth between them, and end
-  // in a short last piece.
-  const std::vector<uint8_t> source = RandomBytes(200000, 15);
-  WindowBuilder window(&source, 0, 200000);
-  window.Copy(65530, 20, 0);
-  window.Copy(131000, 70000 - 1000, 0);
-  window.Copy(100, 50, 0);
-  window.Copy(196600, 3400, 0);
-  window.Copy(65536 * 2 - 1, 2, 0);
-  window.Copy(0, 200000, 0);
-  ASSERT_TRUE(Apply(source, EncodeStream({window}))) << error_.message;
-  EXPECT_EQ(output(), window.expected);
 }
 
 // How the source is read changes nothing: through a view, or through the read-ahead in blocks of
@@ -141,24 +167,6 @@ TEST_F(ApplyBytesTest, EverySourceReadingGivesTheSameOutput) {
     ASSERT_TRUE(Decode({patch}, reading)) << error_.message;
     EXPECT_EQ(output(), ExpectedTarget(windows));
   }
-}
-
-TEST_F(ApplyBytesTest, SourceShorterThanOneBlock) {
-  const std::vector<uint8_t> source = RandomBytes(100, 3);
-  WindowBuilder window(&source, 0, 100);
-  window.Copy(0, 100, 0);
-  window.Copy(50, 50, 0);
-  ASSERT_TRUE(Apply(source, EncodeStream({window}))) << error_.message;
-  EXPECT_EQ(output(), window.expected);
-}
-
-TEST_F(ApplyBytesTest, SegmentDeclaredPastTheSourceEndIsFineWhileCopiesStayInside) {
-  const std::vector<uint8_t> source = RandomBytes(5000, 4);
-  WindowBuilder window(&source, 0, 100000);
-  window.Copy(4000, 1000, 0);  // ends exactly at the end of the file
-  window.Copy(0, 10, 0);
-  ASSERT_TRUE(Apply(source, EncodeStream({window}))) << error_.message;
-  EXPECT_EQ(output(), window.expected);
 }
 
 TEST_F(ApplyBytesTest, CopiesBeyondTheSourceEndFail) {

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "platform/text.h"
 #include "tests/patches/test_store_streams.h"
@@ -49,30 +50,47 @@ std::string Diagnostic(const ApplyError& error, const Path& input, const char16_
   return ApplyPatchDiagnostic(error, input, Narrow(patch), output);
 }
 
-TEST_F(ApplyPatchTest, MissingPatchLeavesAnEmptyOutput) {
-  CaptureStderr();
-  ApplyError error;
-  EXPECT_FALSE(ApplyPatch(source_, u"doom2_v19_to_doom2_zodiac", output_, &error));
-  EXPECT_EQ(GetCapturedStderr(), "");
-  EXPECT_EQ(error.failure, ApplyFailure::kNoPatch);
-  EXPECT_EQ(Diagnostic(error, source_, u"doom2_v19_to_doom2_zodiac", output_),
-            "Couldn't open patch data: doom2_v19_to_doom2_zodiac");
-  ASSERT_TRUE(std::filesystem::exists(output_));
-  EXPECT_TRUE(ReadFileBytes(output_).empty());
-}
-
-TEST_F(ApplyPatchTest, UnopenableInputStillCreatesTheOutput) {
+// Failures are quiet and say why. A missing input or patch still leaves the output created,
+// and empty.
+TEST_F(ApplyPatchTest, FailuresAreQuietAndSayWhy) {
   const Path missing = dir_ / "missing.wad";
-  CaptureStderr();
-  ApplyError error;
-  // Both the input and the patch name are bad: the input is reported, alone.
-  EXPECT_FALSE(ApplyPatch(missing, u"no_such_patch", output_, &error));
-  EXPECT_EQ(GetCapturedStderr(), "");
-  EXPECT_EQ(error.failure, ApplyFailure::kOpenInput);
-  EXPECT_EQ(Diagnostic(error, missing, u"no_such_patch", output_),
-            "Couldn't open for read: " + PathToUtf8(missing));
-  ASSERT_TRUE(std::filesystem::exists(output_));
-  EXPECT_TRUE(ReadFileBytes(output_).empty());
+  const Path zeros = dir_ / "zeros.wad";
+  WriteFileBytes(zeros, std::vector<uint8_t>(6000, 0));
+  const struct {
+    const char* name;
+    Path input;
+    const char16_t* patch;
+    ApplyFailure failure;
+    std::string diagnostic;
+    const char* message;  // the decoder's, or null
+    bool output_emptied;
+  } rows[] = {
+      {"missing patch", source_, u"doom2_v19_to_doom2_zodiac", ApplyFailure::kNoPatch,
+       "Couldn't open patch data: doom2_v19_to_doom2_zodiac", nullptr, true},
+      // Both the input and the patch name are bad: the input is reported, alone.
+      {"unopenable input", missing, u"no_such_patch", ApplyFailure::kOpenInput,
+       "Couldn't open for read: " + PathToUtf8(missing), nullptr, true},
+      // Not one of the applier's three diagnostics.
+      {"wrong source", zeros, u"doom2_v19_to_doom2_xbox", ApplyFailure::kDecode, "",
+       "target window checksum mismatch", false},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteFileBytes(output_, {'o', 'l', 'd'});
+    CaptureStderr();
+    ApplyError error;
+    EXPECT_FALSE(ApplyPatch(row.input, row.patch, output_, &error));
+    EXPECT_EQ(GetCapturedStderr(), "");
+    EXPECT_EQ(error.failure, row.failure);
+    if (row.message) {
+      EXPECT_STREQ(error.message, row.message);
+    }
+    EXPECT_EQ(Diagnostic(error, row.input, row.patch, output_), row.diagnostic);
+    if (row.output_emptied) {
+      ASSERT_TRUE(std::filesystem::exists(output_));
+      EXPECT_TRUE(ReadFileBytes(output_).empty());
+    }
+  }
 }
 
 TEST_F(ApplyPatchTest, UncreatableOutput) {
@@ -92,18 +110,6 @@ TEST_F(ApplyPatchTest, UncreatableOutput) {
   CaptureStderr();
   EXPECT_FALSE(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output));
   EXPECT_EQ(GetCapturedStderr(), "");
-}
-
-TEST_F(ApplyPatchTest, WrongSourceFailsQuietlyWithTheDecodersMessage) {
-  WriteFileBytes(source_, std::vector<uint8_t>(6000, 0));
-  CaptureStderr();
-  ApplyError error;
-  EXPECT_FALSE(ApplyPatch(source_, u"doom2_v19_to_doom2_xbox", output_, &error));
-  EXPECT_EQ(GetCapturedStderr(), "");
-  EXPECT_EQ(error.failure, ApplyFailure::kDecode);
-  EXPECT_STREQ(error.message, "target window checksum mismatch");
-  // Not one of the applier's three diagnostics.
-  EXPECT_EQ(Diagnostic(error, source_, u"doom2_v19_to_doom2_xbox", output_), "");
 }
 
 }  // namespace

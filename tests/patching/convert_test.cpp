@@ -12,6 +12,7 @@
 #include "patching/leftovers.h"
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
+#include "platform/text.h"
 #include "tests/cli/cli_run.h"
 #include "tests/platform/system_errors.h"
 #include "tests/synthetic/synthetic_releases.h"
@@ -66,25 +67,36 @@ TEST_F(ConvertTest, ConvertsFromAndToTheBaseInOneStep) {
   EXPECT_EQ(CountFiles(temp_), 0u);
 }
 
-TEST_F(ConvertTest, ConvertsBetweenTwoOtherReleasesThroughTheBase) {
-  Path input = Write(u"doom2_v1666", "doom2.wad");
-  Path output = dir_ / "zodiac.wad";
-  CliRun run =
-      RunCommand({"convert", input.string(), "--to", "doom2_zodiac", "--output", output.string()});
-  ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_EQ(testing::ReadFileBytes(output), Release(u"doom2_zodiac"));
-  EXPECT_EQ(CountFiles(temp_), 0u) << "the intermediate base release is removed";
-  EXPECT_EQ(CountFiles(dir_.path()), 2u);
-}
-
-TEST_F(ConvertTest, InPlaceReplacesTheInputWithTheVerifiedResult) {
-  Path input = Write(u"doom2_xbox", "doom2.wad");
-  CliRun run = RunCommand({"convert", input.string(), "--to", "doom2_v1666", "--in-place"});
-  ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_EQ(testing::ReadFileBytes(input), Release(u"doom2_v1666"));
-  EXPECT_EQ(IdentifyIwad(input), FindIwadByReleaseId(u"doom2_v1666"));
-  EXPECT_EQ(CountFiles(dir_.path()), 1u);
-  EXPECT_EQ(CountFiles(temp_), 0u);
+// Through the base into a new file, and in place: the result is the verified target, and the
+// intermediate base release is removed.
+TEST_F(ConvertTest, ConvertsThroughTheBaseAndInPlace) {
+  const struct {
+    const char* name;
+    std::u16string_view from, to;
+    bool in_place;
+  } rows[] = {
+      {"through the base", u"doom2_v1666", u"doom2_zodiac", false},
+      {"in place", u"doom2_xbox", u"doom2_v1666", true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::filesystem::remove_all(dir_.path() / "case");
+    std::filesystem::create_directory(dir_.path() / "case");
+    Path input = testing::WriteSyntheticRelease(dir_ / "case", row.from, "doom2.wad");
+    Path output = row.in_place ? input : dir_ / "case" / "result.wad";
+    Args args = {"convert", input.string(), "--to", Narrow(row.to)};
+    if (row.in_place) {
+      args.push_back("--in-place");
+    } else {
+      args.insert(args.end(), {"--output", output.string()});
+    }
+    CliRun run = RunCommand(args);
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(testing::ReadFileBytes(output), Release(row.to));
+    EXPECT_EQ(IdentifyIwad(output), FindIwadByReleaseId(row.to));
+    EXPECT_EQ(CountFiles(dir_ / "case"), row.in_place ? 1u : 2u);
+    EXPECT_EQ(CountFiles(temp_), 0u) << "the intermediate base release is removed";
+  }
 }
 
 TEST_F(ConvertTest, InputChangedAfterIdentificationFailsAndLeavesEverythingAsItWas) {
