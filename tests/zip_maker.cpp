@@ -1,4 +1,4 @@
-#include "tests/app/test_zip.h"
+#include "tests/zip_maker.h"
 
 #include <zlib.h>
 

@@ -1,5 +1,6 @@
-// Zip archives for the Windows program's tests, made in memory after PKWARE's APPNOTE with zlib's
-// deflate and CRC-32: the tests run under Wine, where no host tool can make them.
+// Zip archives for the tests, made in memory after PKWARE's APPNOTE with zlib's deflate and
+// CRC-32: the Windows tests run under Wine, where no host tool can make them, and the CLI's tests
+// make the same bytes in both builds.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,7 @@ struct TestZipEntry {
   std::span<const uint8_t> data;
   bool deflate = true;  // otherwise stored
   // What an archive of another tool, or a hostile one, says instead of the truth.
-  // The method field, else 8 or 0 by `deflate`.
+  // The method field, else 8 or 0 by `deflate`; the data is packed by `deflate` whatever it says.
   std::optional<uint16_t> method = std::nullopt;
   // More general purpose flags (bit 0: encrypted).
   uint16_t flags = 0;

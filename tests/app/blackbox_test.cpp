@@ -9,8 +9,8 @@
 #include "tests/app/window_probe.h"
 #include "tests/test_files.h"
 #if defined(TVL_HAVE_SYNTHETIC)
-#include "tests/app/test_zip.h"
 #include "tests/synthetic/synthetic_releases.h"
+#include "tests/zip_maker.h"
 #include "tvl_version.h"
 #endif
 
@@ -32,27 +32,6 @@ std::wstring ProgramBesideThis(const wchar_t* name) {
   GetModuleFileNameW(nullptr, path, MAX_PATH);
   std::wstring folder = path;
   return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
-}
-
-// A dialog window (class #32770) of one process with one title.
-struct WindowSearch {
-  DWORD process;
-  const wchar_t* title;
-  HWND found;
-};
-
-BOOL CALLBACK CheckWindow(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<WindowSearch*>(data);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  wchar_t name[16] = {};
-  GetClassNameW(window, name, 16);
-  if (process == search->process && lstrcmpW(name, L"#32770") == 0 &&
-      WindowText(window) == search->title) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
 }
 
 // A started program, ended if a test leaves it running.
@@ -103,10 +82,9 @@ class Launched {
     return nullptr;
   }
 
+  // A dialog window (class #32770) of the program with this title.
   HWND FindWindowOfProcess(const wchar_t* title) {
-    WindowSearch search = {id(), title, nullptr};
-    EnumWindows(CheckWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return FindWindowBy({.title = title, .class_name = L"#32770", .process = id()});
   }
 
  private:

@@ -19,7 +19,7 @@
 #include "platform/file_faults.h"
 #include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/app/synthetic_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
 
 namespace tvl::testing {
@@ -31,11 +31,6 @@ constexpr wchar_t kStoppedText[] = L"Stopped: nothing was written";
 
 bool Shown(HWND window, int id) {
   return (GetWindowLongW(GetDlgItem(window, id), GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
-std::vector<uint8_t> Bytes(std::u16string_view id) {
-  auto bytes = SyntheticReleaseBytes(id);
-  return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 // Holds the worker at its `hold_at`-th progress report (1-based) until released; counts reports.
@@ -70,22 +65,10 @@ class Gate {
   std::atomic<bool> held_{false};
 };
 
-class ConversionTest : public MainWindowTest {
+class ConversionTest : public SyntheticWindowTest {
  protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    work_ = scratch_.path() / "work";
-    std::filesystem::create_directory(work_);
-  }
-
   void Prepare(std::u16string_view id, std::u16string_view target, bool in_place) {
-    input_ = WriteSyntheticRelease(work_, id, "input.wad");
-    Open();
-    Browse(input_);
-    ASSERT_TRUE(ui_.messages.empty());
-    int line = LineOf(GetIwad(FindIwadByReleaseId(target)).title);
-    ASSERT_GE(line, 0);
-    ClickTarget(line);
+    SyntheticWindowTest::Prepare(id, target);
     if (in_place) {
       SendMessageW(Item(IDC_IN_PLACE), BM_SETCHECK, BST_CHECKED, 0);
       ui_.AnswerMessage(IDYES);
@@ -114,9 +97,6 @@ class ConversionTest : public MainWindowTest {
     ui_.messages.clear();
     return counter.reports();
   }
-
-  Path work_;
-  Path input_;
 };
 
 TEST_F(ConversionTest, WindowAnswersWhileAConversionRuns) {

@@ -16,7 +16,7 @@
 #include "app/program.h"
 #include "app/ui_calls.h"
 #include "resources/main_window_ids.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/app/synthetic_window_fixture.h"
 #include "tests/platform/deep_folder_win32.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "ui/ole_session.h"
@@ -24,35 +24,17 @@
 namespace tvl::testing {
 namespace {
 
-std::vector<uint8_t> Bytes(std::u16string_view id) {
-  auto bytes = SyntheticReleaseBytes(id);
-  return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
-class DeepFolderTest : public MainWindowTest {
+class DeepFolderTest : public SyntheticWindowTest {
  protected:
   void SetUp() override {
-    MainWindowTest::SetUp();
+    SyntheticWindowTest::SetUp();
     deep_.emplace(scratch_.path(), 400);
     ASSERT_GT(deep_->path().native().size(), 400u);
+    work_ = deep_->path();
   }
   void TearDown() override {
-    MainWindowTest::TearDown();
+    SyntheticWindowTest::TearDown();
     deep_.reset();
-  }
-
-  // Chooses release `id` (written into the deep folder as input.wad) with "..." and selects
-  // `target`.
-  void Prepare(std::u16string_view id, std::u16string_view target) {
-    input_ = WriteSyntheticRelease(deep_->path(), id, "input.wad");
-    Open();
-    Browse(input_);
-    ASSERT_TRUE(ui_.messages.empty());
-    ASSERT_EQ(ItemText(window_, IDC_INPUT_PATH), input_.native());
-    int line = LineOf(GetIwad(FindIwadByReleaseId(target)).title);
-    ASSERT_GE(line, 0);
-    ClickTarget(line);
-    ASSERT_TRUE(ItemEnabled(window_, IDC_PATCH));
   }
 
   // The success message last; a new file named in full, however deep.
@@ -78,7 +60,6 @@ class DeepFolderTest : public MainWindowTest {
   }
 
   std::optional<DeepFolder> deep_;
-  Path input_;
 };
 
 TEST_F(DeepFolderTest, OpenDialogStartsBesideTheLastFile) {
@@ -111,16 +92,6 @@ TEST_F(DeepFolderTest, IntoANewFileBesideTheInput) {
   ExpectOnly({L"doom2-v19.wad", L"input.wad"});
 }
 
-BOOL CALLBACK FindFileNameBox(HWND child, LPARAM data) {
-  wchar_t name[16] = {};
-  GetClassNameW(child, name, 16);
-  if (std::wstring(name) == L"Edit" && IsWindowVisible(child) && IsWindowEnabled(child)) {
-    *reinterpret_cast<HWND*>(data) = child;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void Settle(HWND window) {
   Sleep(300);
   DWORD_PTR ignored = 0;
@@ -145,8 +116,8 @@ class DialogUser {
             // answered, and a moment more on a busy machine.
             Settle(window);
             if (!name.empty()) {
-              HWND box = nullptr;
-              EnumChildWindows(window, FindFileNameBox, reinterpret_cast<LPARAM>(&box));
+              HWND box = FindWindowBy(
+                  {.class_name = L"Edit", .parent = window, .visible = true, .enabled = true});
               if (box) SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()));
               Settle(window);
             }

@@ -15,10 +15,10 @@
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
-#include "tests/app/test_zip.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/ui/find_iwads_probe.h"
 #include "tests/ui/modal_dialog.h"
+#include "tests/zip_maker.h"
 
 namespace tvl::testing {
 namespace {

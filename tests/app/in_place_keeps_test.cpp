@@ -9,16 +9,11 @@
 #include "app/program.h"
 #include "platform/file_ops.h"
 #include "resources/main_window_ids.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/app/synthetic_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
 
 namespace tvl::testing {
 namespace {
-
-std::vector<uint8_t> Bytes(std::u16string_view id) {
-  auto bytes = SyntheticReleaseBytes(id);
-  return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
 
 bool UnderWine() {
   return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;

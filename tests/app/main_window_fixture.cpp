@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
-#include <cstring>
 #include <string>
 
 #include "app/main_window.h"
@@ -13,6 +12,7 @@
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "resources/program_ids.h"
+#include "tests/ui/fake_data_object.h"
 
 namespace tvl::testing {
 
@@ -97,46 +97,17 @@ int MainWindowTest::LineOf(std::u16string_view title) {
 }
 
 void MainWindowTest::DropFiles(const std::vector<Path>& files) {
-  std::wstring names;
-  for (const Path& file : files) names += file.native() + L'\0';
-  names += L'\0';
-  size_t size = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
-  HGLOBAL memory = GlobalAlloc(GHND, size);
+  std::vector<std::wstring> names;
+  for (const Path& file : files) names.push_back(file.native());
+  HGLOBAL memory = MakeDropFiles(names);
   ASSERT_NE(memory, nullptr);
-  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-  drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = TRUE;
-  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(),
-              names.size() * sizeof(wchar_t));
-  GlobalUnlock(memory);
   // The window owns the drop from here (DragFinish).
   SendMessageW(window_, WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
 }
 
-namespace {
-
-struct TooltipSearch {
-  HWND owner, found;
-};
-
-// A named callback: on x86 an enumeration callback must be stdcall, which a lambda is not.
-BOOL CALLBACK MatchTooltip(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<TooltipSearch*>(context);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (std::wstring(name) == TOOLTIPS_CLASSW && GetWindow(window, GW_OWNER) == search->owner) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-}  // namespace
-
 HWND FindTooltip(HWND owner) {
-  TooltipSearch search = {owner, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), MatchTooltip, reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  return FindWindowBy(
+      {.class_name = TOOLTIPS_CLASSW, .thread = GetCurrentThreadId(), .owner = owner});
 }
 
 std::wstring TooltipText(HWND tooltip, HWND owner, int id) {

@@ -17,8 +17,8 @@
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
-#include "tests/app/test_zip.h"
 #include "tests/synthetic/synthetic_releases.h"
+#include "tests/zip_maker.h"
 #include "tvl_version.h"
 
 namespace tvl::testing {

@@ -13,7 +13,7 @@
 #include "app/target_list.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
-#include "tests/app/main_window_fixture.h"
+#include "tests/app/synthetic_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
 
 namespace tvl::testing {
@@ -21,31 +21,8 @@ namespace {
 
 constexpr wchar_t kPatchFailedText[] = L"An error occured while patching.";
 
-std::vector<uint8_t> Bytes(std::u16string_view id) {
-  auto bytes = SyntheticReleaseBytes(id);
-  return std::vector<uint8_t>(bytes.begin(), bytes.end());
-}
-
-class PatchCommandTest : public MainWindowTest {
+class PatchCommandTest : public SyntheticWindowTest {
  protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    work_ = scratch_.path() / "work";
-    std::filesystem::create_directory(work_);
-  }
-
-  // Opens the window on release `id` (written as work/input.wad) and selects `target`.
-  void Prepare(std::u16string_view id, std::u16string_view target) {
-    input_ = WriteSyntheticRelease(work_, id, "input.wad");
-    Open();
-    Browse(input_);
-    ASSERT_TRUE(ui_.messages.empty());
-    int line = LineOf(GetIwad(FindIwadByReleaseId(target)).title);
-    ASSERT_GE(line, 0);
-    ClickTarget(line);
-    ASSERT_TRUE(ItemEnabled(window_, IDC_PATCH));
-  }
-
   void SetInPlace() { SendMessageW(Item(IDC_IN_PLACE), BM_SETCHECK, BST_CHECKED, 0); }
 
   // The files in the work folder, by name.
@@ -73,9 +50,6 @@ class PatchCommandTest : public MainWindowTest {
     EXPECT_EQ(ui_.messages[0].type, type);
     EXPECT_EQ(ui_.messages[0].owner, window_);
   }
-
-  Path work_;
-  Path input_;
 };
 
 TEST_F(PatchCommandTest, ToTheBaseIntoANewFile) {

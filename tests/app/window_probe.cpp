@@ -3,28 +3,52 @@
 namespace tvl::testing {
 namespace {
 
-struct TitleSearch {
-  const wchar_t* title;
+struct Search {
+  const WindowQuery& query;
   HWND found;
 };
 
-BOOL CALLBACK CheckTopWindow(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<TitleSearch*>(data);
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == GetCurrentProcessId() && IsWindowVisible(window) &&
-      WindowText(window) == search->title) {
-    search->found = window;
-    return FALSE;
+bool Answers(HWND window, const WindowQuery& query) {
+  if (query.process != 0 || query.thread != 0) {
+    DWORD process = 0;
+    DWORD thread = GetWindowThreadProcessId(window, &process);
+    if ((query.process != 0 && process != query.process) ||
+        (query.thread != 0 && thread != query.thread)) {
+      return false;
+    }
   }
-  return TRUE;
+  if (query.class_name) {
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (lstrcmpiW(name, query.class_name) != 0) return false;
+  }
+  if (query.owner && GetWindow(window, GW_OWNER) != query.owner) return false;
+  if (query.visible && !IsWindowVisible(window)) return false;
+  if (query.enabled && !IsWindowEnabled(window)) return false;
+  // Last: reading the title sends a message, which a window of another thread has to answer.
+  return !query.title || WindowText(window) == query.title;
+}
+
+// A named callback: on x86 an enumeration callback must be stdcall, which a lambda is not.
+BOOL CALLBACK CheckWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<Search*>(data);
+  if (!Answers(window, search->query)) return TRUE;
+  search->found = window;
+  return FALSE;
 }
 
 }  // namespace
 
-HWND FindProcessWindow(const wchar_t* title) {
-  TitleSearch search = {title, nullptr};
-  EnumWindows(CheckTopWindow, reinterpret_cast<LPARAM>(&search));
+HWND FindWindowBy(const WindowQuery& query) {
+  Search search = {query, nullptr};
+  const auto data = reinterpret_cast<LPARAM>(&search);
+  if (query.parent) {
+    EnumChildWindows(query.parent, CheckWindow, data);
+  } else if (query.thread != 0) {
+    EnumThreadWindows(query.thread, CheckWindow, data);
+  } else {
+    EnumWindows(CheckWindow, data);
+  }
   return search.found;
 }
 

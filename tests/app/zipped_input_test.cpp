@@ -13,9 +13,9 @@
 #include "app/program.h"
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
-#include "tests/app/main_window_fixture.h"
-#include "tests/app/test_zip.h"
+#include "tests/app/synthetic_window_fixture.h"
 #include "tests/synthetic/synthetic_releases.h"
+#include "tests/zip_maker.h"
 
 namespace tvl::testing {
 namespace {
@@ -28,10 +28,7 @@ constexpr wchar_t kInPlaceArchiveText[] = L"Patch in-place (not for a zip archiv
 
 std::span<const uint8_t> Release(std::u16string_view id) { return SyntheticReleaseBytes(id); }
 
-std::vector<uint8_t> Bytes(std::u16string_view id) {
-  return std::vector<uint8_t>(Release(id).begin(), Release(id).end());
-}
-
+using testing::Bytes;
 std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
 
 std::wstring Title(std::u16string_view id) {
@@ -40,14 +37,8 @@ std::wstring Title(std::u16string_view id) {
 
 const std::vector<uint8_t> kReadme = Bytes("Unzip into your Doom folder.\n");
 
-class ZippedInputTest : public MainWindowTest {
+class ZippedInputTest : public SyntheticWindowTest {
  protected:
-  void SetUp() override {
-    MainWindowTest::SetUp();
-    work_ = scratch_.path() / "work";
-    std::filesystem::create_directory(work_);
-  }
-
   Path Zip(std::string_view name, const std::vector<TestZipEntry>& entries) {
     return WriteTestZip(work_ / name, entries);
   }
@@ -95,8 +86,6 @@ class ZippedInputTest : public MainWindowTest {
     ClickTarget(line);
     ASSERT_TRUE(ItemEnabled(window_, IDC_PATCH));
   }
-
-  Path work_;
 };
 
 TEST_F(ZippedInputTest, ArchiveWithOneIwadShowsItsReleaseHoweverItIsNamed) {

@@ -13,10 +13,10 @@
 #include "platform/file_faults.h"
 #include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
-#include "tests/cli/zip_maker.h"
 #include "tests/platform/system_errors.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
+#include "tests/zip_maker.h"
 
 namespace tvl::cli {
 namespace {
@@ -174,7 +174,7 @@ TEST_F(FaultTest, ConvertInTwoStepsOverAnExistingFile) {
 // archive is only read.
 TEST_F(FaultTest, ConvertFromAZipArchive) {
   const std::vector<uint8_t> tnt = Release(u"tnt_v19");
-  const std::vector<uint8_t> zip = testing::MakeZip({{"readme.txt", {}}, {"TNT.WAD", tnt}});
+  const std::vector<uint8_t> zip = testing::MakeTestZip({{"readme.txt", {}}, {"TNT.WAD", tnt}});
   RunWithEveryFault(
       {"convert", PathOf("tnt.zip"), "--to", "tnt_psnusa", "--output", PathOf("psx.wad")},
       {{"tnt.zip", zip}}, {{"tnt.zip", zip}, {"psx.wad", Release(u"tnt_psnusa")}});

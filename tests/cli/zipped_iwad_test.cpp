@@ -7,16 +7,16 @@
 #include "tests/cli/cli_files.h"
 #include "tests/cli/cli_run.h"
 #include "tests/cli/json_reader.h"
-#include "tests/cli/zip_maker.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
+#include "tests/zip_maker.h"
 
 namespace tvl::cli {
 namespace {
 
 using testing::JsonReader;
 using testing::JsonValue;
-using testing::ZipMember;
+using testing::TestZipEntry;
 
 std::span<const uint8_t> Bytes(std::u16string_view id) {
   return testing::SyntheticReleaseBytes(id);
@@ -44,11 +44,11 @@ size_t DataOffset(const std::vector<uint8_t>& zip, int index) {
 
 // The two releases of TNT zipped as a player might: one deflated, one stored in a folder, with a
 // readme and the folder's own entry between them.
-std::vector<ZipMember> TwoReleases() {
+std::vector<TestZipEntry> TwoReleases() {
   return {{"tnt.wad", Bytes(u"tnt_v19")},
           {"readme.txt", ReadmeBytes()},
-          {"psx/", {}, 0},
-          {"psx/TNT.WAD", Bytes(u"tnt_psnusa"), 0}};
+          {"psx/", {}, false},
+          {"psx/TNT.WAD", Bytes(u"tnt_psnusa"), false}};
 }
 
 class ZippedIwadTest : public ::testing::Test {
@@ -56,9 +56,9 @@ class ZippedIwadTest : public ::testing::Test {
   void SetUp() override { std::filesystem::create_directories(work_); }
   void TearDown() override { ExpectNoTempFiles(); }
 
-  Path WriteZip(std::string_view name, const std::vector<ZipMember>& members) {
+  Path WriteZip(std::string_view name, const std::vector<TestZipEntry>& members) {
     const Path path = work_ / Path(name);
-    testing::WriteFileBytes(path, testing::MakeZip(members));
+    testing::WriteFileBytes(path, testing::MakeTestZip(members));
     return path;
   }
   // Every command removes what it unpacked, on every path.
@@ -149,9 +149,9 @@ TEST_F(ZippedIwadTest, ScanLooksInsideZipArchivesAndSkipsThoseWithoutWads) {
   const Path games = work_ / "games";
   std::filesystem::create_directories(games / "zipped");
   const Path zip = games / "zipped" / "TNT.ZIP";
-  testing::WriteFileBytes(zip, testing::MakeZip(TwoReleases()));
+  testing::WriteFileBytes(zip, testing::MakeTestZip(TwoReleases()));
   testing::WriteFileBytes(games / "zipped" / "docs.zip",
-                          testing::MakeZip({{"readme.txt", ReadmeBytes()}}));
+                          testing::MakeTestZip({{"readme.txt", ReadmeBytes()}}));
   const Path plain = testing::WriteSyntheticRelease(games, u"doom2_v1666", "doom2.wad");
 
   CliRun run = RunCommand({"scan", Text(games)});
@@ -176,7 +176,7 @@ TEST_F(ZippedIwadTest, ScanLooksInsideZipArchivesAndSkipsThoseWithoutWads) {
   EXPECT_EQ(record->Find("rule")->text, "argument");
 
   // A damaged archive among them is reported, and the rest still found.
-  std::vector<uint8_t> bytes = testing::MakeZip({{"tnt.wad", Bytes(u"tnt_v19"), 0}});
+  std::vector<uint8_t> bytes = testing::MakeTestZip({{"tnt.wad", Bytes(u"tnt_v19"), false}});
   bytes[DataOffset(bytes, 0) + 1000] ^= 0x20;
   testing::WriteFileBytes(games / "broken.zip", bytes);
   run = RunCommand({"scan", Text(games)});
@@ -191,13 +191,13 @@ TEST_F(ZippedIwadTest, ScanLooksInsideZipArchivesAndSkipsThoseWithoutWads) {
 // not even an entry before the bad one.
 TEST_F(ZippedIwadTest, UnreadableArchivesIdentifyNothingAndLeaveNoTemporaryFile) {
   const std::vector<uint8_t> tnt = Release(u"tnt_v19");
-  auto damaged = [&](uint16_t method) {
-    std::vector<uint8_t> zip =
-        testing::MakeZip({{"good.wad", tnt, 0}, {"bad.wad", Bytes(u"tnt_psnusa"), method}});
+  auto damaged = [&](bool deflate) {
+    std::vector<uint8_t> zip = testing::MakeTestZip(
+        {{"good.wad", tnt, false}, {"bad.wad", Bytes(u"tnt_psnusa"), deflate}});
     zip[DataOffset(zip, 1) + 5000] ^= 0x01;
     return zip;
   };
-  std::vector<uint8_t> cut = testing::MakeZip({{"tnt.wad", tnt}});
+  std::vector<uint8_t> cut = testing::MakeTestZip({{"tnt.wad", tnt}});
   cut.resize(cut.size() / 2);
   const struct {
     const char* name;
@@ -205,11 +205,13 @@ TEST_F(ZippedIwadTest, UnreadableArchivesIdentifyNothingAndLeaveNoTemporaryFile)
     const char* says;
     const char* entry;  // the one convert is to take
   } cases[] = {
-      {"stored.zip", damaged(0), "damaged", "bad.wad"},
-      {"deflated.zip", damaged(8), "damaged", "bad.wad"},
-      {"deflate64.zip", testing::MakeZip({{"good.wad", tnt, 0}, {"tnt.wad", tnt, 9}}), "Deflate64",
-       "tnt.wad"},
-      {"encrypted.zip", testing::MakeZip({{"tnt.wad", tnt, 0, 1}}), "encrypted", "tnt.wad"},
+      {"stored.zip", damaged(false), "damaged", "bad.wad"},
+      {"deflated.zip", damaged(true), "damaged", "bad.wad"},
+      {"deflate64.zip",
+       testing::MakeTestZip({{"good.wad", tnt, false}, {"tnt.wad", tnt, false, uint16_t{9}}}),
+       "Deflate64", "tnt.wad"},
+      {"encrypted.zip", testing::MakeTestZip({{"tnt.wad", tnt, false, std::nullopt, 1}}),
+       "encrypted", "tnt.wad"},
       {"cut.zip", cut, "damaged", "tnt.wad"},
   };
   for (const auto& c : cases) {

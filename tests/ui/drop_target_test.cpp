@@ -14,11 +14,11 @@
 #include "platform/wide_text.h"
 #include "resources/main_window_ids.h"
 #include "tests/app/main_window_fixture.h"
-#include "tests/app/test_zip.h"
 #include "tests/platform/deep_folder_win32.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/ui/fake_data_object.h"
 #include "tests/ui/modal_dialog.h"
+#include "tests/zip_maker.h"
 #include "ui/ole_session.h"
 #include "ui/zip_entry_dialog.h"
 
@@ -153,32 +153,32 @@ TEST_F(DropTargetTest, DescribesAnIwadOrAPwadAsAMove) {
 }
 
 TEST_F(DropTargetTest, RefusesAnythingButOneWadFile) {
-  Path iwad = Write("doom2.wad", Bytes("IWAD0000"));
-  Path pwad = Write("map01.wad", OneLumpPwad());
-  Path folder = scratch_ / "folder.wad";
+  const std::wstring iwad = Write("doom2.wad", Bytes("IWAD0000")).native();
+  const std::wstring pwad = Write("map01.wad", OneLumpPwad()).native();
+  const Path folder = scratch_ / "folder.wad";
   std::filesystem::create_directory(folder);
-  FakeDataObject two({iwad.native(), pwad.native()});
-  ExpectRefused(two, "two files");
-  FakeDataObject none({});
-  ExpectRefused(none, "no file");
-  FakeDataObject no_names({iwad.native()}, false);
-  ExpectRefused(no_names, "a source without file names");
-  FakeDataObject directory({folder.native()});
-  ExpectRefused(directory, "a folder");
-  FakeDataObject missing({(scratch_ / "missing.wad").native()});
-  ExpectRefused(missing, "a missing file");
-  FakeDataObject empty({Write("empty.wad", {}).native()});
-  ExpectRefused(empty, "an empty file");
-  FakeDataObject short_file({Write("short.wad", Bytes("IWA")).native()});
-  ExpectRefused(short_file, "a 3-byte file");
-  FakeDataObject lower_case({Write("lower.wad", Bytes("iwad1234")).native()});
-  ExpectRefused(lower_case, "a lower-case header");
-  FakeDataObject rar({Write("doom2.rar", Bytes("Rar!\x1a\x07\x00 an archive")).native()});
-  ExpectRefused(rar, "another header");
-  FakeDataObject zip_like({Write("doom2.zip", Bytes("PK\x05\x06")).native()});
-  ExpectRefused(zip_like, "an empty zip archive, which holds no IWAD");
-  FakeDataObject empty_name({L""});
-  ExpectRefused(empty_name, "an empty name");
+  const struct {
+    const char* what;
+    std::vector<std::wstring> files;
+    bool offer_files = true;
+  } rows[] = {
+      {"two files", {iwad, pwad}},
+      {"no file", {}},
+      {"a source without file names", {iwad}, false},
+      {"a folder", {folder.native()}},
+      {"a missing file", {(scratch_ / "missing.wad").native()}},
+      {"an empty file", {Write("empty.wad", {}).native()}},
+      {"a 3-byte file", {Write("short.wad", Bytes("IWA")).native()}},
+      {"a lower-case header", {Write("lower.wad", Bytes("iwad1234")).native()}},
+      {"another header", {Write("doom2.rar", Bytes("Rar!\x1a\x07\x00 an archive")).native()}},
+      {"an empty zip archive, which holds no IWAD",
+       {Write("doom2.zip", Bytes("PK\x05\x06")).native()}},
+      {"an empty name", {L""}},
+  };
+  for (const auto& row : rows) {
+    FakeDataObject data(row.files, row.offer_files);
+    ExpectRefused(data, row.what);
+  }
 }
 
 TEST_F(DropTargetTest, CopyOnlySourceGetsNoDropEffect) {

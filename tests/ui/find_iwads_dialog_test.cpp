@@ -14,11 +14,11 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/identify.h"
 #include "platform/wide_text.h"
-#include "tests/app/test_zip.h"
 #include "tests/synthetic/synthetic_releases.h"
 #include "tests/test_files.h"
 #include "tests/ui/find_iwads_probe.h"
 #include "tests/ui/modal_dialog.h"
+#include "tests/zip_maker.h"
 
 namespace tvl::testing {
 namespace {

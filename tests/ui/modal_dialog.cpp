@@ -18,25 +18,6 @@ ModalRun* g_run = nullptr;
 constexpr unsigned kTickMs = 50;
 constexpr unsigned kMaxTicks = 200;  // ten seconds
 
-struct Search {
-  const wchar_t* title;
-  HWND found;
-};
-
-BOOL CALLBACK CheckWindow(HWND window, LPARAM data) {
-  auto* search = reinterpret_cast<Search*>(data);
-  wchar_t name[16] = {};
-  wchar_t text[128] = {};
-  GetClassNameW(window, name, 16);
-  GetWindowTextW(window, text, 128);
-  if (lstrcmpW(name, L"#32770") == 0 && lstrcmpW(text, search->title) == 0 &&
-      IsWindowVisible(window)) {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
 void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
   ModalRun& run = *g_run;
   ++run.ticks;
@@ -52,12 +33,6 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
 }
 
 }  // namespace
-
-HWND FindThreadDialog(const wchar_t* title) {
-  Search search = {title, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), CheckWindow, reinterpret_cast<LPARAM>(&search));
-  return search.found;
-}
 
 INT_PTR RunModalDialog(const wchar_t* title, const std::function<INT_PTR()>& show,
                        std::vector<DialogStep> steps) {

@@ -23,7 +23,4 @@ INT_PTR RunModalDialog(const wchar_t* title, const std::function<INT_PTR()>& sho
 // The keyboard as the user presses it: the dialog's own loop turns it into commands.
 void PressKey(HWND dialog, WPARAM key);
 
-// The visible dialog of this thread with this title, or null.
-HWND FindThreadDialog(const wchar_t* title);
-
 }  // namespace tvl::testing
