@@ -7,6 +7,7 @@
 // screenshots, also keeps web-identify.png, web-converting.png and web-failing.png there.
 //
 // usage: node bench.mjs SITE SOURCE_FILE ZIP_FILE ZIP_SHA1 CLI TARGET_ID MISSING_TARGET_ID RUNS [SHOTS_DIR]
+//        TVL_BENCH_KEPT_PATCH=FILE keeps that patch file in the browser, as a player's pick would.
 import {spawnSync} from 'node:child_process';
 import {join} from 'node:path';
 
@@ -26,6 +27,22 @@ const shoot = async (name) => {
 };
 await page.goto(`${url}?save=download`);
 await page.waitForSelector('body[data-ready="true"]');
+// As a player's second visit is: the page and its worker served through the service worker,
+// and a patch the player picked before kept in the browser and handed to every request.
+const installed = await page.evaluate(() => Promise.race([
+  navigator.serviceWorker.ready.then(() => true), new Promise((done) => setTimeout(() => done(false), 60000))]));
+if (!installed) throw new Error('the service worker did not install: is a file of the site not served?');
+await page.reload();
+await page.waitForSelector('body[data-ready="true"]');
+await page.waitForFunction(() => navigator.serviceWorker.controller);
+if (process.env.TVL_BENCH_KEPT_PATCH) {
+  await page.setInputFiles('#patch-files', process.env.TVL_BENCH_KEPT_PATCH);
+  await page.waitForSelector('#patch-list li');
+  await page.reload();
+  await page.waitForSelector('body[data-ready="true"]');
+  await page.waitForSelector('#patch-list li');
+  console.log('kept_patches 1');
+}
 
 const statusMatches = (source) => new RegExp(source).test(document.getElementById('status').textContent);
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];

@@ -13,6 +13,7 @@ const types = {
   '.wasm': 'application/wasm',
   '.png': 'image/png',
   '.webmanifest': 'application/manifest+json',
+  '.json': 'application/json',
 };
 
 // `headers` go with every file: the browser tests send the page's Content-Security-Policy.
