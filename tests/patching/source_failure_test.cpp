@@ -177,7 +177,7 @@ TEST(SourceFailureTest, ASourceWhosePagesCantBeReadIsAnErrorNotACrash) {
   ApplyError error;
   const bool result = ApplyPatchBytesReplacing(
       source_path, EncodeStream({first, second, third}, "b//a/"), output_path, kPatchPieceSize,
-      &error, {kNoOutputLimit, pull_the_disk});
+      &error, {kNoOutputLimit, pull_the_disk, {}});
 
   ASSERT_TRUE(lost);
   EXPECT_FALSE(result);
