@@ -48,16 +48,18 @@ TEST_F(MainWindowTest, StartsWithNoFile) {
   int count = GetMenuItemCount(menu);
   ASSERT_GE(count, 4);
   EXPECT_EQ(GetMenuState(menu, count - 4, MF_BYPOSITION) & MF_SEPARATOR, UINT{MF_SEPARATOR});
-  wchar_t text[64] = {};
-  GetMenuStringW(menu, count - 3, text, 64, MF_BYPOSITION);
-  EXPECT_STREQ(text, L"About...");
-  EXPECT_EQ(GetMenuItemID(menu, count - 3), UINT{IDM_ABOUT});
-  GetMenuStringW(menu, count - 2, text, 64, MF_BYPOSITION);
-  EXPECT_STREQ(text, L"Supported IWADs...");
-  EXPECT_EQ(GetMenuItemID(menu, count - 2), UINT{IDM_SUPPORTED_IWADS});
-  GetMenuStringW(menu, count - 1, text, 64, MF_BYPOSITION);
-  EXPECT_STREQ(text, L"Find IWADs...");
-  EXPECT_EQ(GetMenuItemID(menu, count - 1), UINT{IDM_FIND_IWADS});
+  const struct {
+    const wchar_t* text;
+    UINT id;
+  } items[] = {{L"About...", IDM_ABOUT},
+               {L"Supported IWADs...", IDM_SUPPORTED_IWADS},
+               {L"Find IWADs...", IDM_FIND_IWADS}};
+  for (int i = 0; i < 3; ++i) {
+    wchar_t text[64] = {};
+    GetMenuStringW(menu, count - 3 + i, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, items[i].text);
+    EXPECT_EQ(GetMenuItemID(menu, count - 3 + i), items[i].id);
+  }
 }
 
 TEST_F(MainWindowTest, SystemMenuOpensAboutAndSupportedIwadsModally) {

@@ -189,28 +189,21 @@ TEST_F(HyperlinkTest, PointerOverTheLinkUnderlinesItUntilItLeaves) {
             TRUE);
   EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_HAND));
 
-  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-  EXPECT_EQ(FontOf(first_), underlined);
-  EXPECT_EQ(GetCapture(), first_);
-  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(150, 10));
-  EXPECT_EQ(FontOf(first_), underlined);
-  EXPECT_EQ(GetCapture(), first_);
-
-  // Out to the left: negative client coordinates.
-  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(-3, 5));
-  EXPECT_EQ(FontOf(first_), font_.get());
-  EXPECT_NE(GetCapture(), first_);
-
-  // Back over it, then out below.
-  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-  EXPECT_EQ(FontOf(first_), underlined);
-  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(5, 25));
-  EXPECT_EQ(FontOf(first_), font_.get());
-  EXPECT_NE(GetCapture(), first_);
+  // Over it, across it, out to the left (negative client coordinates), back, out below, and
+  // back again: underlined and holding the capture exactly while over it.
+  const struct {
+    int x, y;
+    bool over;
+  } moves[] = {{5, 5, true}, {150, 10, true}, {-3, 5, false},
+               {5, 5, true}, {5, 25, false},  {5, 5, true}};
+  for (const auto& move : moves) {
+    SCOPED_TRACE(::testing::Message() << "at " << move.x << "," << move.y);
+    SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(move.x, move.y));
+    EXPECT_EQ(FontOf(first_), move.over ? underlined : font_.get());
+    EXPECT_EQ(GetCapture() == first_, move.over);
+  }
 
   // Another window taking the capture ends the hover as well.
-  SendMessageW(first_, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-  EXPECT_EQ(FontOf(first_), underlined);
   SetCapture(second_);
   EXPECT_EQ(FontOf(first_), font_.get());
   ReleaseCapture();
