@@ -37,10 +37,11 @@ await page.waitForSelector('body[data-ready="true"]');
 await page.waitForFunction(() => navigator.serviceWorker.controller);
 if (process.env.TVL_BENCH_KEPT_PATCH) {
   await page.setInputFiles('#patch-files', process.env.TVL_BENCH_KEPT_PATCH);
-  await page.waitForSelector('#patch-list li');
+  // Kept once the list is no longer busy with it.
+  await page.waitForSelector('#patch-list[aria-busy="false"][data-changes="1"]', {state: 'attached'});
   await page.reload();
   await page.waitForSelector('body[data-ready="true"]');
-  await page.waitForSelector('#patch-list li');
+  await page.waitForSelector('#patch-list li', {state: 'attached'});
   console.log('kept_patches 1');
 }
 
