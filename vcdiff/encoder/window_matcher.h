@@ -22,7 +22,8 @@ namespace tvl {
 struct MatcherParams {
   uint32_t source_hash_width = 8;  // bytes hashed per source position
   uint32_t source_step = 2;        // every how many source positions are indexed, at least
-  uint32_t target_hash_width = 4;  // bytes hashed per window position; all are indexed
+  uint32_t target_hash_width = 4;  // bytes hashed per window position; all indexed but in long
+                                   // source COPYs, filed at the source step there
   uint32_t good_length = 256;      // a match this long ends the search at its position
   int32_t min_score = 1;           // bytes a COPY or RUN must save to be taken
 };
