@@ -41,7 +41,8 @@ const char* tvl_unpack_end(const char* archive, const char* entry, int end);
 const char* tvl_targets(int source, const char* patch_folder);
 const char* tvl_first_missing(int source, int target, const char* patch_folder);
 const char* tvl_convert(const char* input, int source, int target, const char* output,
-                        const char* temp_folder, const char* patch_folder);
+                        const char* temp_folder, const char* patch_folder, const char* site_folder);
+void tvl_site_patches(const char* names);
 }
 int tvl_web_main();
 
@@ -322,9 +323,12 @@ void Convert(FuzzedDataProvider& in, const Files& files) {
   }
   const std::string temp = in.ConsumeBool() ? files.temp.string() : Scratch().string();
   const std::string patches = PickPatchFolder(in, files);
+  // The site's patches: any names, read from any of the folders.
+  tvl_site_patches(in.ConsumeRandomLengthString(256).c_str());
+  const std::string site = PickPatchFolder(in, files);
   const std::map<std::string, std::string> before = Snapshot(Scratch());
-  const std::string answer =
-      tvl_convert(input.c_str(), source, target, output.c_str(), temp.c_str(), patches.c_str());
+  const std::string answer = tvl_convert(input.c_str(), source, target, output.c_str(),
+                                         temp.c_str(), patches.c_str(), site.c_str());
   CheckJson(answer.c_str());
   if (StringField(answer, "status") == "converted") std::abort();  // no SHA-1 of a release
   if (Snapshot(Scratch()) != before) std::abort();

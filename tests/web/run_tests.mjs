@@ -718,8 +718,10 @@ const tests = {
 
   'a worker that cannot start again after Cancel (offline) says so, and every request ends': async (page, {context}) => {
     await pick(page, 'doom2_v1666');
+    // Once the worker has the route's patches, the run needs nothing from the network; the worker
+    // started over after Cancel does.
+    await convertAndDownload(page, 'doom2_xbox');
     await page.check('#target-doom2_xbox');
-    // The run needs nothing from the network; the worker started over after Cancel does.
     await context.setOffline(true);
     try {
       await cancelAtFirstProgress(page);
@@ -1099,6 +1101,40 @@ const tests = {
     }
     const untested = said.kinds.filter((kind) => !cases.some(([report]) => report.kind === kind));
     check(failures.length === 0 && untested.length === 0, `${failures.join('\n')}\nkinds without a case: ${untested}`);
+  },
+
+  "the site's patches are fetched from its patches/ folder only when a conversion needs them": async (page) => {
+    const fetched = [];
+    const onRequest = (request) => {
+      const path = new URL(request.url()).pathname;
+      if (path.endsWith('.vcdiff')) fetched.push(path);
+    };
+    page.on('request', onRequest);
+    try {
+      await pick(page, 'doom2_v1666');
+      check((await page.getAttribute('#targets li[data-release-id="doom2_xbox"]', 'data-patches')) === 'present',
+            'the patches beside the page count as present');
+      check(fetched.length === 0, `fetched before a conversion: ${fetched}`);
+      const {bytes} = await convertAndDownload(page, 'doom2_xbox');
+      check(sha1(bytes) === sha1(readFileSync(release('doom2_xbox'))), 'not doom2_xbox');
+      check(JSON.stringify(fetched) === JSON.stringify(['/patches/doom2_v1666_to_doom2_v19.vcdiff',
+                                                        '/patches/doom2_v19_to_doom2_xbox.vcdiff']),
+            `fetched: ${fetched}`);
+      // Fetched once: the next conversion on the route takes them from the worker.
+      await convertAndDownload(page, 'doom2_xbox');
+      check(fetched.length === 2, `fetched again: ${fetched}`);
+      // One the site lists but can't deliver: said so, and nothing is offered.
+      await page.route('**/patches/tnt_v19_to_tnt_psnusa.vcdiff', (route) => route.abort());
+      await pick(page, 'tnt_v19');
+      await page.check('#target-tnt_psnusa');
+      await page.click('#convert');
+      const text = await waitStatus(page, /could not be fetched/);
+      check(/tnt_v19_to_tnt_psnusa\.vcdiff/.test(text) && /nothing was saved/.test(text), text);
+      check(!(await page.isVisible('#save')), 'a result was offered');
+    } finally {
+      page.off('request', onRequest);
+      await page.unroute('**/patches/tnt_v19_to_tnt_psnusa.vcdiff');
+    }
   },
 
   'the page keeps its Content-Security-Policy: a whole run breaks none of it': async (page, {url, folders}) => {

@@ -14,6 +14,7 @@ const types = {
   '.png': 'image/png',
   '.webmanifest': 'application/manifest+json',
   '.json': 'application/json',
+  '.vcdiff': 'application/octet-stream',
 };
 
 // `headers` go with every file: the browser tests send the page's Content-Security-Policy.

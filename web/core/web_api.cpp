@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,20 @@ void HashFed(size_t count) {
 
 tvl::Path FolderOrNone(const char* folder) {
   return folder && *folder ? tvl::Path(folder) : tvl::Path();
+}
+
+// The patches beside the page (patches/<name>.vcdiff), which the worker fetches only when a
+// conversion needs one, so the core weighs nothing for them. They count as built in: the site's
+// own, ahead of the user's.
+std::set<std::u16string> SitePatches;
+
+bool OnSite(const std::u16string& name) { return SitePatches.count(name) != 0; }
+
+// Says the site has a patch without reading it, for the routes' checks.
+bool SiteHas(const char16_t* name, const uint8_t** data, uint32_t* length) {
+  *data = nullptr;
+  *length = 0;
+  return OnSite(name);
 }
 
 // A number from JavaScript as an unsigned integer up to `max`. A listing's size near 2^64 comes
@@ -173,8 +189,23 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_unpack_end(const char* archive, const char*
   return Reply("{\"error\":" + tvl::JsonString(tvl::DescribeZipReport(report, archive)) + "}");
 }
 
+// The names of the patches beside the page, one a line, from the site's patches/index.json.
+EMSCRIPTEN_KEEPALIVE void tvl_site_patches(const char* names) {
+  SitePatches.clear();
+  std::u16string name;
+  for (const char* at = names; at && *at; ++at) {
+    if (*at == '\n') {
+      if (!name.empty()) SitePatches.insert(name);
+      name.clear();
+    } else {
+      name += static_cast<char16_t>(static_cast<unsigned char>(*at));  // ASCII names
+    }
+  }
+  if (!name.empty()) SitePatches.insert(name);
+}
+
 // The releases `source` can become, each with its route and whether every patch of it is at
-// hand (built in, or in `patch_folder`).
+// hand (beside the page, or in `patch_folder`).
 EMSCRIPTEN_KEEPALIVE const char* tvl_targets(int source, const char* patch_folder) {
   if (source < 0 || source >= tvl::kIwadCount) return Reply("{\"enabled\":false,\"items\":[]}");
   const tvl::IwadRecord& from = tvl::GetIwad(source);
@@ -188,7 +219,7 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_targets(int source, const char* patch_folde
     if (!items.empty()) items += ',';
     items += tvl::web::TargetJson(
         into, route, tvl::CanPatch(from, into), [&](const std::u16string& name) {
-          return tvl::LocatePatch(name, folder) != tvl::PatchOrigin::kMissing;
+          return OnSite(name) || tvl::LocatePatch(name, folder) != tvl::PatchOrigin::kMissing;
         });
   }
   return Reply(std::string("{\"enabled\":") + (list.enabled ? "true" : "false") + ",\"items\":[" +
@@ -202,14 +233,28 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_first_missing(int source, int target,
   request.source = source;
   request.target = target;
   request.patch_folder = FolderOrNone(patch_folder);
+  request.find_patch = SiteHas;
   return Reply(tvl::Narrow(tvl::FirstMissingPatch(request)));
 }
 
-// Runs the conversion as the other programs do; the answer says how it ended.
+// Runs the conversion as the other programs do; the answer says how it ended. The site's patches
+// of the route are read from `site_folder`, where the worker put what it fetched.
 EMSCRIPTEN_KEEPALIVE const char* tvl_convert(const char* input, int source, int target,
                                              const char* output, const char* temp_folder,
-                                             const char* patch_folder) {
+                                             const char* patch_folder, const char* site_folder) {
+  std::map<std::u16string, std::vector<uint8_t>> fetched;
   tvl::ConvertRequest request;
+  request.find_patch = [&](const char16_t* name, const uint8_t** data, uint32_t* length) {
+    if (!OnSite(name) || !site_folder || !*site_folder) return false;
+    std::vector<uint8_t>& bytes = fetched[name];
+    if (tvl::ReadFolderPatch(tvl::FolderPatchPath(site_folder, name), &bytes) !=
+        tvl::FolderPatchStatus::kRead) {
+      return false;
+    }
+    *data = bytes.data();
+    *length = static_cast<uint32_t>(bytes.size());
+    return true;
+  };
   request.input = input;
   request.source = source;
   request.target = target;

@@ -331,6 +331,9 @@ async function onConvert() {
     case Reply.missing:
       setStatus(say.missingPatchText(answer.name), 'error');
       break;
+    case Reply.unfetched:
+      setStatus(say.unfetchedPatchText(answer.name), 'error');
+      break;
     case Reply.failed:
       setStatus(say.failureText(answer.report), 'error');
       break;

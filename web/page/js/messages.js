@@ -83,6 +83,11 @@ export function missingPatchText(name) {
     'Pick the file under "Patches this page lacks", then convert again.';
 }
 
+export function unfetchedPatchText(name) {
+  return `The patch ${name}.vcdiff could not be fetched from this page's site (is this computer ` +
+    'offline?), so nothing was saved. Convert again once online.';
+}
+
 export function targetNeedsText(target, missing) {
   return `Converting to ${target.title} needs ${missing}.vcdiff, which this page doesn't carry.`;
 }

@@ -10,7 +10,7 @@ export const Ask = Object.freeze({
   stopIdentify: 'stop-identify',  // a tell: the identification under way is not wanted
   patches: 'patches',        // {files} -> Reply.patches {patches, notes, others}
   targets: 'targets',        // {source, patches} -> Reply.targets {targets}
-  convert: 'convert',        // {file, source, target, patches, stream} -> converted | missing | failed
+  convert: 'convert',        // {file, source, target, patches, stream} -> converted | missing | unfetched | failed
 });
 
 // What the worker tells on the way, before its reply.
@@ -30,6 +30,7 @@ export const Reply = Object.freeze({
   targets: 'targets',
   converted: 'converted',    // {blob?, memory}
   missing: 'missing',        // {name}: a patch of the route is nowhere
+  unfetched: 'unfetched',    // {name}: a patch beside the page could not be fetched
   failed: 'failed',          // {report, memory}: see the fields of a report in web_report.h
   cancelled: 'cancelled',    // the user's Cancel
   superseded: 'superseded',  // a newer request took its place

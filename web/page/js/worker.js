@@ -14,11 +14,48 @@ const ready = createTvlCore({
   locateFile: (name) => new URL(`../${name}`, import.meta.url).href,
   print: () => {},
   printErr: () => {},
-}).then((module) => {
+}).then(async (module) => {
   core = module;
+  sitePatches = new Set(await siteIndex());
+  core.ccall('tvl_site_patches', null, ['string'], [[...sitePatches].join('\n')]);
 }, () => {
   loadFailed = true;
 });
+
+// The patches beside the page: their names come with the page; each patch is fetched when a
+// conversion first needs it, and kept for the next one. A site without the index has none.
+let sitePatches = new Set();
+const fetchedPatches = new Map();
+const sitePatchUrl = (name) => new URL(`../patches/${name}`, import.meta.url);
+
+async function siteIndex() {
+  try {
+    const response = await fetch(sitePatchUrl('index.json'));
+    const names = response.ok ? await response.json() : [];
+    return Array.isArray(names) ? names.filter((name) => typeof name === 'string') : [];
+  } catch {
+    return [];
+  }
+}
+
+// The site's patches of a route, as {"<name>.vcdiff": Blob}; null and the name of the first that
+// could not be fetched.
+async function fetchSitePatches(route) {
+  const files = {};
+  for (const name of route.filter((name) => sitePatches.has(name))) {
+    if (!fetchedPatches.has(name)) {
+      try {
+        const response = await fetch(sitePatchUrl(`${name}.vcdiff`));
+        if (!response.ok) return {failed: name};
+        fetchedPatches.set(name, await response.blob());
+      } catch {
+        return {failed: name};
+      }
+    }
+    files[`${name}.vcdiff`] = fetchedPatches.get(name);
+  }
+  return {files};
+}
 
 const call = (name, types, args) => core.ccall(name, 'string', types, args);
 const json = (name, types, args) => JSON.parse(call(name, types, args));
@@ -34,7 +71,7 @@ function unmountAll() {
 // Mounts the input and the patch files under a fresh folder, one for the result and one for the
 // core's other files (a two-step route's base release). `onResultChange` is told every change
 // to a file in the result's folder.
-function mount(file, patches, onResultChange) {
+function mount(file, patches, onResultChange, site = {}) {
   unmountAll();
   const root = `/r${++request}`;
   const input = file ? file.name.replace(/\//g, '_') || 'input' : '';
@@ -52,13 +89,16 @@ function mount(file, patches, onResultChange) {
   if (havePatches) core.mountBlobFs(`${root}/patches`, {files: named, writable: false});
   core.mountBlobFs(`${root}/out`, {writable: true, onChange: onResultChange});
   core.mountBlobFs(`${root}/temp`, {writable: true});
-  mounted = [`${root}/in`, `${root}/patches`, `${root}/out`, `${root}/temp`]
+  const haveSite = Object.keys(site).length > 0;
+  if (haveSite) core.mountBlobFs(`${root}/site`, {files: site, writable: false});
+  mounted = [`${root}/in`, `${root}/patches`, `${root}/out`, `${root}/temp`, `${root}/site`]
       .filter((path) => core.FS.analyzePath(path).exists);
   return {
     input: `${root}/in/${input}`,
     patches: havePatches ? `${root}/patches` : '',
     out: `${root}/out`,
     temp: `${root}/temp`,
+    site: haveSite ? `${root}/site` : '',
   };
 }
 
@@ -304,11 +344,15 @@ function relist({source, patches}) {
 
 // With `stream`, the result goes to the page piece by piece as it is decoded ('chunk' messages,
 // before the answer), and the answer 'converted' says that all of it is sent and verified.
-function convert({file, source, target, patches, stream}, post) {
+async function convert({file, source, target, patches, stream}, post) {
   const result = stream ? resultStream(post) : null;
-  const paths = mount(file, patches, result ? result.onChange : undefined);
+  let paths = mount(null, patches);
   const missing = call('tvl_first_missing', ['number', 'number', 'string'], [source, target, paths.patches]);
   if (missing) return {op: Reply.missing, name: missing};
+  const route = targets(source, paths.patches).items.find((item) => item.index === target)?.route || [];
+  const site = await fetchSitePatches(route);
+  if (site.failed) return {op: Reply.unfetched, name: site.failed};
+  paths = mount(file, patches, result ? result.onChange : undefined, site.files);
   let last = 0;
   core.onProgress = (written, expected) => {
     const now = performance.now();
@@ -319,8 +363,8 @@ function convert({file, source, target, patches, stream}, post) {
     return true;
   };
   const output = `${paths.out}/result.wad`;
-  const report = json('tvl_convert', ['string', 'number', 'number', 'string', 'string', 'string'],
-                      [paths.input, source, target, output, paths.temp, paths.patches]);
+  const report = json('tvl_convert', ['string', 'number', 'number', 'string', 'string', 'string', 'string'],
+                      [paths.input, source, target, output, paths.temp, paths.patches, paths.site]);
   core.onProgress = null;
   const memory = core.HEAPU8.length;
   let answer = {op: Reply.failed, report: forPage(report), memory};
