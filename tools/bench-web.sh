@@ -7,12 +7,13 @@
 # verifies the result, which is what convert does. A third 100 MB release, compressible as game
 # data is, is identified from a deflate zip (the overlay gives it doom2_zodiac's digest): the page
 # against the CLI's identify of the same zip, run by turns. Medians of RUNS runs, and their ratios.
-# Usage: tools/bench-web.sh [RUNS] [SHOTS_DIR]   (default 3; SHOTS_DIR keeps screenshots)
+# Usage: tools/bench-web.sh [RUNS] [SHOTS_DIR] [MB]   (default 3, no screenshots, 100 MB files)
 #        TVL_WEB_BUILD_DIR=build/other tools/bench-web.sh   (default build/web)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
 shots=${2:-}
+megabytes=${3:-100}
 build=${TVL_WEB_BUILD_DIR:-build/web}
 # What the web presets set for Debian's emscripten, whose tools need the system's node modules.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
@@ -25,11 +26,12 @@ cli=$build/host-tools/tvl_cli_synthetic
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-web-bench.XXXXXX")
 # The bench site is built only for this run: the build folder forgets the data afterwards.
 trap 'rm -rf "$data"; cmake --preset web -B "$build" -DTVL_WEB_BENCH_DATA= >/dev/null' EXIT
-python3 - "$data" <<'PY'
+python3 - "$data" "$megabytes" <<'PY'
 import os, random, sys
 out = sys.argv[1]
+size = int(sys.argv[2]) * 1_000_000
 random.seed(22)
-source = bytearray(b"IWAD" + os.urandom(100_000_000 - 4))
+source = bytearray(b"IWAD" + os.urandom(size - 4))
 target = bytearray()
 at = 0
 # Runs copied whole, with a changed, an added or a removed stretch between them.
@@ -47,12 +49,12 @@ open(os.path.join(out, "target.wad"), "wb").write(target)
 # bytes (palette indices), and of short repeats (flats, map lumps).
 few = bytes(range(256)).translate(bytes(b & 0x1F for b in range(256)))
 zipped = bytearray(b"IWAD")
-while len(zipped) < 100_000_000:
+while len(zipped) < size:
     kind = random.randrange(10)
     if kind < 3: zipped += os.urandom(65536)
     elif kind < 7: zipped += os.urandom(65536).translate(few)
     else: zipped += os.urandom(random.randrange(64, 1024)) * 64
-del zipped[100_000_000:]
+del zipped[size:]
 open(os.path.join(out, "zipped.wad"), "wb").write(zipped)
 import zipfile
 with zipfile.ZipFile(os.path.join(out, "zipped.zip"), "w", zipfile.ZIP_DEFLATED) as archive:
@@ -126,8 +128,15 @@ weight() {
   echo $((total / 1024))
 }
 patch_kib=$(($(stat -c %s "$data/store/doom2_v19_to_doom2_v1666.vcdiff") / 1024))
+# The core's SHA-1 alone, as WebAssembly in Chromium and natively on the same portable path.
+cmake --build "$build" -j2 --target tvl_sha1_throughput >/dev/null
+tools/install-deps.sh bench >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j2 --target sha1_throughput >/dev/null
+wasm_sha1=$(node tests/web/sha1_bench.mjs "$build/web/sha1-bench" 64 5 | awk '{ print $2 }')
+native_sha1=$(build/bench/bench/sha1_throughput 64 5 | awk '{ print $2 }')
 echo
-echo "100 MB pair (patch $patch_kib KiB), median of $runs runs:"
+echo "$megabytes MB pair (patch $patch_kib KiB), median of $runs runs:"
 printf '%-10s %10s %10s %8s\n' step "native ms" "page ms" ratio
 printf '%-10s %10s %10s %8s\n' identify "$native_identify" "$page_identify" \
   "$(awk -v a="$page_identify" -v b="$native_identify" 'BEGIN { printf "%.2f", a / b }')"
@@ -141,5 +150,7 @@ echo "convert through the save-file picker: $stream_ms ms; $stream_writes writes
      "before the worker's answer; the file has the target's SHA-1"
 echo "wasm memory after the conversion: $((memory / 1048576)) MiB"
 echo "the page ran through its service worker, with $(awk '$1 == "kept_patches" { print $2 }' <<<"$page") patch kept in the browser"
-echo "page weight, gzipped (HTML, CSS, JS, manifest, wasm): product $(weight "$build/web/site") KiB," \
-     "synthetic test build $(weight "$build/web/site-synthetic") KiB"
+echo "page weight before the first identification, gzipped (HTML, CSS, JS, manifest, wasm):" \
+     "product $(weight "$build/web/site") KiB, synthetic test build $(weight "$build/web/site-synthetic") KiB," \
+     "this bench's site $(weight "$build/web/site-bench") KiB (its patches, $(du -sk "$build/web/site-bench/patches" | cut -f1) KiB, are fetched when needed)"
+echo "SHA-1 alone, portable code: WebAssembly in Chromium $wasm_sha1 MB/s, native $native_sha1 MB/s"
