@@ -213,6 +213,21 @@ async function waitStatus(page, pattern, timeout = 60000) {
   return status(page);
 }
 
+// From now on, the page's console errors (returned) and its policy violations (window.violations
+// in the page) of every load.
+async function watchPolicy(page) {
+  const errors = [];
+  page.on('console', (message) => {
+    if (message.type() === 'error' || /Content.Security.Policy/i.test(message.text())) errors.push(message.text());
+  });
+  await page.addInitScript(() => {
+    window.violations = [];
+    document.addEventListener('securitypolicyviolation', (event) =>
+      window.violations.push(`${event.violatedDirective} ${event.blockedURI}`));
+  });
+  return errors;
+}
+
 async function pick(page, id) {
   await page.setInputFiles('#input-file', release(id));
   return waitStatus(page, /\.|SHA-1/, 30000).then(() => page.waitForFunction(
@@ -1140,15 +1155,7 @@ const tests = {
   'the page keeps its Content-Security-Policy: a whole run breaks none of it': async (page, {url, folders}) => {
     const policy = pagePolicy();
     check(policy === "default-src 'self'; script-src 'self' 'wasm-unsafe-eval'; worker-src 'self'; img-src 'self'", policy);
-    const errors = [];
-    page.on('console', (message) => {
-      if (message.type() === 'error' || /Content.Security.Policy/i.test(message.text())) errors.push(message.text());
-    });
-    await page.addInitScript(() => {
-      window.violations = [];
-      document.addEventListener('securitypolicyviolation', (event) =>
-        window.violations.push(`${event.violatedDirective} ${event.blockedURI}`));
-    });
+    const errors = await watchPolicy(page);
     // The test server sends the policy as a header too, so the worker keeps it as well.
     const response = await page.goto(`${url}?save=download`);
     check(response.headers()['content-security-policy'] === policy, 'the server sends no policy');
@@ -1271,15 +1278,7 @@ const appTests = {
 
   'with the policy as a header, the service worker and the manifest break none of it': async (page, {sideOrigins}) => {
     const copy = await serveCopy('policy-site', sideOrigins);
-    const errors = [];
-    page.on('console', (message) => {
-      if (message.type() === 'error' || /Content.Security.Policy/i.test(message.text())) errors.push(message.text());
-    });
-    await page.addInitScript(() => {
-      window.violations = [];
-      document.addEventListener('securitypolicyviolation', (event) =>
-        window.violations.push(`${event.violatedDirective} ${event.blockedURI}`));
-    });
+    const errors = await watchPolicy(page);
     await visitAndKeep(page, copy.url);
     const response = await page.evaluate(() => fetch('manifest.webmanifest').then((answer) => answer.ok));
     check(response, 'the manifest could not be fetched under the policy');
