@@ -144,7 +144,7 @@ printf '%-10s %10s %10s %8s\n' convert "$native_convert" "$page_convert" \
   "$(awk -v a="$page_convert" -v b="$native_convert" 'BEGIN { printf "%.2f", a / b }')"
 printf '%-10s %10s %10s %8s\n' "zip" "$native_zip" "$page_zip" \
   "$(awk -v a="$page_zip" -v b="$native_zip" 'BEGIN { printf "%.2f", a / b }')"
-echo "zip: identifying a 100 MB release in a deflate zip of $(($(stat -c %s "$data/zipped.zip") / 1048576)) MiB," \
+echo "zip: identifying a $megabytes MB release in a deflate zip of $(($(stat -c %s "$data/zipped.zip") / 1048576)) MiB," \
      "the CLI and the page by turns"
 echo "convert through the save-file picker: $stream_ms ms; $stream_writes writes reached the file" \
      "before the worker's answer; the file has the target's SHA-1"
