@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# The browser page against the native CLI on one 100 MB pair of releases, and the page's weight.
-# The pair is made here: a 100 MB source and a target that differs from it in scattered places,
-# given the digests of doom2_v19 (the base) and doom2_v1666 by a catalogue overlay, with the one
-# patch between them as a store; the page is built with them as site-bench (same code, other
-# data). The native side is tarvelline-cli's own code: identify, and apply plus the identify that
-# verifies the result, which is what convert does. A third 100 MB release, compressible as game
-# data is, is identified from a deflate zip (the overlay gives it doom2_zodiac's digest): the page
-# against the CLI's identify of the same zip, run by turns. Medians of RUNS runs, and their ratios.
+# The browser page against the native CLI on one pair of releases (100 MB each unless MB says
+# otherwise), and the page's weight. The pair is made here: a source and a target that differs
+# from it in scattered places, given the digests of doom2_v19 (the base) and doom2_v1666 by a
+# catalogue overlay, with the one patch between them as a store; the page is built with them as
+# site-bench (same code, other data). The native side is tarvelline-cli's own code: identify, and
+# apply plus the identify that verifies the result, which is what convert does. A third release
+# of that size, compressible as game data is, is identified from a deflate zip (the overlay gives
+# it doom2_zodiac's digest): the page against the CLI's identify of the same zip, run by turns.
+# Medians of RUNS runs, and their ratios.
 # Usage: tools/bench-web.sh [RUNS] [SHOTS_DIR] [MB]   (default 3, no screenshots, 100 MB files)
 #        TVL_WEB_BUILD_DIR=build/other tools/bench-web.sh   (default build/web)
 set -euo pipefail
