@@ -243,10 +243,10 @@ async function convertAndDownload(page, target) {
   return {name: download.suggestedFilename(), bytes: readFileSync(await download.path())};
 }
 
-// Picks an unknown file of two whole 4 MiB read pieces and a few bytes more, and checks the
+// Picks an unknown file of two whole 16 MiB read pieces and a few bytes more, and checks the
 // digest the page shows.
 async function identifyPieces(page) {
-  const bytes = Buffer.alloc((8 << 20) + 7);
+  const bytes = Buffer.alloc((32 << 20) + 7);
   for (let i = 0; i < bytes.length; i += 4096) bytes.writeUInt32LE((i * 2654435761) >>> 0, i);
   bytes.write('IWAD', 0, 'latin1');
   const path = join(scratch, 'pieces.wad');

@@ -131,9 +131,10 @@ function targets(source, patchFolder) {
 
 // Identification reads the file a few pieces ahead of the core's SHA-1, on another thread
 // (piece_reader.js), so the browser reads while the core hashes. Each piece is copied into the
-// core's buffer and let go: the file is never held whole.
-const DIGEST_PIECE = 4 << 20;
-const DIGEST_AHEAD = 3;
+// core's buffer and let go: the file is never held whole, and at most 48 MiB of it is in flight.
+// Chromium reads a file in pieces of 16 MiB about half again as fast as in pieces of 4 MiB.
+const DIGEST_PIECE = 16 << 20;
+const DIGEST_AHEAD = 2;
 
 let reader = null;
 let readerFailed = typeof Worker === 'undefined';  // no workers inside workers here
