@@ -1354,17 +1354,13 @@ async function forgetKeptPatches(page) {
   }
 }
 console.log(`1..${count}`);
-for (const [name, run] of chosen) {
-  const page = await browser.context.newPage();
-  const downloads = {count: 0};
-  page.on('download', () => (downloads.count += 1));
+// Runs `body` on a new page of `context` and reports it; the page's uncaught errors fail it too.
+async function runTest(context, name, body) {
+  const page = await context.newPage();
   const errors = [];
   page.on('pageerror', (error) => errors.push(error.message));
   try {
-    await page.goto(`${url}?save=download`);
-    await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
-    await forgetKeptPatches(page);
-    await run(page, {folders, downloads, url, sideOrigins, context: browser.context});
+    await body(page);
     check(errors.length === 0, `page errors: ${errors.join('; ')}`);
     console.log(`ok ${++number} - ${name}`);
   } catch (error) {
@@ -1373,24 +1369,24 @@ for (const [name, run] of chosen) {
   }
   await page.close();
 }
+
+for (const [name, run] of chosen) {
+  await runTest(browser.context, name, async (page) => {
+    const downloads = {count: 0};
+    page.on('download', () => (downloads.count += 1));
+    await page.goto(`${url}?save=download`);
+    await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
+    await forgetKeptPatches(page);
+    await run(page, {folders, downloads, url, sideOrigins, context: browser.context});
+  });
+}
 const app = await launchBrowser();
 app.context.on('request', (request) => {
   const address = new URL(request.url());
   if (!sideOrigins.has(address.origin) && address.protocol !== 'blob:') strays.push(request.url());
 });
 for (const [name, run] of chosenApp) {
-  const page = await app.context.newPage();
-  const errors = [];
-  page.on('pageerror', (error) => errors.push(error.message));
-  try {
-    await run(page, {sideOrigins, context: app.context});
-    check(errors.length === 0, `page errors: ${errors.join('; ')}`);
-    console.log(`ok ${++number} - ${name}`);
-  } catch (error) {
-    failed += 1;
-    console.log(`not ok ${++number} - ${name}\n  # ${error.message.split('\n').join('\n  # ')}`);
-  }
-  await page.close();
+  await runTest(app.context, name, (page) => run(page, {sideOrigins, context: app.context}));
 }
 await app.close();
 // The record covers the worker's own loads too, or it proves nothing.
