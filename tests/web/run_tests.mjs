@@ -458,9 +458,11 @@ const tests = {
     check(downloads.count === 0, 'something was downloaded');
   },
 
-  'a zipped release, stored or deflated, is identified and converted under its entry name': async (page) => {
+  'a zipped release, stored or deflated, is identified and converted under its entry name': async (page, {url}) => {
     const data = readFileSync(release('doom2_v1666'));
-    for (const tool of ['python-stored', 'python-deflated', 'zip']) {
+    // Each entry is held whole for its conversion, or (hold=0, as a large one) unpacked to a file.
+    for (const [tool, hold] of [['python-stored', ''], ['python-deflated', ''], ['zip', ''], ['python-deflated', '0']]) {
+      if (hold) await openPage(page, `${url}?save=download&hold=${hold}`);
       // A folder in the archive, and a readme beside the game file, which is passed over.
       const zip = toolZip(tool, [readme, {name: 'iwads/DOOM2.WAD', data}]);
       const text = await pickBytes(page, `doom2-${tool}.zip`, zip);
@@ -615,19 +617,28 @@ const tests = {
     await waitStatus(page, /Doom 2 retail v1\.9\./);
   },
 
-  'a file changed after it was picked is reported, and nothing is offered': async (page, {downloads}) => {
+  'a file changed after it was identified: its held bytes convert; read again, the change is reported': async (page, {url, downloads}) => {
     const copy = join(scratch, 'doom2.wad');
-    copyFileSync(release('doom2_v1666'), copy);
-    await page.setInputFiles('#input-file', copy);
-    await waitStatus(page, /Doom 2 retail v1\.666/);
-    const bytes = readFileSync(copy);
-    bytes[bytes.length >> 1] ^= 0xff;
-    writeFileSync(copy, bytes);
-    await page.check('#target-doom2_xbox');
-    await page.click('#convert');
-    const text = await waitStatus(page, /nothing was saved/);
-    check(/changed/.test(text), text);
-    check(!(await page.isVisible('#save')) && downloads.count === 0, 'a result was offered');
+    for (const hold of ['', '0']) {
+      if (hold) await openPage(page, `${url}?save=download&hold=${hold}`);
+      copyFileSync(release('doom2_v1666'), copy);
+      await page.setInputFiles('#input-file', []);
+      await page.setInputFiles('#input-file', copy);
+      await waitStatus(page, /Doom 2 retail v1\.666/);
+      const bytes = readFileSync(copy);
+      bytes[bytes.length >> 1] ^= 0xff;
+      writeFileSync(copy, bytes);
+      if (!hold) {
+        const {bytes: result} = await convertAndDownload(page, 'doom2_xbox');
+        check(sha1(result) === sha1(readFileSync(release('doom2_xbox'))), 'the held bytes did not convert');
+        continue;
+      }
+      await page.check('#target-doom2_xbox');
+      await page.click('#convert');
+      const text = await waitStatus(page, /nothing was saved/);
+      check(/changed/.test(text), text);
+      check(!(await page.isVisible('#save')) && downloads.count === 1, 'a result was offered');
+    }
   },
 
   'with a save-file picker the result streams to the chosen file during the run': async (page, {url}) => {
@@ -716,19 +727,24 @@ const tests = {
     check((await page.getAttribute('#status', 'aria-live')) === 'polite', 'status is not a live region');
   },
 
-  'Cancel during the run offers nothing, and the next run works': async (page, {downloads}) => {
-    await pick(page, 'doom2_v1666');
-    await page.check('#target-doom2_xbox');
-    await cancelAtFirstProgress(page);
-    await page.click('#convert');
-    const text = await waitStatus(page, /Cancelled/);
-    check(/nothing was saved/.test(text), text);
-    check(!(await page.isVisible('#save')), 'a result was offered');
-    check(!(await page.isDisabled('#input-file')), 'the page stayed locked');
-    await new Promise((done) => setTimeout(done, 500));
-    check(downloads.count === 0 && !(await page.isVisible('#save')), 'the cancelled result turned up');
-    const {bytes} = await convertAndDownload(page, 'doom2_xbox');
-    check(sha1(bytes) === sha1(readFileSync(release('doom2_xbox'))), 'the run after Cancel');
+  'Cancel during the run offers nothing, and the next run works, from a file or a zip entry': async (page, {downloads}) => {
+    // Cancel ends the worker, and the bytes it held with it: the next run reads them again.
+    const data = readFileSync(release('doom2_v1666'));
+    for (const [name, bytes] of [['doom2.wad', data], ['doom2.zip', toolZip('zip', [{name: 'DOOM2.WAD', data}])]]) {
+      await pickBytes(page, name, bytes);
+      await page.check('#target-doom2_xbox');
+      await cancelAtFirstProgress(page);
+      await page.click('#convert');
+      const text = await waitStatus(page, /Cancelled/);
+      check(/nothing was saved/.test(text), text);
+      check(!(await page.isVisible('#save')), 'a result was offered');
+      check(!(await page.isDisabled('#input-file')), 'the page stayed locked');
+      await new Promise((done) => setTimeout(done, 500));
+      check(downloads.count === 0 && !(await page.isVisible('#save')), 'the cancelled result turned up');
+      const {bytes: result} = await convertAndDownload(page, 'doom2_xbox');
+      check(sha1(result) === sha1(readFileSync(release('doom2_xbox'))), `${name}: the run after Cancel`);
+      downloads.count = 0;
+    }
   },
 
   'a worker that cannot start again after Cancel (offline) says so, and every request ends': async (page, {context}) => {
@@ -1337,6 +1353,11 @@ let failed = 0;
 let number = 0;
 const count = chosen.length + chosenApp.length + 2;
 
+async function openPage(page, address) {
+  await page.goto(address);
+  await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
+}
+
 // Patches a test left kept in the browser are not the next test's.
 async function forgetKeptPatches(page) {
   const removed = await page.evaluate(async () => {
@@ -1374,8 +1395,7 @@ for (const [name, run] of chosen) {
   await runTest(browser.context, name, async (page) => {
     const downloads = {count: 0};
     page.on('download', () => (downloads.count += 1));
-    await page.goto(`${url}?save=download`);
-    await page.waitForSelector('body[data-ready="true"]', {timeout: 20000});
+    await openPage(page, `${url}?save=download`);
     await forgetKeptPatches(page);
     await run(page, {folders, downloads, url, sideOrigins, context: browser.context});
   });

@@ -5,6 +5,7 @@
 // decoder's buffers in wasm memory.
 //
 // Mounted by the worker with Module.mountBlobFs(path, {files: {name: Blob}, writable, onChange}).
+// A file may also be {pieces: [Uint8Array]}, bytes the worker already holds, read from there.
 // onChange, if given, is told every change to a file of the folder as it happens:
 // {file: id, type: 'write', position, data: Blob} or {file: id, type: 'truncate', size}, the
 // operations of a FileSystemWritableFileStream, so a page can mirror the file as it is made.
@@ -32,8 +33,13 @@ var BLOBFS = {
     var files = mount.opts.files || {};
     Object.keys(files).forEach(function (name) {
       var node = BLOBFS.createNode(root, name, BLOBFS.FILE_MODE, false);
-      node.blob = files[name];
-      node.size = files[name].size;
+      if (files[name].pieces) {
+        node.pieces = files[name].pieces;
+        node.size = node.pieces.reduce(function (size, piece) { return size + piece.length; }, 0);
+      } else {
+        node.blob = files[name];
+        node.size = files[name].size;
+      }
     });
     return root;
   },
@@ -51,6 +57,7 @@ var BLOBFS = {
     node.pending = null;
     node.pendingBytes = 0;
     node.cache = null;  // the last piece read: {start, bytes}
+    node.pieces = null; // held bytes, in place of a Blob
     if (parent) parent.contents[name] = node;
     return node;
   },
@@ -113,6 +120,22 @@ var BLOBFS = {
     node.cache = null;
     node.size = size;
     BLOBFS.report(node, {type: 'truncate', size: size});
+  },
+
+  // Reads from held pieces: as much as the piece at `position` has, as a read of a file may.
+  readHeld: function (node, buffer, offset, length, position) {
+    var start = 0;
+    for (var i = 0; i < node.pieces.length; ++i) {
+      var piece = node.pieces[i];
+      if (position < start + piece.length) {
+        var from = position - start;
+        var count = Math.min(length, piece.length - from);
+        buffer.set(piece.subarray(from, from + count), offset);
+        return count;
+      }
+      start += piece.length;
+    }
+    return 0;
   },
 
   report: function (node, change) {
@@ -190,6 +213,7 @@ var BLOBFS = {
     read: function (stream, buffer, offset, length, position) {
       var node = stream.node;
       if (position >= node.size || length === 0) return 0;
+      if (node.pieces) return BLOBFS.readHeld(node, buffer, offset, length, position);
       BLOBFS.settle(node);
       var cache = node.cache;
       if (!cache || position < cache.start || position >= cache.start + cache.bytes.length) {

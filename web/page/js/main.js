@@ -27,6 +27,8 @@ const state = {
   entries: null,  // a zip's game files when it holds several: [{name, size}]
   entry: null,    // the entry asked for, of those
   unpacked: null, // the zip entry identified: {name, file}, the file unpacked in the browser's storage
+                  // (no file when the worker holds its bytes)
+  held: 0,        // the worker holds the identified file's bytes under this token; 0 if not
   release: null,  // the identified release, or null
   title: noFile.title,
   sha1: noFile.sha1,
@@ -50,6 +52,15 @@ const state = {
 };
 
 let shownCatalogue = null;
+
+// The worker keeps the bytes of a file it identified, up to this size, for its conversion: reading
+// the file again costs more than the rest of a run. Every release is well under it, so the page
+// holds at most this much of the file while it is open. ?hold=N sets another size, for tests.
+const HOLD_LIMIT = 128 << 20;
+function holdLimit() {
+  const asked = new URLSearchParams(location.search).get('hold');
+  return asked !== null && Number(asked) >= 0 ? Number(asked) : HOLD_LIMIT;
+}
 
 // Tokens: each request is one of a lane's, and only the lane's newest may change the page.
 const tokens = {file: 0, patches: 0};
@@ -139,14 +150,14 @@ async function onInput(files) {
 async function onFile(file, entry = null) {
   if (state.running) return;
   const token = fresh('file');
-  Object.assign(state, {file, entry, unpacked: null, release: null, targets: null, selected: -1, result: null,
+  Object.assign(state, {file, entry, unpacked: null, held: 0, release: null, targets: null, selected: -1, result: null,
                         title: entry ? `${entry} (in ${file.name})` : file.name, sha1: 'working…',
                         identifying: true, progress: {done: 0, size: 0}});
   if (!entry) state.entries = null;
   const name = entry || file.name;
   setStatus(say.identifyingText(name));
   render(state);
-  const answer = await ask({op: Ask.identify, file, entry, patches: state.patches}, (note) => {
+  const answer = await ask({op: Ask.identify, file, entry, patches: state.patches, hold: holdLimit()}, (note) => {
     if (stale('file', token)) return;
     state.progress = {done: note.done, size: note.size};
     setStatus(say.identifyingText(name, note.done, note.size));
@@ -178,6 +189,7 @@ function showIdentified(file, answer) {
       return workerFailure(answer);
   }
   state.unpacked = answer.entry || null;
+  state.held = answer.held || 0;
   state.sha1 = answer.answer.sha1 || '-';
   if (answer.answer.index < 0) {
     state.title = 'Unknown file';
@@ -264,6 +276,13 @@ async function onRemovePatch(name) {
   }
 }
 
+// The file a conversion reads: the one picked, the zip entry unpacked from it, or (where the worker
+// held the entry's bytes, and has none) the entry named in the archive.
+function convertedFile() {
+  if (!state.unpacked) return {file: state.file};
+  return state.unpacked.file ? {file: state.unpacked.file} : {file: state.file, entry: state.unpacked.name};
+}
+
 async function onConvert() {
   const target = selectedTarget();
   if (!target || state.running) return;
@@ -298,7 +317,7 @@ async function onConvert() {
   setStatus(state.runText);
   render(state);
   let answer = await ask(
-      {op: Ask.convert, file: state.unpacked ? state.unpacked.file : state.file, source: state.release.index,
+      {op: Ask.convert, ...convertedFile(), held: state.held, source: state.release.index,
        target: target.index, patches: state.patches, stream: save !== null},
       (note) => {
         if (note.op === Note.chunk) return save.write(note);
@@ -333,6 +352,9 @@ async function onConvert() {
       break;
     case Reply.unfetched:
       setStatus(say.unfetchedPatchText(answer.name), 'error');
+      break;
+    case Reply.zipFailed:
+      setStatus(say.rereadFailedText(answer.reason), 'error');
       break;
     case Reply.failed:
       setStatus(say.failureText(answer.report), 'error');

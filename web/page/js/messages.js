@@ -25,6 +25,15 @@ export function zipFailedText(reason) {
   return ended(reason) + ' Nothing was identified from it.';
 }
 
+// A zip entry read again for a conversion (its unpacked bytes went with a cancelled run).
+export function rereadFailedText(reason) {
+  return ended(reason) + ' Nothing was converted.';
+}
+
+export function entryGoneText(archive, entry) {
+  return `${archive} no longer holds ${entry}`;
+}
+
 export function noWadEntryText(archive) {
   return `${archive} holds no game file: no .wad, .iwad or .ipk3 inside it.`;
 }

@@ -6,11 +6,12 @@
 // What the page asks.
 export const Ask = Object.freeze({
   hello: 'hello',            // -> Reply.hello {version, catalogue}
-  identify: 'identify',      // {file, entry, patches} -> identified | choose | zipFailed | noWad
+  identify: 'identify',      // {file, entry, patches, hold} -> identified | choose | zipFailed | noWad
   stopIdentify: 'stop-identify',  // a tell: the identification under way is not wanted
   patches: 'patches',        // {files} -> Reply.patches {patches, notes, others}
   targets: 'targets',        // {source, patches} -> Reply.targets {targets}
-  convert: 'convert',        // {file, source, target, patches, stream} -> converted | missing | unfetched | failed
+  convert: 'convert',        // {file, entry?, held, source, target, patches, stream}
+                             //   -> converted | missing | unfetched | zipFailed | failed
 });
 
 // What the worker tells on the way, before its reply.
@@ -22,7 +23,7 @@ export const Note = Object.freeze({
 // How a request ends.
 export const Reply = Object.freeze({
   hello: 'hello',
-  identified: 'identified',  // {answer, targets, entry?}
+  identified: 'identified',  // {answer, targets, entry?, held}: held, a token for the bytes kept
   choose: 'choose',          // {archive, entries}: a zip of several game files
   zipFailed: 'zip-failed',   // {reason}: the archive can't be read
   noWad: 'no-wad',           // {archive}

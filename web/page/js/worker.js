@@ -1,9 +1,10 @@
 // The worker owns the core and the files: it identifies, lists targets and converts, and tells the
 // page only what to show. A request's files are mounted for that request alone. Zip archives are
 // read by the core, which says where each entry's data lies and checks what the browser unpacks;
-// an unpacked entry is a Blob, identified and converted like a picked file.
+// an unpacked entry is a Blob, identified and converted like a picked file (or, when small, its
+// bytes, held here for its conversion).
 import createTvlCore from '../tvl_core.mjs';
-import {unsupportedInflateText} from './messages.js';
+import {entryGoneText, unsupportedInflateText} from './messages.js';
 import {piecesOf} from './pieces.js';
 import {Ask, Note, Reply, coreFailed} from './protocol.js';
 
@@ -64,18 +65,25 @@ let request = 0;
 let mounted = [];
 let pickedNames = new Map();
 
+// The bytes of the file last identified, when it was small enough to keep (see Ask.identify's
+// `hold`): {id, pieces}, the pieces as they were read and hashed. Its conversion reads them
+// instead of the file, which spares the browser's reads, the slowest part of a run. Kept until
+// the next identification, so at most one file is held.
+let held = null;
+
 function unmountAll() {
   for (const path of mounted.splice(0)) core.unmountBlobFs(path);
 }
 
 // Mounts the input and the patch files under a fresh folder, one for the result and one for the
-// core's other files (a two-step route's base release). `onResultChange` is told every change
-// to a file in the result's folder.
+// core's other files (a two-step route's base release). The input is a File, or {name, pieces}
+// for bytes at hand. `onResultChange` is told every change to a file in the result's folder.
 function mount(file, patches, onResultChange, site = {}) {
   unmountAll();
   const root = `/r${++request}`;
   const input = file ? file.name.replace(/\//g, '_') || 'input' : '';
-  if (file) core.mountBlobFs(`${root}/in`, {files: {[input]: file}, writable: false});
+  const contents = file && file.pieces ? {pieces: file.pieces} : file;
+  if (file) core.mountBlobFs(`${root}/in`, {files: {[input]: contents}, writable: false});
   // The folder rules of --patches: "<name>.vcdiff" files (the extension in any case, as in a
   // pack), the first of each name.
   const named = {};
@@ -210,8 +218,9 @@ function identifyWatch(id, size, post) {
   };
 }
 
-// Resolves with what readPieces does, or 'stopped' once the identification isn't wanted.
-async function digestFile(file, watch) {
+// Resolves with what readPieces does, or 'stopped' once the identification isn't wanted. The
+// pieces read go in `keep`, if given.
+async function digestFile(file, watch, keep) {
   const buffer = core.ccall('tvl_digest_begin', 'number', ['number'], [DIGEST_PIECE]);
   let stopped = false;
   const failed = await readPieces({blob: file}, (bytes) => {
@@ -219,22 +228,27 @@ async function digestFile(file, watch) {
     core.HEAPU8.set(bytes, buffer);
     core.ccall('tvl_digest_update', null, ['number'], [bytes.length]);
     watch.took(bytes.length);
+    if (keep) keep.push(bytes);
   });
   return stopped ? 'stopped' : failed;
 }
 
 const unwanted = (id) => ({op: id === stoppedIdentify ? Reply.cancelled : Reply.superseded});
 
-async function identify({id, file, entry, patches}, post) {
+async function identify({id, file, entry, patches, hold}, post) {
+  held = null;
   if (await isZip(file)) {
-    const zipped = await identifyZipped(id, file, entry, patches, post);
+    const zipped = await identifyZipped(id, file, entry, patches, hold, post);
     if (zipped) return zipped;
   }
   const paths = mount(file, patches);
-  const failed = await digestFile(file, identifyWatch(id, file.size, post));
+  const keep = file.size <= hold ? [] : null;
+  const failed = await digestFile(file, identifyWatch(id, file.size, post), keep);
   if (failed === 'stopped') return unwanted(id);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, failed ? 1 : 0]);
-  return {op: Reply.identified, answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null};
+  if (keep && !failed && answer.index >= 0) held = {id, pieces: keep};
+  return {op: Reply.identified, answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null,
+          held: held ? id : 0};
 }
 
 // A zip archive by its first bytes ("PK\3\4") or by its name: an empty archive has no entry to
@@ -264,8 +278,9 @@ const baseName = (path) => path.slice(path.lastIndexOf('/') + 1);
 
 // Unpacks an entry the core located (hashing it with `hash`, for identification), checked by the
 // core as it comes. Resolves to {file}, a Blob in the browser's storage named as the entry, or
-// {error: sentence}; nothing of a failed entry is kept.
-async function unpackEntry(archive, entry, hash, watch = null) {
+// with `keep` to {file: {name, pieces}}, the bytes themselves; or to {error: sentence}. Nothing of
+// a failed entry is kept.
+async function unpackEntry(archive, entry, hash, watch = null, keep = false) {
   const buffer = core.ccall('tvl_unpack_begin', 'number', ['number', 'number', 'number', 'number'],
                             [DIGEST_PIECE, entry.size, entry.crc32, hash ? 1 : 0]);
   const parts = [];
@@ -276,7 +291,8 @@ async function unpackEntry(archive, entry, hash, watch = null) {
     if (watch && !watch.wanted()) return !(stopped = true);
     core.HEAPU8.set(bytes, buffer);
     const taken = core.ccall('tvl_unpack_update', 'number', ['number'], [bytes.length]);
-    if (taken > 0) parts.push(new Blob([taken === bytes.length ? bytes : bytes.subarray(0, taken)]));
+    const part = taken === bytes.length ? bytes : bytes.subarray(0, taken);
+    if (taken > 0) parts.push(keep ? part : new Blob([part]));
     if (watch) watch.took(taken);
     return taken === bytes.length;
   });
@@ -287,13 +303,14 @@ async function unpackEntry(archive, entry, hash, watch = null) {
   if (stopped) return {stopped};
   if (failed === 'unsupported') return {error: unsupportedInflateText(archive.name, entry.name)};
   if (verdict.error) return {error: verdict.error};
-  return {file: new File(parts, baseName(entry.name) || 'entry')};
+  const name = baseName(entry.name) || 'entry';
+  return {file: keep ? {name, pieces: parts} : new File(parts, name)};
 }
 
 // An archive holding one game file is identified as that file; one holding several answers
 // 'choose' until `wanted` names one of them. Null for a file that only looks like an archive: a
 // .pk3 or .ipk3 holding no game file, identified whole as before.
-async function identifyZipped(id, file, wanted, patches, post) {
+async function identifyZipped(id, file, wanted, patches, hold, post) {
   const listing = listEntries(file);
   if (listing.error) return {op: Reply.zipFailed, reason: listing.error};
   const wads = listing.entries.filter((entry) => entry.wad);
@@ -301,13 +318,16 @@ async function identifyZipped(id, file, wanted, patches, post) {
   const chosen = wads.length === 1 ? wads[0] : wads.find((entry) => entry.name === wanted);
   if (!chosen) return {op: Reply.choose, archive: file.name, entries: wads.map(({name, size}) => ({name, size}))};
   if (chosen.error) return {op: Reply.zipFailed, reason: chosen.error};
-  const unpacked = await unpackEntry(file, chosen, true, identifyWatch(id, chosen.size, post));
+  const keep = chosen.size <= hold;
+  const unpacked = await unpackEntry(file, chosen, true, identifyWatch(id, chosen.size, post), keep);
   if (unpacked.stopped) return unwanted(id);
   if (unpacked.error) return {op: Reply.zipFailed, reason: unpacked.error};
   const paths = mount(unpacked.file, patches);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, 0]);
+  if (keep && answer.index >= 0) held = {id, pieces: unpacked.file.pieces};
+  // A held entry's bytes stay here: the page gets no file for it, only the token.
   return {op: Reply.identified, answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null,
-          entry: {name: chosen.name, file: unpacked.file}};
+          entry: {name: chosen.name, file: keep ? null : unpacked.file}, held: held ? id : 0};
 }
 
 // Sorts what the user gave as patches, or dropped: "<name>.vcdiff" files (in any letter case)
@@ -343,9 +363,22 @@ function relist({source, patches}) {
   return {op: Reply.targets, targets: targets(source, paths.patches)};
 }
 
+// What a conversion reads: the bytes held under `token` (see `held`), else `file`, or with `entry`
+// that entry of the archive `file`, unpacked again: its bytes were held by a worker that Cancel
+// ended. Resolves to {input} or {error: sentence}.
+async function convertInput(file, entry, token) {
+  if (held && token && held.id === token) return {input: {name: baseName(entry || file.name), pieces: held.pieces}};
+  if (!entry) return {input: file};
+  const listing = listEntries(file);
+  const chosen = listing.error ? null : listing.entries.find((item) => item.name === entry);
+  if (!chosen) return {error: listing.error || entryGoneText(file.name, entry)};
+  const unpacked = chosen.error ? chosen : await unpackEntry(file, chosen, false);
+  return unpacked.error ? {error: unpacked.error} : {input: unpacked.file};
+}
+
 // With `stream`, the result goes to the page piece by piece as it is decoded ('chunk' messages,
 // before the answer), and the answer 'converted' says that all of it is sent and verified.
-async function convert({file, source, target, patches, stream}, post) {
+async function convert({file, entry, held: token, source, target, patches, stream}, post) {
   const result = stream ? resultStream(post) : null;
   let paths = mount(null, patches);
   const missing = call('tvl_first_missing', ['number', 'number', 'string'], [source, target, paths.patches]);
@@ -353,7 +386,9 @@ async function convert({file, source, target, patches, stream}, post) {
   const route = targets(source, paths.patches).items.find((item) => item.index === target)?.route || [];
   const site = await fetchSitePatches(route);
   if (site.failed) return {op: Reply.unfetched, name: site.failed};
-  paths = mount(file, patches, result ? result.onChange : undefined, site.files);
+  const {input, error} = await convertInput(file, entry, token);
+  if (error) return {op: Reply.zipFailed, reason: error};
+  paths = mount(input, patches, result ? result.onChange : undefined, site.files);
   let last = 0;
   core.onProgress = (written, expected) => {
     const now = performance.now();
