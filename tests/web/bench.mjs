@@ -1,21 +1,27 @@
-// The page's side of tools/bench-web.sh: identify and convert a 100 MB pair in headless Chromium,
-// and identify a 100 MB release from a zip, as a user would, timed from the pick (or the click)
-// to the answer on the page. The zip's runs alternate with the native CLI's identify of the same
-// zip, so both meet the same machine. Prints one line per figure ("identify_ms N", "convert_ms N",
-// "zip_identify_ms N", "zip_native_ms N", "wasm_memory N", and for one run through the save-file
-// picker "stream_ms N", "stream_writes BEFORE_ANSWER ALL", "stream_sha1 HEX"); with a folder for
-// screenshots, also keeps web-identify.png, web-converting.png and web-failing.png there.
+// The page's side of tools/bench-web.sh: identify and convert a pair in headless Chromium, and
+// identify a release from a zip, as a user would, timed from the pick (or the click) to the answer
+// on the page. Each run of the page's follows one of the native CLI's on the same files (identify;
+// apply and the identify that verifies the result; identify from the zip), so both meet the same
+// machine. Prints one line per figure ("identify_ms N", "convert_ms N", "native_identify_ms N",
+// "native_convert_ms N", "zip_identify_ms N", "zip_native_ms N", "wasm_memory N", "read_ms N" for
+// Chromium reading the file alone, "peak_mib RENDERER BROWSER", and for one run through the
+// save-file picker "stream_ms N", "stream_writes BEFORE_ANSWER ALL", "stream_sha1 HEX"); with a
+// folder for screenshots, also keeps web-identify.png, web-converting.png and web-failing.png.
 //
-// usage: node bench.mjs SITE SOURCE_FILE ZIP_FILE ZIP_SHA1 CLI TARGET_ID MISSING_TARGET_ID RUNS [SHOTS_DIR]
+// usage: node bench.mjs SITE SOURCE_FILE ZIP_FILE ZIP_SHA1 CLI TARGET_ID MISSING_TARGET_ID
+//                       PATCH_FILE TARGET_SHA1 RUNS [SHOTS_DIR]
 //        TVL_BENCH_KEPT_PATCH=FILE keeps that patch file in the browser, as a player's pick would.
 import {spawnSync} from 'node:child_process';
+import {readFileSync, readdirSync, rmSync} from 'node:fs';
+import {tmpdir} from 'node:os';
 import {join} from 'node:path';
 
 import {launchBrowser} from './browser.mjs';
 import {openWithSavePicker, pickedFileSha1} from './save_picker.mjs';
 import {serve} from './serve.mjs';
 
-const [site, source, zipped, zippedSha1, cli, target, missingTarget, runsText, shots] = process.argv.slice(2);
+const [site, source, zipped, zippedSha1, cli, target, missingTarget, patch, targetSha1, runsText, shots] =
+    process.argv.slice(2);
 const runs = Number(runsText || 3);
 const {server, url} = await serve(site);
 const browser = await launchBrowser();
@@ -45,11 +51,56 @@ if (process.env.TVL_BENCH_KEPT_PATCH) {
   console.log('kept_patches 1');
 }
 
+// The peak resident memory (VmHWM, MiB) of this browser's renderers, which run the page and its
+// workers, and of its browser process, which keeps Blobs: Linux's own record, since the start.
+function peakMemory(profile) {
+  const processes = new Map();
+  for (const pid of readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      const stat = readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const parent = stat.slice(stat.lastIndexOf(')') + 2).split(' ')[1];
+      // One string: Chromium's children rewrite their command line as their title.
+      const command = readFileSync(`/proc/${pid}/cmdline`, 'utf8').replace(/\0/g, ' ');
+      const peakKiB = Number(/VmHWM:\s+(\d+)/.exec(readFileSync(`/proc/${pid}/status`, 'utf8'))?.[1] || 0);
+      processes.set(pid, {parent, command, peakKiB});
+    } catch {}  // gone meanwhile
+  }
+  const root = [...processes].find(([, {command}]) =>
+    command.includes(`--user-data-dir=${profile} `) && !command.includes('--type='));
+  const ours = (pid) => {
+    for (let at = pid; at && processes.has(at); at = processes.get(at).parent) if (at === root?.[0]) return true;
+    return false;
+  };
+  const mib = (kib) => Math.round(kib / 1024);
+  let renderer = 0;
+  for (const [pid, {command, peakKiB}] of processes) {
+    if (ours(pid) && command.includes('--type=renderer')) renderer = Math.max(renderer, peakKiB);
+  }
+  return {renderer: mib(renderer), browser: mib(root ? root[1].peakKiB : 0)};
+}
+
 const statusMatches = (source) => new RegExp(source).test(document.getElementById('status').textContent);
 const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+// Runs the CLI; its time in ms, and its output.
+function timed(args) {
+  const start = process.hrtime.bigint();
+  const run = spawnSync(cli, args, {encoding: 'utf8'});
+  return {ms: Number((process.hrtime.bigint() - start) / 1000000n), output: run.stdout + run.stderr};
+}
+const scratchOutput = join(tmpdir(), `tarvelline-bench-${process.pid}.wad`);
 const identify = [];
 const convert = [];
+const nativeIdentify = [];
+const nativeConvert = [];
 for (let run = 0; run < runs; ++run) {
+  // The CLI doesn't know the pair's digests, so its identify exits 1: the hashing is the same.
+  nativeIdentify.push(timed(['identify', source]).ms);
+  rmSync(scratchOutput, {force: true});
+  const applied = timed(['apply', '--patch', patch, '--source', source, '--output', scratchOutput]);
+  const verified = timed(['identify', scratchOutput]);
+  if (!verified.output.includes(targetSha1)) throw new Error(`apply made the wrong file: ${applied.output}`);
+  nativeConvert.push(applied.ms + verified.ms);
+  rmSync(scratchOutput, {force: true});
   await page.evaluate(() => (document.getElementById('status').textContent = ''));
   // The same file picked again is no change: empty the input first.
   await page.setInputFiles('#input-file', []);
@@ -70,13 +121,29 @@ for (let run = 0; run < runs; ++run) {
   await page.click('#convert');
   await page.waitForFunction(statusMatches, 'checked by SHA-1|nothing was saved', {timeout: 300000, polling: 20});
   convert.push(Date.now() - start);
-  console.error(`run ${run}: identify ${identify[run]} ms, convert ${convert[run]} ms`);
+  console.error(`run ${run}: identify ${identify[run]} ms, convert ${convert[run]} ms;` +
+                ` native ${nativeIdentify[run]} ms, ${nativeConvert[run]} ms`);
   if (shot) await shot.catch(() => {});
   const text = await page.textContent('#status');
   if (!/checked by SHA-1/.test(text)) throw new Error(`conversion failed: ${text}`);
 }
 console.log(`identify_ms ${median(identify)}`);
 console.log(`convert_ms ${median(convert)}`);
+console.log(`native_identify_ms ${median(nativeIdentify)}`);
+console.log(`native_convert_ms ${median(nativeConvert)}`);
+// The peak so far, before the read below adds a whole file to the renderer's.
+const peak = peakMemory(browser.profile);
+console.log(`peak_mib ${peak.renderer} ${peak.browser}`);
+// What no page can beat: Chromium reading the picked file whole, once, and nothing else.
+const reads = [];
+for (let run = 0; run < runs; ++run) {
+  reads.push(await page.evaluate(async () => {
+    const start = performance.now();
+    await document.getElementById('input-file').files[0].arrayBuffer();
+    return Math.round(performance.now() - start);
+  }));
+}
+console.log(`read_ms ${median(reads)}`);
 console.log(`wasm_memory ${await page.getAttribute('body', 'data-wasm-memory')}`);
 if (shots) {
   await page.check(`#target-${missingTarget}`);
@@ -91,10 +158,9 @@ if (shots) {
 const zipIdentify = [];
 const zipNative = [];
 for (let run = 0; run < runs; ++run) {
-  const nativeStart = process.hrtime.bigint();
-  const native = spawnSync(cli, ['identify', zipped], {encoding: 'utf8'});
-  zipNative.push(Number((process.hrtime.bigint() - nativeStart) / 1000000n));
-  if (!native.stdout.includes(zippedSha1)) throw new Error(`the CLI didn't hash the zip: ${native.stdout}${native.stderr}`);
+  const native = timed(['identify', zipped]);
+  zipNative.push(native.ms);
+  if (!native.output.includes(zippedSha1)) throw new Error(`the CLI didn't hash the zip: ${native.output}`);
   await page.evaluate(() => (document.getElementById('status').textContent = ''));
   await page.setInputFiles('#input-file', []);
   const start = Date.now();

@@ -19,6 +19,7 @@ export async function launchBrowser({serviceWorkers = 'allow'} = {}) {
   });
   return {
     context,
+    profile,
     close: async () => {
       await context.close();
       rmSync(profile, {recursive: true, force: true});
