@@ -10,6 +10,7 @@
 # Medians of RUNS runs, and their ratios.
 # Usage: tools/bench-web.sh [RUNS] [SHOTS_DIR] [MB]   (default 3, no screenshots, 100 MB files)
 #        TVL_WEB_BUILD_DIR=build/other tools/bench-web.sh   (default build/web)
+#        TVL_BENCH_QUERY=hold=0 tools/bench-web.sh   (the page reads the file again to convert it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-3}
@@ -99,6 +100,7 @@ page=$(TVL_BENCH_KEPT_PATCH="$data/kept_doom2_v19_to_doom2_v1666.vcdiff" node te
 native_identify=$(awk '$1 == "native_identify_ms" { print $2 }' <<<"$page")
 native_convert=$(awk '$1 == "native_convert_ms" { print $2 }' <<<"$page")
 read_ms=$(awk '$1 == "read_ms" { print $2 }' <<<"$page")
+whole_ms=$(awk '$1 == "whole_ms" { print $2 }' <<<"$page")
 peak=$(awk '$1 == "peak_mib" { print "renderer " $2 " MiB, browser process " $3 " MiB" }' <<<"$page")
 page_identify=$(awk '$1 == "identify_ms" { print $2 }' <<<"$page")
 page_zip=$(awk '$1 == "zip_identify_ms" { print $2 }' <<<"$page")
@@ -142,7 +144,10 @@ echo "zip: identifying a $megabytes MB release in a deflate zip of $(($(stat -c 
 echo "convert through the save-file picker: $stream_ms ms; $stream_writes writes reached the file" \
      "before the worker's answer; the file has the target's SHA-1"
 echo "wasm memory after the conversion: $((memory / 1048576)) MiB; peak resident memory: $peak"
-echo "Chromium reading the file alone, whole: $read_ms ms (the page's floor for each read of it)"
+echo "Chromium reading the file alone, whole: $read_ms ms (the page's floor for each read of it);" \
+     "that, a WebCrypto SHA-1 and a Blob of a buffer of its size: $whole_ms ms (the least a" \
+     "whole-buffer patcher does besides decoding; the page's identify + convert is" \
+     "$(awk -v a="$((page_identify + page_convert))" -v b="$whole_ms" 'BEGIN { printf "%.2f", a / b }')x that)"
 echo "the page ran through its service worker, with $(awk '$1 == "kept_patches" { print $2 }' <<<"$page") patch kept in the browser"
 echo "page weight before the first identification, gzipped (HTML, CSS, JS, manifest, wasm):" \
      "product $(weight "$build/web/site") KiB, synthetic test build $(weight "$build/web/site-synthetic") KiB," \
