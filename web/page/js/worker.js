@@ -246,9 +246,15 @@ async function identify({id, file, entry, patches, hold}, post) {
   const failed = await digestFile(file, identifyWatch(id, file.size, post), keep);
   if (failed === 'stopped') return unwanted(id);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, failed ? 1 : 0]);
-  if (keep && !failed && answer.index >= 0) held = {id, pieces: keep};
-  return {op: Reply.identified, answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null,
-          held: held ? id : 0};
+  return identified(id, answer, paths.patches, failed ? null : keep);
+}
+
+// The reply to an identification. The bytes read, if kept, are held only where a conversion can
+// follow: a known release with targets.
+function identified(id, answer, patchFolder, pieces, more = {}) {
+  const list = answer.index >= 0 ? targets(answer.index, patchFolder) : null;
+  if (pieces && list && list.enabled) held = {id, pieces};
+  return {op: Reply.identified, answer, targets: list, held: held ? id : 0, ...more};
 }
 
 // A zip archive by its first bytes ("PK\3\4") or by its name: an empty archive has no entry to
@@ -324,10 +330,9 @@ async function identifyZipped(id, file, wanted, patches, hold, post) {
   if (unpacked.error) return {op: Reply.zipFailed, reason: unpacked.error};
   const paths = mount(unpacked.file, patches);
   const answer = json('tvl_identify_fed', ['string', 'number'], [paths.input, 0]);
-  if (keep && answer.index >= 0) held = {id, pieces: unpacked.file.pieces};
-  // A held entry's bytes stay here: the page gets no file for it, only the token.
-  return {op: Reply.identified, answer, targets: answer.index >= 0 ? targets(answer.index, paths.patches) : null,
-          entry: {name: chosen.name, file: keep ? null : unpacked.file}, held: held ? id : 0};
+  // A kept entry's bytes stay here: the page gets no file for it, only the token.
+  return identified(id, answer, paths.patches, keep ? unpacked.file.pieces : null,
+                    {entry: {name: chosen.name, file: keep ? null : unpacked.file}});
 }
 
 // Sorts what the user gave as patches, or dropped: "<name>.vcdiff" files (in any letter case)
