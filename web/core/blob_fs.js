@@ -5,7 +5,8 @@
 // decoder's buffers in wasm memory.
 //
 // Mounted by the worker with Module.mountBlobFs(path, {files: {name: Blob}, writable, onChange}).
-// A file may also be {pieces: [Uint8Array]}, bytes the worker already holds, read from there.
+// A file may also be {pieces: [Uint8Array]} (and any other fields), bytes the worker already
+// holds, read from there.
 // onChange, if given, is told every change to a file of the folder as it happens:
 // {file: id, type: 'write', position, data: Blob} or {file: id, type: 'truncate', size}, the
 // operations of a FileSystemWritableFileStream, so a page can mirror the file as it is made.

@@ -82,8 +82,7 @@ function mount(file, patches, onResultChange, site = {}) {
   unmountAll();
   const root = `/r${++request}`;
   const input = file ? file.name.replace(/\//g, '_') || 'input' : '';
-  const contents = file && file.pieces ? {pieces: file.pieces} : file;
-  if (file) core.mountBlobFs(`${root}/in`, {files: {[input]: contents}, writable: false});
+  if (file) core.mountBlobFs(`${root}/in`, {files: {[input]: file}, writable: false});
   // The folder rules of --patches: "<name>.vcdiff" files (the extension in any case, as in a
   // pack), the first of each name.
   const named = {};
