@@ -148,6 +148,16 @@ EMSCRIPTEN_KEEPALIVE const char* tvl_identify_fed(const char* path, int failed) 
   return IdentifyAnswer(digest, path);
 }
 
+// Answers as tvl_identify_fed for a file the browser hashed itself: `sha1` its 20 bytes of SHA-1,
+// or null when a read of it failed.
+EMSCRIPTEN_KEEPALIVE const char* tvl_identify_digest(const char* path, const uint8_t* sha1) {
+  tvl::FileDigest digest;
+  if (sha1) std::copy(sha1, sha1 + tvl::kSha1DigestSize, digest.bytes);
+  digest.complete = sha1 != nullptr;
+  digest.error = digest.complete ? 0 : EIO;
+  return IdentifyAnswer(digest, path);
+}
+
 // The entries of the zip archive at `path`, which the user knows as `archive` (see
 // ZipEntriesJson): what each is, where its data lies, or why it can't be read.
 EMSCRIPTEN_KEEPALIVE const char* tvl_zip_entries(const char* path, const char* archive) {

@@ -53,9 +53,10 @@ const state = {
 
 let shownCatalogue = null;
 
-// The worker keeps the bytes of a file it identified, up to this size, for its conversion: reading
-// the file again costs more than the rest of a run. Every release is well under it, so the page
-// holds at most this much of the file while it is open. ?hold=N sets another size, for tests.
+// The worker reads a file up to this size whole, for the browser's SHA-1, and keeps its bytes for
+// the conversion: reading the file again costs more than the rest of a run. Every release is well
+// under it, so the page holds at most this much of the file while it is open (twice that while
+// the browser hashes it). ?hold=N sets another size, for tests.
 const HOLD_LIMIT = 128 << 20;
 function holdLimit() {
   const asked = new URLSearchParams(location.search).get('hold');
