@@ -19,8 +19,9 @@ uint32_t Parity(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 uint32_t Majority(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (z & (x | y)); }
 
 Sha1BlocksFn SelectBlocks() {
-  Sha1BlocksFn fast = Sha1BlocksShaExtensions();
-  return fast ? fast : Sha1BlocksPortable;
+  if (Sha1BlocksFn fast = Sha1BlocksShaExtensions()) return fast;
+  if (Sha1BlocksFn simd = Sha1BlocksWasmSimd()) return simd;
+  return Sha1BlocksPortable;
 }
 
 }  // namespace

@@ -13,6 +13,9 @@ void Sha1BlocksPortable(uint32_t state[5], const uint8_t* blocks, size_t count);
 // The x86 SHA extensions path, or null when this build or this CPU lacks them.
 Sha1BlocksFn Sha1BlocksShaExtensions();
 
+// The WebAssembly SIMD path, or null in builds without it.
+Sha1BlocksFn Sha1BlocksWasmSimd();
+
 // Sha1Init with a chosen compression path, so tests and benchmarks can run each one.
 void Sha1InitWith(Sha1Context* context, Sha1BlocksFn blocks);
 

@@ -1,5 +1,6 @@
 // The portable SHA-1 built as WebAssembly, run in Chromium on its own: the core's hashing with no
-// reads, copies or messages around it. Prints the module's own line, "sha1_mb_per_s N".
+// reads, copies or messages around it. Prints the module's own lines: "sha1_mb_per_s N", and
+// "sha1_simd128_mb_per_s N" for the SIMD path.
 // usage: node sha1_bench.mjs FOLDER [MIB] [ROUNDS]   (FOLDER holds sha1_throughput.mjs and .wasm)
 import {launchBrowser} from './browser.mjs';
 import {serve} from './serve.mjs';
@@ -14,9 +15,11 @@ try {
   const lines = await page.evaluate(async ([mib, rounds]) => {
     const {default: create} = await import('/sha1_throughput.mjs');
     const printed = [];
-    await create({arguments: [mib, rounds], print: (line) => printed.push(line)});
-    return printed;
+    const failed = [];
+    await create({arguments: [mib, rounds], print: (line) => printed.push(line), printErr: (line) => failed.push(line)});
+    return failed.length ? {failed} : printed;
   }, [mib, rounds]);
+  if (lines.failed) throw new Error(lines.failed.join('\n'));
   console.log(lines.join('\n'));
 } finally {
   await browser.close();
