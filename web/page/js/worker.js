@@ -137,8 +137,9 @@ function targets(source, patchFolder) {
 }
 
 // A file larger than the hold limit is read a few pieces ahead of the core's SHA-1, on another
-// thread (piece_reader.js), so the browser reads while the core hashes. Each piece is copied into
-// the core's buffer and let go: the file is never held whole, and at most 48 MiB of it is in flight.
+// thread (piece_reader.js), so the browser reads while the core hashes. Each piece is copied
+// into the core's buffer and let go: the file is never held whole, and at most 48 MiB of it is
+// in flight.
 // Chromium reads a file in pieces of 16 MiB about half again as fast as in pieces of 4 MiB.
 const DIGEST_PIECE = 16 << 20;
 const DIGEST_AHEAD = 2;
@@ -238,9 +239,15 @@ const unwanted = (id) => ({op: id === stoppedIdentify ? Reply.cancelled : Reply.
 const browserSha1 = typeof crypto !== 'undefined' && !!crypto.subtle;
 
 // The file's bytes in one buffer, read straight into it (a BYOB reader of its byte stream, or
-// slices where the browser has none). Resolves to {bytes}, {failed: 'read'} or {stopped: true}.
+// slices where the browser has none). Resolves to {bytes}, {failed: 'read'} or {stopped: true};
+// null when there is no memory for the buffer.
 async function readWhole(file, watch) {
-  let buffer = new ArrayBuffer(file.size);
+  let buffer;
+  try {
+    buffer = new ArrayBuffer(file.size);
+  } catch {
+    return null;
+  }
   let filled = 0;
   let reader = null;
   try {
@@ -277,10 +284,10 @@ async function readWhole(file, watch) {
 // A file small enough to hold is read whole and hashed by the browser's SHA-1, twice as fast as
 // the core's here, and taking a whole buffer only. While it hashes, the browser holds a copy of
 // the bytes: at most twice the hold limit in all. Resolves to {bytes, digest}, {failed} or
-// {stopped}; null where the browser can't hash it, for the core to do so.
+// {stopped}; null where the browser can't read it whole or hash it, for the core to do so.
 async function digestWhole(file, watch) {
   const read = await readWhole(file, watch);
-  if (!read.bytes) return read;
+  if (!read?.bytes) return read;
   let digest;
   try {
     digest = new Uint8Array(await crypto.subtle.digest('SHA-1', read.bytes));
