@@ -6,10 +6,10 @@
 // ("identify_ms N", "convert_ms N", "driver_ms IDENTIFY CONVERT" for the same by the driver's
 // count, "native_identify_ms N", "native_convert_ms N", "zip_identify_ms N", "zip_native_ms N",
 // "wasm_memory N", "read_ms N" for Chromium reading the file alone, "whole_ms N" for that and
-// the least a whole-buffer patcher does besides decoding,
-// "peak_mib RENDERER BROWSER", and for one run through the save-file picker "stream_ms N",
-// "stream_writes BEFORE_ANSWER ALL", "stream_sha1 HEX"); with a folder for screenshots, also
-// keeps web-identify.png, web-converting.png and web-failing.png.
+// the least a whole-buffer patcher does besides decoding, "peak_mib RENDERER BROWSER", and for
+// one run through the save-file picker "stream_ms N", "stream_writes BEFORE_ANSWER ALL",
+// "stream_sha1 HEX"); with a folder for screenshots, also keeps web-identify.png,
+// web-converting.png and web-failing.png.
 //
 // usage: node bench.mjs SITE SOURCE_FILE ZIP_FILE ZIP_SHA1 CLI TARGET_ID MISSING_TARGET_ID
 //                       PATCH_FILE TARGET_SHA1 RUNS [SHOTS_DIR]
