@@ -16,18 +16,20 @@ int RunMakePatch(const Args& args) {
   }
 
   const Path source_path = PathFromArg(*source_arg), target_path = PathFromArg(*target_arg);
-  std::vector<uint8_t> source, target, patch;
+  std::vector<uint8_t> source, patch;
   FileError error = 0;
   if (!ReadWholeFile(source_path, &source, &error)) {
     PrintError("cannot read " + *source_arg + ": " + DescribeFileError(error));
     return kExitFailure;
   }
-  if (!ReadWholeFile(target_path, &target, &error)) {
+  // The matcher needs the whole source; the target is read a window at a time, twice.
+  File target = File::OpenForRead(target_path, &error);
+  if (!target.is_open()) {
     PrintError("cannot read " + *target_arg + ": " + DescribeFileError(error));
     return kExitFailure;
   }
   std::string problem;
-  if (!MakeVerifiedPatch(source, target, PathToDisplay(source_path.filename()),
+  if (!MakeVerifiedPatch(source, target, *target_arg, PathToDisplay(source_path.filename()),
                          PathToDisplay(target_path.filename()), &patch, &problem)) {
     PrintError(problem);
     return kExitFailure;

@@ -4,24 +4,64 @@
 #include "vcdiff/encoder/round_trip.h"
 
 namespace tvl::cli {
+namespace {
+
+struct FileTarget {
+  File* file;
+  FileError error = 0;
+};
+
+int64_t ReadFileTarget(void* opaque, uint8_t* buffer, uint64_t size) {
+  FileTarget& target = *static_cast<FileTarget*>(opaque);
+  return target.file->Read(buffer, size, &target.error);
+}
+
+EncodeOptions Names(const std::string& source_name, const std::string& target_name) {
+  EncodeOptions options;
+  options.source_name = HeaderName(source_name);
+  options.target_name = HeaderName(target_name);
+  return options;
+}
+
+bool Encoded(const EncodeResult& encoded, std::string* error) {
+  if (encoded.status == EncodeStatus::kOk) return true;
+  *error = std::string("cannot encode: ") + encoded.message;
+  return false;
+}
+
+bool Rebuilds(const RoundTrip& check, std::string* error) {
+  if (check.rebuilt) return true;
+  *error = "the new patch " + check.problem;
+  return false;
+}
+
+}  // namespace
 
 bool MakeVerifiedPatch(std::span<const uint8_t> source, std::span<const uint8_t> target,
                        const std::string& source_name, const std::string& target_name,
                        std::vector<uint8_t>* patch, std::string* error) {
-  EncodeOptions options;
-  options.source_name = HeaderName(source_name);
-  options.target_name = HeaderName(target_name);
-  EncodeResult encoded = EncodeDelta(source, target, options, *patch);
-  if (encoded.status != EncodeStatus::kOk) {
-    *error = std::string("cannot encode: ") + encoded.message;
+  return Encoded(EncodeDelta(source, target, Names(source_name, target_name), *patch), error) &&
+         Rebuilds(VerifyDelta(source, target, *patch), error);
+}
+
+bool MakeVerifiedPatch(std::span<const uint8_t> source, File& target_file,
+                       const std::string& target_shown, const std::string& source_name,
+                       const std::string& target_name, std::vector<uint8_t>* patch,
+                       std::string* error) {
+  FileTarget target{&target_file};
+  const TargetReader reader{ReadFileTarget, &target};
+  const auto unreadable = [&] {
+    *error = "cannot read " + target_shown + ": " + DescribeFileError(target.error);
+    patch->clear();
     return false;
-  }
-  const RoundTrip check = VerifyDelta(source, target, *patch);
-  if (!check.rebuilt) {
-    *error = "the new patch " + check.problem;
-    return false;
-  }
-  return true;
+  };
+  const EncodeResult encoded = EncodeDelta(source, reader, Names(source_name, target_name), *patch);
+  if (encoded.status == EncodeStatus::kTargetUnreadable) return unreadable();
+  if (!Encoded(encoded, error)) return false;
+  if (!target_file.Seek(0, &target.error)) return unreadable();
+  const RoundTrip check = VerifyDelta(source, reader, *patch);
+  if (check.target_unreadable) return unreadable();
+  return Rebuilds(check, error);
 }
 
 std::string HeaderName(const std::string& file_name) {

@@ -41,6 +41,13 @@ TEST(MakePatchTest, FailuresLeaveNoPatchBehind) {
   EXPECT_NE(missing.err.find("missing.wad"), std::string::npos) << missing.err;
   EXPECT_FALSE(std::filesystem::exists(patch));
 
+  // A folder opens on some systems, and fails only when read.
+  CliRun folder = RunCommand({"make-patch", "--source", source.string(), "--target",
+                              dir.path().string(), "--output", patch.string()});
+  EXPECT_EQ(folder.code, 1);
+  EXPECT_NE(folder.err.find("cannot read " + dir.path().string()), std::string::npos) << folder.err;
+  EXPECT_FALSE(std::filesystem::exists(patch));
+
   CliRun unwritable = RunCommand({"make-patch", "--source", source.string(), "--target",
                                   source.string(), "--output", (dir / "no" / "p").string()});
   EXPECT_EQ(unwritable.code, 1);

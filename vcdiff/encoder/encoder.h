@@ -35,8 +35,9 @@ struct EncodeOptions {
 
 enum class EncodeStatus {
   kOk = 0,
-  kBadName,        // a name is empty, not printable ASCII, or holds '/'
-  kInputTooLarge,  // the source reaches 4 GiB (the matcher numbers positions in 32 bits)
+  kBadName,           // a name is empty, not printable ASCII, or holds '/'
+  kInputTooLarge,     // the source reaches 4 GiB (the matcher numbers positions in 32 bits)
+  kTargetUnreadable,  // the target's reader failed
 };
 
 struct EncodeResult {
@@ -46,8 +47,32 @@ struct EncodeResult {
   EmitterStats stats;  // what the instructions are made of
 };
 
+// Hands over the target's next bytes in order: fills up to `size` bytes of `buffer` and returns
+// how many, 0 at the target's end, or -1 when it can't be read. Short counts are fine.
+using TargetRead = int64_t (*)(void* opaque, uint8_t* buffer, uint64_t size);
+
+struct TargetReader {
+  TargetRead read = nullptr;
+  void* opaque = nullptr;
+};
+
 // Replaces `out` with the patch from `source` to `target`. On failure `out` is left empty.
 EncodeResult EncodeDelta(std::span<const uint8_t> source, std::span<const uint8_t> target,
                          const EncodeOptions& options, std::vector<uint8_t>& out);
+
+// The same, with the target read one window at a time: a target of any size costs one window
+// of memory, so only the source need be held.
+EncodeResult EncodeDelta(std::span<const uint8_t> source, TargetReader target,
+                         const EncodeOptions& options, std::vector<uint8_t>& out);
+
+// Reads `span` in order, for the functions that take a reader. `span` must outlive it.
+struct SpanTargetReader {
+  explicit SpanTargetReader(std::span<const uint8_t> span) : rest(span) {}
+  TargetReader reader();
+  std::span<const uint8_t> rest;
+};
+
+// Fills `buffer` from `target` until it is full or the target ends: the count, or -1.
+int64_t ReadFull(TargetReader target, uint8_t* buffer, uint64_t size);
 
 }  // namespace tvl

@@ -226,6 +226,36 @@ TEST(EncoderTest, WindowBoundaryIsExact) {
   }
 }
 
+// A target read in pieces gives the patch the whole target gives, at every window boundary;
+// a read that fails anywhere leaves no patch.
+TEST(EncoderTest, ReadTargetGivesTheSamePatch) {
+  const Bytes source = testing::MakeWad(23, 60);
+  Bytes target = testing::EditWad(source, 24);
+  // A run carries the target one byte into a second window: cheap to match, and cut by the
+  // window's end.
+  target.resize(kEncoderWindowSize + 1, 0x55);
+  const std::span<const uint8_t> whole(target);
+  for (const size_t size : {size_t{0}, size_t{4097}, kEncoderWindowSize, target.size()}) {
+    SCOPED_TRACE(size);
+    const std::span<const uint8_t> part = whole.first(size);
+    testing::PiecewiseTarget read{part, 4093};
+    Bytes patch;
+    const EncodeResult result = EncodeDelta(source, read.reader(), kNames, patch);
+    EXPECT_EQ(result.status, EncodeStatus::kOk);
+    EXPECT_EQ(result.windows,
+              std::max<size_t>(1, (size + kEncoderWindowSize - 1) / kEncoderWindowSize));
+    EXPECT_TRUE(patch == Encode(source, Bytes(part.begin(), part.end())));
+  }
+  for (const uint64_t fail_at : {uint64_t{0}, uint64_t{5000}, kEncoderWindowSize}) {
+    SCOPED_TRACE(fail_at);
+    testing::PiecewiseTarget read{whole, 4093, fail_at};
+    Bytes patch = {1};
+    EXPECT_EQ(EncodeDelta(source, read.reader(), kNames, patch).status,
+              EncodeStatus::kTargetUnreadable);
+    EXPECT_TRUE(patch.empty());
+  }
+}
+
 TEST(EncoderTest, OutputDependsOnlyOnTheInputs) {
   const Bytes source = testing::MakeWad(19, 100);
   const Bytes target = testing::EditWad(source, 20);

@@ -37,6 +37,29 @@ TEST(VerifyDelta, AcceptsOnlyAPatchThatRebuildsTheTarget) {
   const RoundTrip check = VerifyDelta(source, target, truncated);
   EXPECT_FALSE(check.rebuilt);
   EXPECT_EQ(check.problem, "does not decode: eof in decode");
+  EXPECT_FALSE(check.target_unreadable);
+}
+
+// Read from a file, the target may fail anywhere, the byte past its end included; that is
+// the file's fault, not the patch's.
+TEST(VerifyDelta, ReadTargetThatFailsIsNotAWrongPatch) {
+  const Bytes source = testing::RandomBytes(20000, 32);
+  const Bytes target = testing::RandomBytes(9000, 33);
+  Bytes patch;
+  ASSERT_EQ(EncodeDelta(source, target, EncodeOptions{"a.wad", "b.wad"}, patch).status,
+            EncodeStatus::kOk);
+  testing::PiecewiseTarget whole{target, 1000};
+  EXPECT_TRUE(VerifyDelta(source, whole.reader(), patch).rebuilt);
+  Bytes longer = target;  // fails only when read past the target's end
+  longer.push_back(0);
+  for (const uint64_t fail_at : {uint64_t{0}, uint64_t{4000}, uint64_t{9000}}) {
+    SCOPED_TRACE(fail_at);
+    testing::PiecewiseTarget read{longer, 1000, fail_at};
+    const RoundTrip check = VerifyDelta(source, read.reader(), patch);
+    EXPECT_FALSE(check.rebuilt);
+    EXPECT_TRUE(check.target_unreadable);
+    EXPECT_EQ(check.problem, "cannot read the target");
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tests/vcdiff/encoder/test_data.h"
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -142,6 +143,16 @@ Bytes EditWad(const Bytes& wad, uint32_t seed) {
   for (size_t i = 0; i + 1 < out.size(); i += 1 + rng() % 8)
     std::swap(out[i], out[out.size() - 1 - i]);
   return Build(out);
+}
+
+int64_t PiecewiseTarget::Read(void* opaque, uint8_t* buffer, uint64_t size) {
+  PiecewiseTarget& target = *static_cast<PiecewiseTarget*>(opaque);
+  const uint64_t count = std::min({size, target.piece, static_cast<uint64_t>(target.rest.size())});
+  if (count > 0 && target.given + count > target.fail_at) return -1;
+  std::copy_n(target.rest.begin(), count, buffer);
+  target.rest = target.rest.subspan(count);
+  target.given += count;
+  return static_cast<int64_t>(count);
 }
 
 }  // namespace tvl::testing
