@@ -7,16 +7,9 @@
 namespace tvl {
 namespace {
 
-uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-
 uint32_t LoadBigEndian32(const uint8_t* p) {
   return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
-
-// The three round functions of FIPS 180-4, in forms with one operation fewer.
-uint32_t Choose(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-uint32_t Parity(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-uint32_t Majority(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (z & (x | y)); }
 
 Sha1BlocksFn SelectBlocks() {
   if (Sha1BlocksFn fast = Sha1BlocksShaExtensions()) return fast;
@@ -28,13 +21,13 @@ Sha1BlocksFn SelectBlocks() {
 
 // The rounds are written out in full: every schedule index is a constant, so the 16-word ring
 // stays in registers, and the five working variables trade names instead of values.
-#define TVL_SHA1_WORD(t) \
-  ((t) < 16              \
-       ? w[(t)&15]       \
-       : (w[(t)&15] = Rotl(w[((t)-3) & 15] ^ w[((t)-8) & 15] ^ w[((t)-14) & 15] ^ w[(t)&15], 1)))
-#define TVL_SHA1_ROUND(F, k, t, a, b, c, d, e)           \
-  e += Rotl(a, 5) + F(b, c, d) + (k) + TVL_SHA1_WORD(t); \
-  b = Rotl(b, 30)
+#define TVL_SHA1_WORD(t)   \
+  ((t) < 16 ? w[(t)&15]    \
+            : (w[(t)&15] = \
+                   Sha1Rotl(w[((t)-3) & 15] ^ w[((t)-8) & 15] ^ w[((t)-14) & 15] ^ w[(t)&15], 1)))
+#define TVL_SHA1_ROUND(F, k, t, a, b, c, d, e)               \
+  e += Sha1Rotl(a, 5) + F(b, c, d) + (k) + TVL_SHA1_WORD(t); \
+  b = Sha1Rotl(b, 30)
 #define TVL_SHA1_FIVE(F, k, t)                  \
   TVL_SHA1_ROUND(F, k, (t), a, b, c, d, e);     \
   TVL_SHA1_ROUND(F, k, (t) + 1, e, a, b, c, d); \
@@ -52,10 +45,10 @@ void Sha1BlocksPortable(uint32_t state[5], const uint8_t* blocks, size_t count) 
     uint32_t w[16];
     for (int i = 0; i < 16; ++i) w[i] = LoadBigEndian32(blocks + 4 * i);
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-    TVL_SHA1_TWENTY(Choose, 0x5a827999, 0);
-    TVL_SHA1_TWENTY(Parity, 0x6ed9eba1, 20);
-    TVL_SHA1_TWENTY(Majority, 0x8f1bbcdc, 40);
-    TVL_SHA1_TWENTY(Parity, 0xca62c1d6, 60);
+    TVL_SHA1_TWENTY(Sha1Choose, 0x5a827999, 0);
+    TVL_SHA1_TWENTY(Sha1Parity, 0x6ed9eba1, 20);
+    TVL_SHA1_TWENTY(Sha1Majority, 0x8f1bbcdc, 40);
+    TVL_SHA1_TWENTY(Sha1Parity, 0xca62c1d6, 60);
     state[0] += a, state[1] += b, state[2] += c, state[3] += d, state[4] += e;
   }
 }

@@ -10,11 +10,6 @@
 namespace tvl {
 namespace {
 
-uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-uint32_t Choose(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-uint32_t Parity(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
-uint32_t Majority(uint32_t x, uint32_t y, uint32_t z) { return (x & y) | (z & (x | y)); }
-
 template <int kBits>
 v128_t RotlLanes(v128_t v) {
   return wasm_v128_or(wasm_i32x4_shl(v, kBits), wasm_u32x4_shr(v, 32 - kBits));
@@ -52,8 +47,8 @@ void Schedule(const uint8_t* block, const v128_t round_constants[4], uint32_t wk
 }
 
 #define TVL_SHA1_ROUND(F, t, a, b, c, d, e) \
-  e += Rotl(a, 5) + F(b, c, d) + wk[t];     \
-  b = Rotl(b, 30)
+  e += Sha1Rotl(a, 5) + F(b, c, d) + wk[t]; \
+  b = Sha1Rotl(b, 30)
 #define TVL_SHA1_FIVE(F, t)                  \
   TVL_SHA1_ROUND(F, (t), a, b, c, d, e);     \
   TVL_SHA1_ROUND(F, (t) + 1, e, a, b, c, d); \
@@ -73,10 +68,10 @@ void Sha1BlocksSimd128(uint32_t state[5], const uint8_t* blocks, size_t count) {
   for (; count > 0; --count, blocks += 64) {
     Schedule(blocks, round_constants, wk);
     uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-    TVL_SHA1_TWENTY(Choose, 0);
-    TVL_SHA1_TWENTY(Parity, 20);
-    TVL_SHA1_TWENTY(Majority, 40);
-    TVL_SHA1_TWENTY(Parity, 60);
+    TVL_SHA1_TWENTY(Sha1Choose, 0);
+    TVL_SHA1_TWENTY(Sha1Parity, 20);
+    TVL_SHA1_TWENTY(Sha1Majority, 40);
+    TVL_SHA1_TWENTY(Sha1Parity, 60);
     state[0] += a, state[1] += b, state[2] += c, state[3] += d, state[4] += e;
   }
 }
