@@ -1,5 +1,7 @@
 #include "cli/patch_maker.h"
 
+#include <algorithm>
+
 #include "vcdiff/encoder/encoder.h"
 #include "vcdiff/encoder/round_trip.h"
 
@@ -13,7 +15,9 @@ struct FileTarget {
 
 int64_t ReadFileTarget(void* opaque, uint8_t* buffer, uint64_t size) {
   FileTarget& target = *static_cast<FileTarget*>(opaque);
-  return target.file->Read(buffer, size, &target.error);
+  // The encoder asks for a window at most; the cap only keeps a 32-bit size_t whole.
+  const size_t count = static_cast<size_t>(std::min<uint64_t>(size, uint64_t{1} << 30));
+  return target.file->Read(buffer, count, &target.error);
 }
 
 EncodeOptions Names(const std::string& source_name, const std::string& target_name) {

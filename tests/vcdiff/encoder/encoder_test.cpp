@@ -235,15 +235,16 @@ TEST(EncoderTest, ReadTargetGivesTheSamePatch) {
   // window's end.
   target.resize(kEncoderWindowSize + 1, 0x55);
   const std::span<const uint8_t> whole(target);
-  for (const size_t size : {size_t{0}, size_t{4097}, kEncoderWindowSize, target.size()}) {
+  for (const uint64_t size :
+       {uint64_t{0}, uint64_t{4097}, kEncoderWindowSize, uint64_t{target.size()}}) {
     SCOPED_TRACE(size);
-    const std::span<const uint8_t> part = whole.first(size);
+    const std::span<const uint8_t> part = whole.first(static_cast<size_t>(size));
     testing::PiecewiseTarget read{part, 4093};
     Bytes patch;
     const EncodeResult result = EncodeDelta(source, read.reader(), kNames, patch);
     EXPECT_EQ(result.status, EncodeStatus::kOk);
     EXPECT_EQ(result.windows,
-              std::max<size_t>(1, (size + kEncoderWindowSize - 1) / kEncoderWindowSize));
+              std::max<uint64_t>(1, (size + kEncoderWindowSize - 1) / kEncoderWindowSize));
     EXPECT_TRUE(patch == Encode(source, Bytes(part.begin(), part.end())));
   }
   for (const uint64_t fail_at : {uint64_t{0}, uint64_t{5000}, kEncoderWindowSize}) {
