@@ -28,41 +28,7 @@ cli=$build/host-tools/tvl_cli_synthetic
 data=$(mktemp -d "${TMPDIR:-/tmp}/tarvelline-web-bench.XXXXXX")
 # The bench site is built only for this run: the build folder forgets the data afterwards.
 trap 'rm -rf "$data"; cmake --preset web -B "$build" -DTVL_WEB_BENCH_DATA= >/dev/null' EXIT
-python3 - "$data" "$megabytes" <<'PY'
-import os, random, sys
-out = sys.argv[1]
-size = int(sys.argv[2]) * 1_000_000
-random.seed(22)
-source = bytearray(b"IWAD" + os.urandom(size - 4))
-target = bytearray()
-at = 0
-# Runs copied whole, with a changed, an added or a removed stretch between them.
-while at < len(source):
-    run = random.randrange(200_000, 2_000_000)
-    target += source[at:at + run]
-    at += run
-    kind = random.randrange(3)
-    if kind == 0: target += os.urandom(random.randrange(16, 4096)); at += random.randrange(16, 4096)
-    elif kind == 1: target += os.urandom(random.randrange(16, 65536))
-    else: at += random.randrange(16, 65536)
-open(os.path.join(out, "source.wad"), "wb").write(source)
-open(os.path.join(out, "target.wad"), "wb").write(target)
-# Game data deflates to about half: stretches of compressed sound and graphics, of few distinct
-# bytes (palette indices), and of short repeats (flats, map lumps).
-few = bytes(range(256)).translate(bytes(b & 0x1F for b in range(256)))
-zipped = bytearray(b"IWAD")
-while len(zipped) < size:
-    kind = random.randrange(10)
-    if kind < 3: zipped += os.urandom(65536)
-    elif kind < 7: zipped += os.urandom(65536).translate(few)
-    else: zipped += os.urandom(random.randrange(64, 1024)) * 64
-del zipped[size:]
-open(os.path.join(out, "zipped.wad"), "wb").write(zipped)
-import zipfile
-with zipfile.ZipFile(os.path.join(out, "zipped.zip"), "w", zipfile.ZIP_DEFLATED) as archive:
-    archive.writestr("readme.txt", "A release as players keep it.\n")
-    archive.write(os.path.join(out, "zipped.wad"), "DOOM2.WAD")
-PY
+python3 tools/make-bench-pair.py "$data" "$megabytes"
 mkdir -p "$data/store"
 "$cli" make-patch --source "$data/source.wad" --target "$data/target.wad" \
   --output "$data/store/doom2_v19_to_doom2_v1666.vcdiff"

@@ -8,7 +8,8 @@
 #   package  native, the MinGW-w64 cross compilers, zip, and the Linux package's tools: dpkg-dev
 #            (dpkg-shlibdeps, dpkg-buildflags), file, lintian
 #   fuzz     clang and its fuzzing runtime
-#   bench    native, hyperfine, unzip, and the Freedoom WADs the encoder bench reads
+#   bench    native, hyperfine, unzip, the Freedoom WADs the encoder bench reads, and time and
+#            xdelta3 (a generic delta tool) for tools/bench-encode.sh
 #   web      native, Emscripten, Chromium and Node.js, for the browser page and its tests
 #   all      every group above
 # A package index that can't be fetched (a mirror in the middle of a sync) is not fatal: the
@@ -40,7 +41,7 @@ for group in "${groups[@]}"; do
   esac
   case "$group" in package | all) required+=(lintian) ;; esac
   case "$group" in fuzz | all) required+=(clang libclang-rt-14-dev) ;; esac
-  case "$group" in bench | all) required+=(hyperfine unzip freedoom freedm) ;; esac
+  case "$group" in bench | all) required+=(hyperfine unzip freedoom freedm time xdelta3) ;; esac
   case "$group" in web | all)
     required+=(emscripten chromium nodejs)
     # A Node.js from elsewhere (NodeSource's) carries its own npm and conflicts with Debian's.
