@@ -6,8 +6,9 @@
 # Usage: tools/make-bench-pair.py DIR MB [--pair-only]
 import os, random, sys, zipfile
 
-if len(sys.argv) not in (3, 4) or sys.argv[3:] not in ([], ["--pair-only"]):
+if len(sys.argv) < 3 or sys.argv[3:] not in ([], ["--pair-only"]):
     sys.exit("usage: make-bench-pair.py DIR MB [--pair-only]")
+pair_only = sys.argv[3:] == ["--pair-only"]
 out = sys.argv[1]
 size = int(sys.argv[2]) * 1_000_000
 random.seed(22)
@@ -25,7 +26,7 @@ while at < len(source):
     else: at += random.randrange(16, 65536)
 open(os.path.join(out, "source.wad"), "wb").write(source)
 open(os.path.join(out, "target.wad"), "wb").write(target)
-if sys.argv[3:] == ["--pair-only"]:
+if pair_only:
     sys.exit(0)
 # Game data deflates to about half: stretches of compressed sound and graphics, of few distinct
 # bytes (palette indices), and of short repeats (flats, map lumps).
